@@ -1,0 +1,82 @@
+#pragma once
+
+// The program's own French messages, by key and by number. Texts are UTF-8 and kept exactly as
+// the user sees them; those holding %d or %s are formats for FormatInt / FormatStr.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace sornafex::res {
+
+enum class TMsg {
+    sExportBitmapError,
+    sExportMetafileError,
+    sCopyBitmapError,
+    sCopyMetafileError,
+    sNewFileName,
+    sDefaultExportName,
+    sAskSaveData,
+    sAppTitle,
+    sCaptureStarted,
+    sCaptureStopped,
+    sPortSetup,
+    sHzSuffix,
+    sPortClosed,
+};
+
+struct TMsgEntry {
+    TMsg key;
+    std::string_view name;
+    int number;
+    std::string_view text;
+};
+
+std::span<const TMsgEntry> Messages();
+std::string_view Text(TMsg key);
+int Number(TMsg key);
+std::optional<std::string_view> TextByNumber(int number);
+
+// Fills the first %d (or %s) of format; the rest of the format is copied as it stands.
+std::string FormatInt(std::string_view format, int value);
+std::string FormatStr(std::string_view format, std::string_view value);
+
+// Fixed texts of the commands.
+inline constexpr std::string_view kCaptionFormat = "%s - [%s]";
+inline constexpr std::string_view kDataFilter = "Données (*.dat)|*.dat";
+inline constexpr std::string_view kDataExt = "dat";
+inline constexpr std::string_view kBitmapFilter = "Bitmap (*.bmp)|*.bmp";
+inline constexpr std::string_view kBitmapExt = "bmp";
+inline constexpr std::string_view kMetafileFilter = "Metafile (*.wmf)|*.wmf";
+inline constexpr std::string_view kMetafileExt = "wmf";
+inline constexpr std::string_view kMinPromptCaption = "Min échelle verticale";
+inline constexpr std::string_view kMinPromptText = "Valeur (-1..10000)";
+inline constexpr std::string_view kMaxPromptText = "Valeur (1..10000)";
+inline constexpr std::string_view kPortPrefix = "Com ";
+inline constexpr std::string_view kPortOpen = " - Ouvert";
+inline constexpr std::string_view kPortClosedSuffix = " - Fermé";
+inline constexpr std::string_view kNoFrequency = "-";
+inline constexpr std::string_view kZeroFrequency = "0";
+inline constexpr std::string_view kPortNameFormat = "COM%d";
+inline constexpr std::string_view kNoDataTitle = "Aucune données reçue";
+inline constexpr std::string_view kIniExt = ".ini";
+inline constexpr std::string_view kReadmeName = "A_Lire.txt";
+
+// Texts of the toolkit and run-time library that reach the user.
+inline constexpr std::string_view kConfirmCaption = "Confirmation";
+inline constexpr std::string_view kYes = "&Oui";
+inline constexpr std::string_view kNo = "&Non";
+inline constexpr std::string_view kCancel = "Annuler";
+inline constexpr std::string_view kOk = "OK";
+inline constexpr std::string_view kFileNotFound = "Fichier introuvable";
+inline constexpr std::string_view kBadFileName = "Nom de fichier incorrect";
+inline constexpr std::string_view kTooManyFiles = "Trop de fichiers ouverts";
+inline constexpr std::string_view kAccessDenied = "Accès au fichier refusé";
+inline constexpr std::string_view kReadPastEnd = "Lecture au-delà de la fin de fichier";
+inline constexpr std::string_view kDiskFull = "Disque plein";
+inline constexpr std::string_view kBadNumber = "Saisie numérique incorrecte";
+inline constexpr std::string_view kIoErrorFormat = "Erreur E/S %d";
+inline constexpr std::string_view kCannotWriteFormat = "Impossible d'écrire dans %s";
+
+} // namespace sornafex::res

@@ -1,0 +1,88 @@
+#pragma once
+
+// A TUiServices that answers dialogs from a script, in order, and fails the running test when a
+// dialog appears that the script did not expect (or a scripted one never appears). Every dialog
+// shown is also recorded with its texts, so tests can check what the user would have read.
+
+#include "app/ui_services.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sornafex::test {
+
+enum class TDialogKind {
+    Message,
+    Confirm,
+    Input,
+    Open,
+    Save,
+    Print,
+    SelectPort,
+    Error,
+    ErrorWithCaption
+};
+
+const char* DialogKindName(TDialogKind kind);
+
+struct TShownDialog {
+    TDialogKind kind;
+    std::string caption; // input box, error with caption
+    std::string text;    // message, prompt, error text
+    TFileDialogOptions fileOptions;
+    std::vector<std::string> entries; // port selection
+};
+
+class TScriptedUiServices final : public TUiServices {
+public:
+    ~TScriptedUiServices() override;
+
+    // Script: the next dialog must be of this kind; it returns the given answer.
+    void ExpectMessage();
+    void ExpectError();
+    void ExpectErrorWithCaption();
+    void ExpectConfirm(TConfirmResult answer);
+    void ExpectInput(std::optional<std::string> answer);
+    void ExpectOpen(std::optional<std::string> path);
+    void ExpectSave(std::optional<std::string> path);
+    // The print answer may configure the printer (to print into a PDF file, say).
+    void ExpectPrint(std::function<bool(QPrinter&)> answer);
+    void ExpectSelectPort(std::optional<std::string> entry);
+
+    // Dialogs shown so far, in order.
+    const std::vector<TShownDialog>& Shown() const { return m_shown; }
+    bool ScriptDone() const { return m_script.empty(); }
+    // Off by default: a dialog nobody scripted fails the test.
+    void SetVerifyOnDestruction(bool verify) { m_verifyOnDestruction = verify; }
+
+    void ShowMessage(const std::string& text) override;
+    TConfirmResult Confirm(const std::string& text) override;
+    std::optional<std::string> InputBox(const std::string& caption, const std::string& prompt,
+                                        const std::string& initial) override;
+    std::optional<std::string> OpenFileDialog(const TFileDialogOptions& options) override;
+    std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) override;
+    bool PrintDialog(QPrinter& printer) override;
+    std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
+    void ShowError(const std::string& text) override;
+    void ShowErrorWithCaption(const std::string& caption, const std::string& text) override;
+
+private:
+    struct TStep {
+        TDialogKind kind = TDialogKind::Message;
+        TConfirmResult confirm = TConfirmResult::Cancel;
+        std::optional<std::string> text;
+        std::function<bool(QPrinter&)> print;
+    };
+    TStep& Push(TDialogKind kind);
+    // Pops the next step; records a test failure and returns nullopt when it is not of kind.
+    std::optional<TStep> Next(TDialogKind kind);
+
+    std::deque<TStep> m_script;
+    std::vector<TShownDialog> m_shown;
+    bool m_verifyOnDestruction = true;
+};
+
+} // namespace sornafex::test
