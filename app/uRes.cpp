@@ -45,11 +45,17 @@ std::string Fill(std::string_view format, std::string_view directive, std::strin
 
 } // namespace
 
-std::span<const TMsgEntry> Messages() { return kMessages; }
+std::span<const TMsgEntry> Messages() {
+    return kMessages;
+}
 
-std::string_view Text(TMsg key) { return Entry(key).text; }
+std::string_view Text(TMsg key) {
+    return Entry(key).text;
+}
 
-int Number(TMsg key) { return Entry(key).number; }
+int Number(TMsg key) {
+    return Entry(key).number;
+}
 
 std::optional<std::string_view> TextByNumber(int number) {
     const auto it = std::find_if(kMessages.begin(), kMessages.end(),

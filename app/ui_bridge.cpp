@@ -7,7 +7,9 @@ namespace sornafex {
 
 TQueuedUiBridge::TQueuedUiBridge() : m_uiThread(std::this_thread::get_id()) {}
 
-bool TQueuedUiBridge::IsUiThread() const { return std::this_thread::get_id() == m_uiThread; }
+bool TQueuedUiBridge::IsUiThread() const {
+    return std::this_thread::get_id() == m_uiThread;
+}
 
 void TQueuedUiBridge::RunOnUiThread(const std::function<void()>& call) {
     if (IsUiThread()) {
@@ -62,9 +64,12 @@ bool TQueuedUiBridge::PumpUntil(const std::function<bool()>& predicate, int time
         ProcessMessages();
         if (predicate())
             return true;
-        std::unique_lock lock(m_mutex);
-        if (!m_posted.wait_until(lock, deadline, [&] { return !m_queue.empty(); }))
+        if (std::chrono::steady_clock::now() >= deadline)
             return predicate();
+        // The predicate may turn true without a post (another thread finishing its work), so
+        // the wait is short rather than until the next post.
+        std::unique_lock lock(m_mutex);
+        m_posted.wait_for(lock, std::chrono::milliseconds(2), [&] { return !m_queue.empty(); });
     }
 }
 

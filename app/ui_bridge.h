@@ -39,7 +39,8 @@ public:
 
     // Calls waiting to be processed.
     std::size_t Pending() const;
-    // Processes messages until predicate() holds or timeoutMs passed; true when it held.
+    // Processes messages until predicate() holds or timeoutMs passed; true when it held. The
+    // predicate is checked at least every few milliseconds.
     bool PumpUntil(const std::function<bool()>& predicate, int timeoutMs);
 
 private:

@@ -14,10 +14,10 @@ namespace sornafex {
 enum class TConfirmResult { Yes, No, Cancel };
 
 struct TFileDialogOptions {
-    std::string filter;        // "Données (*.dat)|*.dat": pairs of description and pattern
-    std::string defaultExt;    // added to a name typed without an extension, without the dot
-    std::string initialDir;    // folder the dialog opens in; empty: the toolkit's choice
-    std::string fileName;      // proposed name
+    std::string filter;     // "Données (*.dat)|*.dat": pairs of description and pattern
+    std::string defaultExt; // added to a name typed without an extension, without the dot
+    std::string initialDir; // folder the dialog opens in; empty: the toolkit's choice
+    std::string fileName;   // proposed name
     bool overwritePrompt = false;
 };
 
@@ -31,9 +31,8 @@ public:
     // close control answer Cancel.
     virtual TConfirmResult Confirm(const std::string& text) = 0;
     // Text prompt with "OK" and "Annuler"; nullopt when cancelled.
-    virtual std::optional<std::string> InputBox(const std::string& caption,
-                                                const std::string& prompt,
-                                                const std::string& initial) = 0;
+    virtual std::optional<std::string>
+    InputBox(const std::string& caption, const std::string& prompt, const std::string& initial) = 0;
     // Full path of the chosen file, nullopt when cancelled.
     virtual std::optional<std::string> OpenFileDialog(const TFileDialogOptions& options) = 0;
     virtual std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) = 0;

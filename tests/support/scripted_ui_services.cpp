@@ -6,23 +6,32 @@ namespace sornafex::test {
 
 const char* DialogKindName(TDialogKind kind) {
     switch (kind) {
-    case TDialogKind::Message: return "message box";
-    case TDialogKind::Confirm: return "confirmation";
-    case TDialogKind::Input: return "input box";
-    case TDialogKind::Open: return "open dialog";
-    case TDialogKind::Save: return "save dialog";
-    case TDialogKind::Print: return "print dialog";
-    case TDialogKind::SelectPort: return "port selection";
-    case TDialogKind::Error: return "error box";
-    case TDialogKind::ErrorWithCaption: return "error box with caption";
+    case TDialogKind::Message:
+        return "message box";
+    case TDialogKind::Confirm:
+        return "confirmation";
+    case TDialogKind::Input:
+        return "input box";
+    case TDialogKind::Open:
+        return "open dialog";
+    case TDialogKind::Save:
+        return "save dialog";
+    case TDialogKind::Print:
+        return "print dialog";
+    case TDialogKind::SelectPort:
+        return "port selection";
+    case TDialogKind::Error:
+        return "error box";
+    case TDialogKind::ErrorWithCaption:
+        return "error box with caption";
     }
     return "?";
 }
 
 TScriptedUiServices::~TScriptedUiServices() {
     if (m_verifyOnDestruction && !m_script.empty())
-        ADD_FAILURE() << "scripted " << DialogKindName(m_script.front().kind)
-                      << " never appeared (" << m_script.size() << " step(s) left)";
+        ADD_FAILURE() << "scripted " << DialogKindName(m_script.front().kind) << " never appeared ("
+                      << m_script.size() << " step(s) left)";
 }
 
 TScriptedUiServices::TStep& TScriptedUiServices::Push(TDialogKind kind) {
@@ -31,8 +40,12 @@ TScriptedUiServices::TStep& TScriptedUiServices::Push(TDialogKind kind) {
     return m_script.emplace_back(std::move(step));
 }
 
-void TScriptedUiServices::ExpectMessage() { Push(TDialogKind::Message); }
-void TScriptedUiServices::ExpectError() { Push(TDialogKind::Error); }
+void TScriptedUiServices::ExpectMessage() {
+    Push(TDialogKind::Message);
+}
+void TScriptedUiServices::ExpectError() {
+    Push(TDialogKind::Error);
+}
 void TScriptedUiServices::ExpectErrorWithCaption() {
     Push(TDialogKind::ErrorWithCaption);
 }
@@ -109,7 +122,8 @@ bool TScriptedUiServices::PrintDialog(QPrinter& printer) {
     return step && step->print && step->print(printer);
 }
 
-std::optional<std::string> TScriptedUiServices::SelectPort(const std::vector<std::string>& entries) {
+std::optional<std::string>
+TScriptedUiServices::SelectPort(const std::vector<std::string>& entries) {
     m_shown.push_back({TDialogKind::SelectPort, {}, {}, {}, entries});
     const auto step = Next(TDialogKind::SelectPort);
     return step ? step->text : std::nullopt;

@@ -1,0 +1,143 @@
+#pragma once
+
+// The main window: every command, the menus, the toolbar, the chart area and the status bar.
+// Each area's commands are defined in their own source file (frmMain_<area>.cpp); this file and
+// frmMain.cpp hold the shell: layout, the command guard, start-up and closing.
+
+#include "app/paths.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <string>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QToolBar;
+
+namespace sornafex {
+
+class TUiBridge;
+class TUiServices;
+
+class TfmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    // The services and the bridge outlive the window.
+    TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent = nullptr);
+    ~TfmMain() override;
+
+    // The start-up routine: paths, dialogs' folder, port probe, preferences, writability test,
+    // New. executablePath is the program's full path.
+    void StartUp(const std::string& executablePath);
+
+    TUiServices& Ui() const { return m_ui; }
+    TUiBridge& Bridge() const { return m_bridge; }
+    const TAppPaths& Paths() const { return m_paths; }
+
+    // Runs a command inside the application-wide guard: an escaping error is shown in the error
+    // box, EAbort ends it silently, and nothing reaches the event loop.
+    void RunGuarded(const std::function<void()>& command);
+
+    // Status bar panels 0 to 2.
+    void SetPanelText(int panel, const std::string& text);
+    std::string PanelText(int panel) const;
+    void SetPanelToolTip(int panel, const std::string& text);
+    QLabel* Panel(int panel) const;
+
+    // Caption "%s - [%s]": the title and the file-name part of fileName.
+    void UpdateCaption(const std::string& fileName);
+
+    // True between Start and Stop; the window refuses to close meanwhile.
+    bool Acquiring = false;
+
+    // The commands, in the order of the action list.
+    QAction* ActNew = nullptr;
+    QAction* ActOpen = nullptr;
+    QAction* ActSave = nullptr;
+    QAction* ActSaveAs = nullptr;
+    QAction* ActCaptureStart = nullptr;
+    QAction* ActCaptureStop = nullptr;
+    QAction* ActAppClose = nullptr;
+    QAction* ActGraphExportBitmap = nullptr;
+    QAction* ActGraphExportMetafile = nullptr;
+    QAction* ActGraphCopyToClipboardBitmap = nullptr;
+    QAction* ActGraphCopyToClipboardMetafile = nullptr;
+    QAction* ActGraphPrint = nullptr;
+    QAction* ActAppAbout = nullptr;
+    QAction* ActAppHelpIndex = nullptr;
+    QAction* ActComSetComNum1 = nullptr;
+    QAction* ActComSetComNum2 = nullptr;
+    QAction* ActGraphSetXMin = nullptr;
+    QAction* ActGraphSetXMax = nullptr;
+    QAction* ActGraphSetXAuto = nullptr;
+    QAction* ActGraphSetXDefault = nullptr;
+    QAction* ActShowNoData = nullptr;
+    QAction* ActAppReadme = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QWidget* Chart1 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    QAction* MakeAction(const char* name, const QString& caption, const QString& hint,
+                        const QKeySequence& shortcut, int image, void (TfmMain::*execute)());
+
+    // Closing: false when the close must not happen.
+    bool CloseQuery();
+
+    // Shell commands.
+    void ActAppCloseExecute();
+    void ActAppReadmeExecute();
+
+    // Area: capture and ports (frmMain_capture.cpp).
+    void CreateCapture();
+    void ApplyCaptureState();
+    void DetectComPortsAtStartUp();
+    void ActCaptureStartExecute();
+    void ActCaptureStopExecute();
+    void ActComSetComNum1Execute();
+    void ActComSetComNum2Execute();
+
+    // Area: chart, history and scale (frmMain_graph.cpp).
+    void CreateGraph();
+    void ActGraphSetXMinExecute();
+    void ActGraphSetXMaxExecute();
+    void ActGraphSetXAutoExecute();
+    void ActGraphSetXDefaultExecute();
+    void ActShowNoDataExecute();
+
+    // Area: documents and preferences (frmMain_documents.cpp).
+    void CreateDocuments();
+    void LoadAndApplyPreferences();
+    void TestPreferencesWritable();
+    bool CloseQueryDocument();
+    void SavePreferencesAtClose();
+    void ActNewExecute();
+    void ActOpenExecute();
+    void ActSaveExecute();
+    void ActSaveAsExecute();
+
+    // Area: chart output and about box (frmMain_output.cpp).
+    void ActGraphExportBitmapExecute();
+    void ActGraphExportMetafileExecute();
+    void ActGraphCopyToClipboardBitmapExecute();
+    void ActGraphCopyToClipboardMetafileExecute();
+    void ActGraphPrintExecute();
+    void ActAppAboutExecute();
+
+    TUiServices& m_ui;
+    TUiBridge& m_bridge;
+    TAppPaths m_paths;
+    QLabel* m_panels[3] = {};
+    bool m_sizedToFrame = false;
+};
+
+} // namespace sornafex

@@ -1,0 +1,162 @@
+#include "app/qt_ui_services.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace sornafex {
+
+namespace {
+
+QString Q(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+void ShowBox(QWidget* owner, const std::string& caption, const std::string& text,
+             QMessageBox::Icon icon) {
+    QMessageBox box(icon, Q(caption), TQtUiServices::DisplayText(text), QMessageBox::NoButton,
+                    owner);
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+}
+
+} // namespace
+
+TQtUiServices::TQtUiServices(std::string applicationTitle) : m_title(std::move(applicationTitle)) {}
+
+QString TQtUiServices::DisplayText(const std::string& text) {
+    QString out = Q(text);
+    out.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    out.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return out;
+}
+
+QString TQtUiServices::QtFilter(const std::string& filter) {
+    // Pairs "description|pattern|description|pattern"; Qt shows the description, which already
+    // names the pattern, and filters by the pattern in parentheses.
+    const QStringList parts = Q(filter).split(QLatin1Char('|'));
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString description = parts[i];
+        const QString pattern = QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' '));
+        if (!description.contains(QLatin1Char('(')))
+            description += QStringLiteral(" (") + pattern + QLatin1Char(')');
+        filters << description;
+    }
+    return filters.join(QStringLiteral(";;"));
+}
+
+void TQtUiServices::ShowMessage(const std::string& text) {
+    ShowBox(m_owner, m_title, text, QMessageBox::NoIcon);
+}
+
+TConfirmResult TQtUiServices::Confirm(const std::string& text) {
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), DisplayText(text),
+                    QMessageBox::NoButton, m_owner);
+    QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    box.setDefaultButton(yes);
+    box.setEscapeButton(cancel);
+    box.exec();
+    if (box.clickedButton() == yes)
+        return TConfirmResult::Yes;
+    if (box.clickedButton() == no)
+        return TConfirmResult::No;
+    return TConfirmResult::Cancel;
+}
+
+std::optional<std::string> TQtUiServices::InputBox(const std::string& caption,
+                                                   const std::string& prompt,
+                                                   const std::string& initial) {
+    QInputDialog dialog(m_owner);
+    dialog.setWindowTitle(Q(caption));
+    dialog.setLabelText(Q(prompt));
+    dialog.setTextValue(Q(initial));
+    dialog.setOkButtonText(QStringLiteral("OK"));
+    dialog.setCancelButtonText(QStringLiteral("Annuler"));
+    if (dialog.exec() != QDialog::Accepted)
+        return std::nullopt;
+    return dialog.textValue().toStdString();
+}
+
+namespace {
+
+std::optional<std::string> RunFileDialog(QWidget* owner, const TFileDialogOptions& options,
+                                         QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(owner);
+    // Qt's own dialog: it carries the program's French translation on every desktop.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+    dialog.setNameFilter(TQtUiServices::QtFilter(options.filter));
+    dialog.setDefaultSuffix(QString::fromStdString(options.defaultExt));
+    if (!options.initialDir.empty())
+        dialog.setDirectory(QString::fromStdString(options.initialDir));
+    if (!options.fileName.empty())
+        dialog.selectFile(QString::fromStdString(options.fileName));
+    if (mode == QFileDialog::AcceptSave && !options.overwritePrompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
+} // namespace
+
+std::optional<std::string> TQtUiServices::OpenFileDialog(const TFileDialogOptions& options) {
+    return RunFileDialog(m_owner, options, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> TQtUiServices::SaveFileDialog(const TFileDialogOptions& options) {
+    return RunFileDialog(m_owner, options, QFileDialog::AcceptSave);
+}
+
+bool TQtUiServices::PrintDialog(QPrinter& printer) {
+    QPrintDialog dialog(&printer, m_owner);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+std::optional<std::string> TQtUiServices::SelectPort(const std::vector<std::string>& entries) {
+    QDialog dialog(m_owner);
+    dialog.setWindowTitle(QStringLiteral("Select Port"));
+    dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(QStringLiteral("The configured serial port is not valid.")));
+    layout->addWidget(new QLabel(QStringLiteral("Please choose another port.")));
+    auto* ports = new QComboBox;
+    ports->setObjectName(QStringLiteral("PortsComboBox"));
+    for (const auto& entry : entries)
+        ports->addItem(Q(entry));
+    ports->setCurrentIndex(entries.empty() ? -1 : 0);
+    layout->addWidget(ports);
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
+    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    if (dialog.exec() != QDialog::Accepted || ports->currentIndex() < 0)
+        return std::nullopt;
+    return ports->currentText().toStdString();
+}
+
+void TQtUiServices::ShowError(const std::string& text) {
+    ShowBox(m_owner, m_title, text, QMessageBox::Critical);
+}
+
+void TQtUiServices::ShowErrorWithCaption(const std::string& caption, const std::string& text) {
+    ShowBox(m_owner, caption, text, QMessageBox::Critical);
+}
+
+} // namespace sornafex

@@ -1,0 +1,239 @@
+#include "app/errors.h"
+#include "app/frmMain.h"
+#include "app/ui_bridge.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/scripted_ui_services.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+#include <gtest/gtest.h>
+#include <memory>
+#include <stdexcept>
+
+namespace sornafex {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureQtApp();
+        window = std::make_unique<TfmMain>(ui, bridge);
+    }
+
+    QAction* Action(const char* name) const {
+        return window->findChild<QAction*>(QString::fromLatin1(name));
+    }
+
+    // Menu entries as "caption" or "-" for a separator.
+    std::vector<std::string> MenuEntries(int index) const {
+        std::vector<std::string> entries;
+        const QList<QAction*> menus = window->menuBar()->actions();
+        for (QAction* entry : menus.at(index)->menu()->actions())
+            entries.push_back(entry->isSeparator() ? "-" : entry->text().toStdString());
+        return entries;
+    }
+
+    test::TScriptedUiServices ui;
+    TQueuedUiBridge bridge;
+    std::unique_ptr<TfmMain> window;
+};
+
+TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
+    struct Row {
+        const char* name;
+        const char* caption;
+        const char* hint;
+        const char* shortcut;
+        int image;
+    } const rows[] = {
+        {"ActNew", "Nouveau", "Nouveau", "Ctrl+N", 0},
+        {"ActOpen", "Ouvrir...", "Ouvrir...", "Ctrl+O", 1},
+        {"ActSave", "Sauver", "Sauver", "Ctrl+S", 2},
+        {"ActSaveAs", "Sauver sous...", "Sauver sous...", "", -1},
+        {"ActCaptureStart", "D\xC3\xA9marrer", "", "F9", 9},
+        {"ActCaptureStop", "Arr\xC3\xAAter", "Arr\xC3\xAAter", "F10", 10},
+        {"ActAppClose", "Quitter", "Quitter", "Ctrl+X", 11},
+        {"ActGraphExportBitmap", "Exporter Bitmap (*.bmp)", "Exporter Bitmap (*.bmp)", "", -1},
+        {"ActGraphExportMetafile", "Exporter M\xC3\xA9tafichier (*.wmf)",
+         "Exporter M\xC3\xA9tafichier (*.wmf)", "", -1},
+        {"ActGraphCopyToClipboardBitmap", "Copier (Bitmap)", "Copier au format Bitmap", "Ctrl+C",
+         5},
+        {"ActGraphCopyToClipboardMetafile", "Copier (Metafile)", "Copier au format Metafile", "",
+         5},
+        {"ActGraphPrint", "Imprimer", "Imprimer", "Ctrl+P", 3},
+        {"ActAppAbout", "A propos...", "A propos...", "", -1},
+        {"ActAppHelpIndex", "Index de l'aide", "Index de l'aide", "F1", -1},
+        {"ActComSetComNum1", "Com 1", "Com 1", "", -1},
+        {"ActComSetComNum2", "Com 2", "Com 2", "", -1},
+        {"ActGraphSetXMin",
+         "Min \xC3\xA9"
+         "chelle verticale...",
+         "", "", -1},
+        {"ActGraphSetXMax",
+         "Max \xC3\xA9"
+         "chelle verticale...",
+         "", "", -1},
+        {"ActGraphSetXAuto", "Echelle verticale optimum", "Echelle verticale optimum", "", -1},
+        {"ActGraphSetXDefault",
+         "Echelle verticale par d\xC3\xA9"
+         "faut",
+         "Echelle verticale par d\xC3\xA9"
+         "faut",
+         "", -1},
+        {"ActShowNoData",
+         "Afficher avertissement si aucune donn\xC3\xA9"
+         "e re\xC3\xA7ue",
+         "", "", -1},
+        {"ActAppReadme", "Lisez-moi", "Lisez-moi", "", -1},
+    };
+    int count = 0;
+    for (QAction* action : window->actions())
+        count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
+    EXPECT_EQ(count, 22);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        QAction* action = Action(row.name);
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text().toStdString(), row.caption);
+        EXPECT_EQ(action->property("hint").toString().toStdString(), row.hint);
+        EXPECT_EQ(action->shortcut().toString(QKeySequence::PortableText).toStdString(),
+                  row.shortcut);
+        const QVariant image = action->property("imageIndex");
+        EXPECT_EQ(image.isValid() ? image.toInt() : -1, row.image);
+        EXPECT_EQ(action->icon().isNull(), row.image < 0);
+    }
+}
+
+TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
+    using Entries = std::vector<std::string>;
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 6);
+    const char* titles[] = {"Fichier", "Edition", "Acquisition", "Port", "Graphe", "Aide"};
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(menus[i]->text().toStdString(), titles[i]);
+    EXPECT_EQ(
+        MenuEntries(0),
+        (Entries{"Nouveau", "Ouvrir...", "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
+                 "Exporter M\xC3\xA9tafichier (*.wmf)", "-", "Imprimer", "-", "Quitter"}));
+    EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
+    EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "-",
+                                       "Afficher avertissement si aucune donn\xC3\xA9"
+                                       "e re\xC3\xA7ue"}));
+    EXPECT_EQ(MenuEntries(3), (Entries{"Com 1", "Com 2"}));
+    EXPECT_EQ(MenuEntries(4), (Entries{"Min \xC3\xA9"
+                                       "chelle verticale...",
+                                       "Max \xC3\xA9"
+                                       "chelle verticale...",
+                                       "Echelle verticale par d\xC3\xA9"
+                                       "faut",
+                                       "Echelle verticale optimum"}));
+    EXPECT_EQ(MenuEntries(5), (Entries{"Index de l'aide", "-", "Lisez-moi", "-", "A propos..."}));
+}
+
+TEST_F(MainWindowTest, PortEntriesAreAnExclusivePairWithComOneChecked) {
+    QAction* com1 = Action("ActComSetComNum1");
+    QAction* com2 = Action("ActComSetComNum2");
+    ASSERT_NE(com1->actionGroup(), nullptr);
+    EXPECT_EQ(com1->actionGroup(), com2->actionGroup());
+    EXPECT_TRUE(com1->actionGroup()->isExclusive());
+    EXPECT_TRUE(com1->isChecked());
+    EXPECT_FALSE(com2->isChecked());
+    com2->setChecked(true);
+    EXPECT_FALSE(com1->isChecked());
+}
+
+TEST_F(MainWindowTest, ToolBarButtonsAndSeparators) {
+    std::vector<std::string> layout;
+    for (QAction* item : window->ToolBar1->actions()) {
+        if (item->isSeparator()) {
+            layout.push_back("-");
+            continue;
+        }
+        auto* button = qobject_cast<QToolButton*>(window->ToolBar1->widgetForAction(item));
+        ASSERT_NE(button, nullptr);
+        EXPECT_EQ(button->size(), QSize(52, 37));
+        EXPECT_TRUE(button->autoRaise());
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        layout.push_back(button->defaultAction()->text().toStdString());
+    }
+    EXPECT_EQ(layout,
+              (std::vector<std::string>{"Nouveau", "Ouvrir...", "Sauver", "-", "Imprimer", "-",
+                                        "D\xC3\xA9marrer", "Arr\xC3\xAAter", "-", "Quitter"}));
+    EXPECT_EQ(window->ToolBar1->height(), 41);
+}
+
+TEST_F(MainWindowTest, HelpIndexStaysDisabledAndF1DoesNothing) {
+    QAction* help = Action("ActAppHelpIndex");
+    EXPECT_FALSE(help->isEnabled());
+    help->setEnabled(true); // a refresh of the command states
+    EXPECT_FALSE(help->isEnabled());
+    int triggered = 0;
+    QObject::connect(help, &QAction::triggered, window.get(), [&] { ++triggered; });
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F1);
+    EXPECT_EQ(triggered, 0);
+    EXPECT_TRUE(ui.Shown().empty());
+}
+
+TEST_F(MainWindowTest, StatusBarPanels) {
+    window->show();
+    EXPECT_EQ(window->statusBar()->height(), 19);
+    EXPECT_EQ(window->Panel(0)->width(), 100);
+    EXPECT_EQ(window->Panel(1)->width(), 70);
+    // The last panel reaches the right edge of the window.
+    const QLabel* last = window->Panel(2);
+    const int lastRight = last->mapTo(window.get(), QPoint(last->width(), 0)).x();
+    EXPECT_GE(lastRight, window->width() - 4);
+    window->SetPanelText(2, "Acquisition arr\xC3\xAAt\xC3\xA9"
+                            "e");
+    EXPECT_EQ(window->PanelText(2), "Acquisition arr\xC3\xAAt\xC3\xA9"
+                                    "e");
+}
+
+TEST_F(MainWindowTest, CaptionFollowsTheFileNamePart) {
+    EXPECT_EQ(window->windowTitle().toStdString(), "Ruderuzoz id azaderuvi");
+    window->UpdateCaption("");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Ruderuzoz id azaderuvi - []");
+    window->UpdateCaption("/home/a b/mesure 1.dat");
+    EXPECT_EQ(window->windowTitle().toStdString(), "Ruderuzoz id azaderuvi - [mesure 1.dat]");
+}
+
+TEST_F(MainWindowTest, CloseIsRefusedSilentlyWhileAcquiring) {
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->Acquiring = true;
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(ui.Shown().empty());
+    // The same shortcut closes the window once no run is in progress: the key did arrive.
+    window->Acquiring = false;
+    QTest::keyClick(window.get(), Qt::Key_X, Qt::ControlModifier);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainWindowTest, GuardShowsErrorsWithTheFullStopRuleAndSwallowsAbort) {
+    ui.ExpectError();
+    window->RunGuarded([] { throw std::runtime_error("Fichier introuvable"); });
+    window->RunGuarded([] { throw EAbort(); });
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Fichier introuvable.");
+    bool ran = false;
+    window->RunGuarded([&] { ran = true; });
+    EXPECT_TRUE(ran);
+}
+
+} // namespace
+} // namespace sornafex
