@@ -342,8 +342,12 @@ void TfmMain::UpdateCaption(const std::string& fileName) {
     setWindowTitle(QString::fromStdString(caption));
 }
 
-void TfmMain::StartUp(const std::string& executablePath) {
+void TfmMain::InitPaths(const std::string& executablePath) {
     m_paths = PathsForExecutable(executablePath);
+}
+
+void TfmMain::StartUp(const std::string& executablePath) {
+    InitPaths(executablePath);
     DetectComPortsAtStartUp();
     LoadAndApplyPreferences();
     TestPreferencesWritable();

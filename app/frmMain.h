@@ -30,6 +30,8 @@ public:
     // The start-up routine: paths, dialogs' folder, port probe, preferences, writability test,
     // New. executablePath is the program's full path.
     void StartUp(const std::string& executablePath);
+    // Step one of the start-up routine alone: the executable folder, preferences and readme paths.
+    void InitPaths(const std::string& executablePath);
 
     TUiServices& Ui() const { return m_ui; }
     TUiBridge& Bridge() const { return m_bridge; }

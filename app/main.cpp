@@ -5,11 +5,9 @@
 #include "app/paths.h"
 #include "app/qt_ui_bridge.h"
 #include "app/qt_ui_services.h"
+#include "app/translations.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char* argv[]) {
     using namespace sornafex;
@@ -21,12 +19,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationDisplayName(QString::fromStdString(title));
     QApplication::setWindowIcon(ApplicationIcon());
 
-    // French wherever the user looks, the toolkit's own dialogs included, whatever the locale.
-    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
-    QTranslator qtTranslator;
-    if (qtTranslator.load(QLocale(QLocale::French), QStringLiteral("qtbase"), QStringLiteral("_"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
-        QApplication::installTranslator(&qtTranslator);
+    InstallFrenchTranslations(app);
 
     TQtUiBridge bridge;
     TQtUiServices ui(title);

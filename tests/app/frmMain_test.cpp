@@ -1,5 +1,6 @@
 #include "app/errors.h"
 #include "app/frmMain.h"
+#include "app/translations.h"
 #include "app/ui_bridge.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
@@ -7,10 +8,13 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
@@ -233,6 +237,59 @@ TEST_F(MainWindowTest, GuardShowsErrorsWithTheFullStopRuleAndSwallowsAbort) {
     bool ran = false;
     window->RunGuarded([&] { ran = true; });
     EXPECT_TRUE(ran);
+}
+
+TEST_F(MainWindowTest, ReadmeOpensInTheDesktopViewerWithSpacesInThePath) {
+    // A stand-in for xdg-open that writes down its arguments and working folder.
+    QTemporaryDir root;
+    ASSERT_TRUE(root.isValid());
+    const QString bin = root.filePath(QStringLiteral("bin"));
+    const QString folder = root.filePath(QStringLiteral("mes outils"));
+    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(folder));
+    const QString record = root.filePath(QStringLiteral("record.txt"));
+    QFile viewer(bin + QStringLiteral("/xdg-open"));
+    ASSERT_TRUE(viewer.open(QIODevice::WriteOnly));
+    viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" \"$PWD\" > \"%1.tmp\"\n"
+                                "mv \"%1.tmp\" \"%1\"\n")
+                     .arg(record)
+                     .toUtf8());
+    viewer.close();
+    viewer.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", bin.toUtf8() + ':' + oldPath);
+
+    window->InitPaths((folder + QStringLiteral("/sornafex")).toStdString());
+    window->findChild<QAction*>(QStringLiteral("ActAppReadme"))->trigger();
+    qputenv("PATH", oldPath);
+
+    QFile result(record);
+    for (int i = 0; i < 500 && !result.exists(); ++i)
+        QTest::qWait(20);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(result.readAll()).split(QLatin1Char('\n'));
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(lines[0], QStringLiteral("1"));
+    EXPECT_EQ(lines[1], folder + QStringLiteral("/A_Lire.txt"));
+    EXPECT_EQ(QDir(lines[2]).canonicalPath(), QDir(folder).canonicalPath());
+    EXPECT_TRUE(ui.Shown().empty());
+}
+
+TEST_F(MainWindowTest, ReadmeWithoutAViewerFailsSilently) {
+    const QByteArray oldPath = qgetenv("PATH");
+    qputenv("PATH", "/nonexistent");
+    window->InitPaths("/nowhere/sornafex");
+    window->findChild<QAction*>(QStringLiteral("ActAppReadme"))->trigger();
+    qputenv("PATH", oldPath);
+    EXPECT_TRUE(ui.Shown().empty());
+}
+
+TEST(Translations, TheToolkitsOwnDialogsSpeakFrench) {
+    QApplication& app = test::EnsureQtApp();
+    ASSERT_TRUE(InstallFrenchTranslations(app));
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "File &name:").toStdString(),
+              "&Nom de fichier :");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel").toStdString(), "Annuler");
+    EXPECT_EQ(QLocale().language(), QLocale::French);
 }
 
 } // namespace
