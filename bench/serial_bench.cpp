@@ -1,0 +1,158 @@
+// What one DCD poll costs. The acquisition counts level changes by polling CarrierLevel in a
+// tight loop, so its rate bounds the highest frequency that can be counted. Each pair measures
+// CarrierLevel (LineLock, one status query, a few bit operations) against the bare status query
+// of the same open device; the ratio at the end should stay at 90 % or more on the tty.
+//
+// The tty is a pseudo-terminal: its TIOCMGET fails, but costs the same system call as on a real
+// port. No real serial device is opened.
+
+#include "serial/ComPort.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <fcntl.h>
+#include <map>
+#include <stdlib.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace sornafex {
+namespace {
+
+class TPty {
+public:
+    TPty() {
+        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        char name[128] = {};
+        if (m_master >= 0 && ::grantpt(m_master) == 0 && ::unlockpt(m_master) == 0 &&
+            ::ptsname_r(m_master, name, sizeof name) == 0)
+            m_slave = name;
+    }
+    ~TPty() {
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    const std::string& Slave() const { return m_slave; }
+
+private:
+    int m_master = -1;
+    std::string m_slave;
+};
+
+// An open port on device, for the length of one benchmark.
+class TOpenPort {
+public:
+    explicit TOpenPort(const std::string& device) {
+        TPortDeviceMap map;
+        map.Set(1, device);
+        m_port.SetDeviceMap(map);
+        m_port.SetComNumber(1);
+        m_port.SetOpen(true);
+    }
+    TComPort& Port() { return m_port; }
+    TComDevice& Device() { return *m_port.Dispatcher()->Device(); }
+
+private:
+    TComPort m_port;
+};
+
+void Finish(benchmark::State& state) {
+    state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()));
+}
+
+void BM_PtyIoctlTiocmget(benchmark::State& state) {
+    TPty pty;
+    TOpenPort open(pty.Slave());
+    const int fd = open.Device().Handle();
+    for (auto _ : state) {
+        int lines = 0;
+        benchmark::DoNotOptimize(::ioctl(fd, TIOCMGET, &lines));
+        benchmark::DoNotOptimize(lines);
+    }
+    Finish(state);
+}
+
+void BM_PtyDeviceModemStatus(benchmark::State& state) {
+    TPty pty;
+    TOpenPort open(pty.Slave());
+    TComDevice& device = open.Device();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(device.ModemStatus());
+    Finish(state);
+}
+
+void BM_PtyCarrierLevel(benchmark::State& state) {
+    TPty pty;
+    TOpenPort open(pty.Slave());
+    TComPort& port = open.Port();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(port.CarrierLevel());
+    Finish(state);
+}
+
+void BM_SimDeviceModemStatus(benchmark::State& state) {
+    TOpenPort open("sim:1000");
+    TComDevice& device = open.Device();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(device.ModemStatus());
+    Finish(state);
+}
+
+void BM_SimCarrierLevel(benchmark::State& state) {
+    TOpenPort open("sim:1000");
+    TComPort& port = open.Port();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(port.CarrierLevel());
+    Finish(state);
+}
+
+BENCHMARK(BM_PtyIoctlTiocmget)->MinTime(1.0);
+BENCHMARK(BM_PtyDeviceModemStatus)->MinTime(1.0);
+BENCHMARK(BM_PtyCarrierLevel)->MinTime(1.0);
+BENCHMARK(BM_SimDeviceModemStatus)->MinTime(1.0);
+BENCHMARK(BM_SimCarrierLevel)->MinTime(1.0);
+
+// Keeps each benchmark's rate so that the ratios can be printed after the table.
+class TRateReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& run : runs) {
+            const auto found = run.counters.find("items_per_second");
+            // With repetitions the median stands for the benchmark.
+            const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
+            const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+            if (found != run.counters.end() && (single || median))
+                m_rates[run.run_name.function_name] = found->second.value;
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void PrintRatio(const char* label, const char* measured, const char* reference) const {
+        const auto a = m_rates.find(measured);
+        const auto b = m_rates.find(reference);
+        if (a == m_rates.end() || b == m_rates.end() || b->second <= 0)
+            return;
+        std::printf("%-46s %6.1f %%  (%.3g vs %.3g reads/s)\n", label,
+                    100.0 * a->second / b->second, a->second, b->second);
+    }
+
+private:
+    std::map<std::string, double> m_rates;
+};
+
+} // namespace
+} // namespace sornafex
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    sornafex::TRateReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.PrintRatio("pty: CarrierLevel / bare TIOCMGET", "BM_PtyCarrierLevel",
+                        "BM_PtyIoctlTiocmget");
+    reporter.PrintRatio("pty: CarrierLevel / device ModemStatus", "BM_PtyCarrierLevel",
+                        "BM_PtyDeviceModemStatus");
+    reporter.PrintRatio("sim: CarrierLevel / device ModemStatus", "BM_SimCarrierLevel",
+                        "BM_SimDeviceModemStatus");
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,94 @@
+#pragma once
+
+// Result codes of the serial layer and the exceptions they become at the port component's
+// boundary. Dispatcher operations return 0 for success, a positive value when nothing was done and
+// a negative value for failure; −2 to −162 are negated system codes (see ComDevice.h for the
+// numbering of system codes on this platform).
+
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace sornafex {
+
+// Codes of the serial layer that the program can meet.
+inline constexpr int ecOK = 0;
+inline constexpr int ecOutOfMemory = -8;
+inline constexpr int ecBadArgument = -1002;
+inline constexpr int ecBadId = -2001;
+inline constexpr int ecNotOpen = -2007;
+inline constexpr int ecAlreadyOpen = -2008;
+inline constexpr int ecNoPortSelected = -2011;
+
+// Every serial-layer exception carries the result code it was raised for (0 when the code had no
+// class of its own). what() is the message of the code table.
+class ESerialException : public std::exception {
+public:
+    ESerialException(std::string message, int errorCode);
+    const char* what() const noexcept override { return m_message.c_str(); }
+    int ErrorCode() const noexcept { return m_errorCode; }
+
+private:
+    std::string m_message;
+    int m_errorCode;
+};
+
+// Categories.
+class EOpenComm : public ESerialException {
+    using ESerialException::ESerialException;
+};
+class EGeneral : public ESerialException {
+    using ESerialException::ESerialException;
+};
+
+// −2001 "ie_BadId - Specified comport doesn't exist"
+class EBadId : public EOpenComm {
+public:
+    EBadId();
+};
+// −2007 "ie_NOpen - device not open"
+class ECommNotOpen : public EOpenComm {
+public:
+    ECommNotOpen();
+};
+// −2008 "ie_Open - device already open"
+class EAlreadyOpen : public EOpenComm {
+public:
+    EAlreadyOpen();
+};
+// −2011 "The ComNumber property of the TComPort has not been set"
+class ENoPortSelected : public EOpenComm {
+public:
+    ENoPortSelected();
+};
+// −1002 "Bad argument passed to function"
+class EBadArgument : public EGeneral {
+public:
+    EBadArgument();
+};
+// A system failure n (2 ≤ n ≤ 162) without a class of its own: ErrorCode() is −n,
+// InOutErrorCode() is n and the message is ErrorText(n).
+class EInOutError : public ESerialException {
+public:
+    explicit EInOutError(int systemCode);
+    int InOutErrorCode() const noexcept { return m_systemCode; }
+
+private:
+    int m_systemCode;
+};
+
+// Returns code unchanged when it is 0 or more; otherwise throws the exception of the code table:
+// the classes above, std::bad_alloc for −8, EInOutError for other codes from −2 to −162, and a
+// plain ESerialException (code 0, "Serial port exception") for any other negative code.
+int RaiseForCode(int code);
+
+// The message for n (a result code or a system code, looked up by absolute value): the table's
+// row when there is one, otherwise the system's own text for error n with every character below
+// 32 turned into a space and runs of spaces collapsed to one.
+std::string ErrorText(int n);
+
+// A system message as ErrorText shows it: at most 255 characters, every character below 32 turned
+// into a space, runs of spaces collapsed to one.
+std::string CleanSystemText(std::string_view raw);
+
+} // namespace sornafex

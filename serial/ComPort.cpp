@@ -1,0 +1,510 @@
+#include "serial/ComPort.h"
+
+#include "app/errors.h"
+#include "app/ui_bridge.h"
+#include "app/ui_services.h"
+#include "serial/ComErrors.h"
+
+#include <charconv>
+#include <utility>
+#include <vector>
+
+namespace sornafex {
+
+namespace {
+
+std::string PortListName(int n) {
+    return "COM" + std::to_string(n);
+}
+
+// The number in a list entry "COM<n>": its text from the fourth character on, in decimal.
+int EntryNumber(const std::string& entry) {
+    if (entry.size() <= 3)
+        return 0;
+    int number = 0;
+    const char* first = entry.data() + 3;
+    const char* last = entry.data() + entry.size();
+    const auto [end, error] = std::from_chars(first, last, number);
+    if (error != std::errc() || end != last)
+        return 0;
+    return number;
+}
+
+// Ratios of the flow buffer marks to the input size.
+constexpr double kHwFullRatio = 0.9;
+constexpr double kHwResumeRatio = 0.1;
+constexpr double kSwFullRatio = 0.75;
+constexpr double kSwResumeRatio = 0.25;
+
+constexpr std::uint32_t kMaxTraceSize = 4000000;
+constexpr std::uint32_t kMaxLogSize = 16000000;
+
+// Sets a flag for the length of a scope, however the scope is left.
+class TFlagGuard {
+public:
+    explicit TFlagGuard(bool& flag) : m_flag(flag) { m_flag = true; }
+    ~TFlagGuard() { m_flag = false; }
+    TFlagGuard(const TFlagGuard&) = delete;
+    TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+} // namespace
+
+std::string TBaseComponent::Version() const {
+    return "1.0";
+}
+
+TCustomComPort::TCustomComPort(TComPortContext context) : m_context(std::move(context)) {}
+
+TCustomComPort::~TCustomComPort() {
+    if (State() == TComPortState::cpsOpen) {
+        try {
+            DeactivatePort();
+        } catch (...) {
+            // A destructor must not throw; the dispatcher's own destructor has closed the device.
+        }
+    }
+}
+
+int TCustomComPort::RaiseForCode(int code) {
+    return sornafex::RaiseForCode(code);
+}
+
+std::string TCustomComPort::DeviceName() const {
+    return m_context.devices.DeviceFor(m_comNumber);
+}
+
+// ---- Open and close ---------------------------------------------------------------------------
+
+void TCustomComPort::SetOpen(bool value) {
+    if (value == Open())
+        return;
+    if (!value) {
+        DeactivatePort();
+        return;
+    }
+    if (State() == TComPortState::cpsClosed)
+        ActivatePort();
+    else
+        m_openPending = true;
+}
+
+bool TCustomComPort::CarrierLevel() const {
+    if (m_state.load(std::memory_order_acquire) != TComPortState::cpsOpen)
+        return false;
+    TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire);
+    return dispatcher != nullptr && dispatcher->ReadDcd();
+}
+
+TComDispatcher* TCustomComPort::RequireDispatcher() {
+    if (Dispatcher() == nullptr && State() != TComPortState::cpsOpen && m_autoOpen)
+        SetOpen(true);
+    return Dispatcher();
+}
+
+std::unique_ptr<TComDispatcher> TCustomComPort::CreateDispatcher() {
+    auto dispatcher =
+        std::make_unique<TComDispatcher>(this, m_context.bridge, m_context.deviceFactory);
+    dispatcher->SetDisplayName(PortListName(m_comNumber));
+    // Errors of the dispatcher threads reach the user like any other error, on the UI thread.
+    TUiBridge* bridge = m_context.bridge;
+    TUiServices* services = m_context.services;
+    if (bridge != nullptr && services != nullptr) {
+        dispatcher->SetThreadErrorHandler([bridge, services](std::exception_ptr error) {
+            std::string text = "Serial port exception";
+            try {
+                std::rethrow_exception(error);
+            } catch (const std::exception& e) {
+                text = e.what();
+            } catch (...) {
+            }
+            bridge->Post([services, text] { services->ShowError(ErrorBoxText(text)); });
+        });
+    }
+    return dispatcher;
+}
+
+int TCustomComPort::OpenDispatcher() {
+    std::uint8_t options = 0;
+    if (m_dtr)
+        options |= kSetupDtr;
+    if (m_rts)
+        options |= kSetupRts;
+    if (m_hwFlow.Contains(THWFlowOption::hwfUseDTR))
+        options |= kSetupDtrFlow;
+    if (m_hwFlow.Contains(THWFlowOption::hwfUseRTS))
+        options |= kSetupRtsFlow;
+    return m_dispatcher->PortSetup(DeviceName(), m_baud, static_cast<std::uint8_t>(m_parity),
+                                   static_cast<std::uint8_t>(m_dataBits),
+                                   static_cast<std::uint8_t>(m_stopBits), m_inSize, m_outSize,
+                                   options);
+}
+
+void TCustomComPort::EnsurePortNumber() {
+    if (m_comNumber != 0)
+        return;
+    if (!m_promptForPort || m_context.services == nullptr)
+        throw ENoPortSelected();
+    std::vector<std::string> entries;
+    for (int n = TPortDeviceMap::kFirstPort; n <= TPortDeviceMap::kLastPort; ++n)
+        if (ProbeDevicePresent(m_context.devices.DeviceFor(n), m_context.deviceFactory))
+            entries.push_back(PortListName(n));
+    const auto chosen = m_context.services->SelectPort(entries);
+    // With no port listed, "OK" chooses nothing: that is no selection either.
+    const int number = chosen ? EntryNumber(*chosen) : 0;
+    if (number <= 0 || number > 0xFFFF)
+        throw ENoPortSelected();
+    m_comNumber = static_cast<std::uint16_t>(number);
+}
+
+void TCustomComPort::UpdateHandlerMode() {
+    // The program assigns none of the trigger events.
+    if (m_dispatcher)
+        m_dispatcher->SetHandlerMode(2);
+}
+
+void TCustomComPort::ActivatePort() {
+    m_lastOpenFailure = TOpenFailure{};
+    try {
+        if (m_tapiMode != TTapiMode::tmOn)
+            EnsurePortNumber();
+    } catch (const ESerialException& e) {
+        m_lastOpenFailure = TOpenFailure{e.ErrorCode(), 0, std::string(), e.what()};
+        throw;
+    }
+    m_dispatcher = CreateDispatcher();
+    m_dispatcherRef.store(m_dispatcher.get(), std::memory_order_release);
+    try {
+        int result = OpenDispatcher();
+        if (result == -kSysAccessDenied)
+            result = ecAlreadyOpen;
+        else if (result == -kSysFileNotFound || result == -kSysPathNotFound)
+            result = ecBadId;
+        if (result != 0) {
+            m_lastOpenFailure = TOpenFailure{result, m_dispatcher->LastSystemError(), DeviceName(),
+                                             m_dispatcher->LastSystemErrorText()};
+            RaiseForCode(result);
+        }
+        m_state.store(TComPortState::cpsOpen, std::memory_order_release);
+        UpdateHandlerMode();
+        {
+            // Every setter re-applies its value now, changed or not.
+            TFlagGuard force(m_forceApply);
+            SetHWFlowOptions(m_hwFlow);
+            SetSWFlowOptions(m_swFlow);
+            SetXOnChar(m_xonChar);
+            SetXOffChar(m_xoffChar);
+            m_dispatcher->SetDataThreshold(m_dataThreshold);
+            SetDTR(m_dtr);
+            SetRTS(m_rts);
+            SetUseEventWord(m_useEventWord);
+            SetRS485Mode(m_rs485Mode);
+            m_dispatcher->SetThreadBoost(m_threadBoost);
+        }
+        m_open.store(true, std::memory_order_release);
+        NotifyPortOpen();
+    } catch (...) {
+        if (m_lastOpenFailure.code == 0) {
+            m_lastOpenFailure.device = DeviceName();
+            try {
+                throw;
+            } catch (const ESerialException& e) {
+                m_lastOpenFailure.code = e.ErrorCode();
+                m_lastOpenFailure.reason = e.what();
+            } catch (const std::exception& e) {
+                m_lastOpenFailure.reason = e.what();
+            } catch (...) {
+            }
+        }
+        m_open.store(false, std::memory_order_release);
+        m_state.store(TComPortState::cpsClosed, std::memory_order_release);
+        m_dispatcherRef.store(nullptr, std::memory_order_release);
+        m_dispatcher.reset(); // closes the device and ends its threads
+        throw;
+    }
+}
+
+void TCustomComPort::DeactivatePort() {
+    if (State() != TComPortState::cpsOpen)
+        return;
+    m_state.store(TComPortState::cpsClosing, std::memory_order_release);
+    NotifyPortClosing();
+    m_dispatcher->PortShutdown();
+    m_dispatcherRef.store(nullptr, std::memory_order_release);
+    // The dispatcher's destructor waits for its threads, processing UI messages meanwhile.
+    m_dispatcher.reset();
+    m_state.store(TComPortState::cpsClosed, std::memory_order_release);
+    m_open.store(false, std::memory_order_release);
+    NotifyPortClosed();
+    if (m_openPending) {
+        m_openPending = false;
+        try {
+            ActivatePort();
+        } catch (...) {
+            ReportBackgroundError(std::current_exception());
+        }
+    }
+}
+
+int TCustomComPort::YieldToDispatcher() {
+    if (State() == TComPortState::cpsClosing || !m_dispatcher)
+        return 0;
+    return RaiseForCode(m_dispatcher->YieldSlice());
+}
+
+void TCustomComPort::NotifyPortOpen() {
+    if (m_onPortOpen)
+        m_onPortOpen();
+}
+
+void TCustomComPort::NotifyPortClosed() {
+    if (m_onPortClose)
+        m_onPortClose();
+}
+
+void TCustomComPort::NotifyPortClosing() {}
+
+void TCustomComPort::ReportBackgroundError(std::exception_ptr error) {
+    // An open that no caller waits for reports through the application's error box.
+    if (m_context.services == nullptr)
+        return;
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        m_context.services->ShowError(ErrorBoxText(e.what()));
+    } catch (...) {
+    }
+}
+
+// ---- Port number ------------------------------------------------------------------------------
+
+void TCustomComPort::SetComNumber(std::uint16_t number) {
+    if (number == m_comNumber)
+        return;
+    if (State() != TComPortState::cpsOpen) {
+        m_comNumber = number;
+        return;
+    }
+    const TTraceLogState tracing = m_tracing;
+    const TTraceLogState logging = m_logging;
+    SetOpen(false);
+    m_comNumber = number;
+    m_tracing = tracing;
+    m_logging = logging;
+    SetOpen(true);
+}
+
+void TCustomComPort::SetDeviceLayer(TDeviceLayer layer) {
+    if (layer != TDeviceLayer::dlWin32 || State() != TComPortState::cpsClosed)
+        return;
+    if (layer != m_deviceLayer) {
+        m_deviceLayer = layer;
+        DeviceLayerChanged();
+    }
+}
+
+// ---- Settings ---------------------------------------------------------------------------------
+
+void TCustomComPort::SetBaud(std::int32_t baud) {
+    if (baud == m_baud)
+        return;
+    m_baud = baud;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->ApplyLineSettings(m_baud, static_cast<std::uint8_t>(m_parity),
+                                                     static_cast<std::uint8_t>(m_dataBits),
+                                                     static_cast<std::uint8_t>(m_stopBits)));
+}
+
+void TCustomComPort::SetParity(TParity parity) {
+    if (parity == m_parity)
+        return;
+    m_parity = parity;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->ApplyLineSettings(m_baud, static_cast<std::uint8_t>(m_parity),
+                                                     static_cast<std::uint8_t>(m_dataBits),
+                                                     static_cast<std::uint8_t>(m_stopBits)));
+}
+
+void TCustomComPort::SetDataBits(std::uint16_t bits) {
+    if (bits == m_dataBits)
+        return;
+    m_dataBits = bits;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->ApplyLineSettings(m_baud, static_cast<std::uint8_t>(m_parity),
+                                                     static_cast<std::uint8_t>(m_dataBits),
+                                                     static_cast<std::uint8_t>(m_stopBits)));
+}
+
+void TCustomComPort::SetStopBits(std::uint16_t bits) {
+    if (bits == m_stopBits)
+        return;
+    m_stopBits = bits;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->ApplyLineSettings(m_baud, static_cast<std::uint8_t>(m_parity),
+                                                     static_cast<std::uint8_t>(m_dataBits),
+                                                     static_cast<std::uint8_t>(m_stopBits)));
+}
+
+void TCustomComPort::SetInSize(std::uint16_t size) {
+    if (size == m_inSize)
+        return;
+    m_inSize = size;
+    // The device's answer is not reported, and the open dispatcher keeps its buffers.
+    if (OpenNow())
+        m_dispatcher->SetQueueSizes(m_inSize, m_outSize);
+}
+
+void TCustomComPort::SetOutSize(std::uint16_t size) {
+    if (size == m_outSize)
+        return;
+    m_outSize = size;
+    if (OpenNow())
+        m_dispatcher->SetQueueSizes(m_inSize, m_outSize);
+}
+
+void TCustomComPort::SetDTR(bool level) {
+    if (level == m_dtr && !m_forceApply)
+        return;
+    if (!OpenNow()) {
+        m_dtr = level;
+        return;
+    }
+    // A line under flow control ignores the write (1), and the stored value stays.
+    if (RaiseForCode(m_dispatcher->SetDtrLine(level)) == 0)
+        m_dtr = level;
+}
+
+void TCustomComPort::SetRTS(bool level) {
+    if (level == m_rts && !m_forceApply)
+        return;
+    if (!OpenNow()) {
+        m_rts = level;
+        return;
+    }
+    if (RaiseForCode(m_dispatcher->SetRtsLine(level)) == 0)
+        m_rts = level;
+}
+
+void TCustomComPort::ApplyHardwareFlowNow(THWFlowOptions options) {
+    if (!options.Empty()) {
+        if (m_bufferFull == 0 || m_bufferFull > m_inSize)
+            m_bufferFull = static_cast<std::uint16_t>(m_inSize * kHwFullRatio);
+        if (m_bufferResume == 0 || m_bufferResume > m_bufferFull)
+            m_bufferResume = static_cast<std::uint16_t>(m_inSize * kHwResumeRatio);
+    }
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->ApplyHardwareFlow(m_bufferFull, m_bufferResume, options.Bits()));
+}
+
+void TCustomComPort::SetHWFlowOptions(THWFlowOptions options) {
+    if (options == m_hwFlow && !m_forceApply)
+        return;
+    ApplyHardwareFlowNow(options);
+    m_hwFlow = options;
+    if (options.Contains(THWFlowOption::hwfUseRTS) ||
+        options.Contains(THWFlowOption::hwfRequireCTS))
+        m_rs485Mode = false;
+}
+
+void TCustomComPort::ApplySoftwareFlowNow(TSWFlowOptions options) {
+    if (options != TSWFlowOptions::swfNone) {
+        if (m_bufferFull == 0 || m_bufferFull > m_inSize)
+            m_bufferFull = static_cast<std::uint16_t>(m_inSize * kSwFullRatio);
+        if (m_bufferResume == 0 || m_bufferResume > m_bufferFull)
+            m_bufferResume = static_cast<std::uint16_t>(m_inSize * kSwResumeRatio);
+    }
+    if (!OpenNow())
+        return;
+    std::uint8_t mode = 0;
+    switch (options) {
+    case TSWFlowOptions::swfNone:
+        RaiseForCode(m_dispatcher->DisableSoftwareFlow());
+        return;
+    case TSWFlowOptions::swfReceive:
+        mode = kSwFlowReceive;
+        break;
+    case TSWFlowOptions::swfTransmit:
+        mode = kSwFlowTransmit;
+        break;
+    case TSWFlowOptions::swfBoth:
+        mode = kSwFlowReceive | kSwFlowTransmit;
+        break;
+    }
+    RaiseForCode(m_dispatcher->EnableSoftwareFlow(m_bufferFull, m_bufferResume, mode));
+}
+
+void TCustomComPort::SetSWFlowOptions(TSWFlowOptions options) {
+    if (options == m_swFlow && !m_forceApply)
+        return;
+    ApplySoftwareFlowNow(options);
+    m_swFlow = options;
+}
+
+void TCustomComPort::SetXOnChar(char c) {
+    if (c == m_xonChar && !m_forceApply)
+        return;
+    m_xonChar = c;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->SetFlowChars(m_xonChar, m_xoffChar));
+}
+
+void TCustomComPort::SetXOffChar(char c) {
+    if (c == m_xoffChar && !m_forceApply)
+        return;
+    m_xoffChar = c;
+    if (OpenNow())
+        RaiseForCode(m_dispatcher->SetFlowChars(m_xonChar, m_xoffChar));
+}
+
+void TCustomComPort::SetBufferFull(std::uint16_t bytes) {
+    if (bytes == m_bufferFull && !m_forceApply)
+        return;
+    m_bufferFull = bytes;
+    if (OpenNow()) {
+        ApplyHardwareFlowNow(m_hwFlow);
+        ApplySoftwareFlowNow(m_swFlow);
+    }
+}
+
+void TCustomComPort::SetBufferResume(std::uint16_t bytes) {
+    if (bytes == m_bufferResume && !m_forceApply)
+        return;
+    m_bufferResume = bytes;
+    if (OpenNow()) {
+        ApplyHardwareFlowNow(m_hwFlow);
+        ApplySoftwareFlowNow(m_swFlow);
+    }
+}
+
+void TCustomComPort::SetTraceSize(std::uint32_t size) {
+    m_traceSize = size > kMaxTraceSize ? kMaxTraceSize : size;
+}
+
+void TCustomComPort::SetLogSize(std::uint32_t size) {
+    m_logSize = size > kMaxLogSize ? kMaxLogSize : size;
+}
+
+void TCustomComPort::SetUseMSRShadow(bool) {
+    // The modem status is always read live from the device; the shadow only keeps change bits.
+}
+
+void TCustomComPort::SetUseEventWord(bool use) {
+    if (use == m_useEventWord && !m_forceApply)
+        return;
+    m_useEventWord = use;
+    if (OpenNow())
+        m_dispatcher->SetEventWordOption(use);
+}
+
+void TCustomComPort::SetRS485Mode(bool on) {
+    if (on == m_rs485Mode && !m_forceApply)
+        return;
+    m_rs485Mode = on;
+    if (OpenNow())
+        m_dispatcher->SetRs485Mode(on);
+}
+
+} // namespace sornafex

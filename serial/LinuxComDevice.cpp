@@ -1,0 +1,614 @@
+#include "serial/LinuxComDevice.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace sornafex {
+
+namespace {
+
+// How often a wait samples the modem lines: no tty driver wakes poll() for them, and TIOCMIWAIT
+// cannot be interrupted by a close.
+constexpr int kModemPollMs = 10;
+
+struct TSpeed {
+    std::int32_t baud;
+    speed_t code;
+};
+
+constexpr TSpeed kSpeeds[] = {
+    {50, B50},         {75, B75},         {110, B110},        {134, B134},       {150, B150},
+    {200, B200},       {300, B300},       {600, B600},        {1200, B1200},     {1800, B1800},
+    {2400, B2400},     {4800, B4800},     {9600, B9600},      {19200, B19200},   {38400, B38400},
+    {57600, B57600},   {115200, B115200}, {230400, B230400},  {460800, B460800}, {500000, B500000},
+    {576000, B576000}, {921600, B921600}, {1000000, B1000000}};
+
+bool SpeedCode(std::int32_t baud, speed_t& code) {
+    for (const TSpeed& speed : kSpeeds)
+        if (speed.baud == baud) {
+            code = speed.code;
+            return true;
+        }
+    return false;
+}
+
+std::int32_t SpeedBaud(speed_t code) {
+    for (const TSpeed& speed : kSpeeds)
+        if (speed.code == code)
+            return speed.baud;
+    return 0;
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256] = {};
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+// "Permission denied (group dialout)": the words of the system and the group that may use it.
+std::string DeniedText(const std::string& path, int error) {
+    std::string text = ErrnoText(error);
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return text;
+    group entry{};
+    group* found = nullptr;
+    std::vector<char> buffer(4096);
+    if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        text += std::string(" (group ") + found->gr_name + ")";
+    return text;
+}
+
+std::uint8_t ModemBits(int lines) {
+    std::uint8_t bits = 0;
+    if (lines & TIOCM_CAR)
+        bits |= kMsRlsdOn;
+    if (lines & TIOCM_RNG)
+        bits |= kMsRingOn;
+    if (lines & TIOCM_DSR)
+        bits |= kMsDsrOn;
+    if (lines & TIOCM_CTS)
+        bits |= kMsCtsOn;
+    return bits;
+}
+
+std::uint32_t ModemEvents(std::uint8_t before, std::uint8_t after) {
+    const std::uint8_t moved = before ^ after;
+    std::uint32_t events = 0;
+    if (moved & kMsCtsOn)
+        events |= kEvCts;
+    if (moved & kMsDsrOn)
+        events |= kEvDsr;
+    if (moved & kMsRlsdOn)
+        events |= kEvRlsd;
+    if (moved & kMsRingOn)
+        events |= kEvRing;
+    return events;
+}
+
+} // namespace
+
+int SystemCodeFromErrno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+    case ENOTTY:
+        return kSysFileNotFound;
+    case EBUSY:
+    case EWOULDBLOCK:
+    case EACCES:
+    case EPERM:
+        return kSysAccessDenied;
+    case ENOMEM:
+        return kSysNotEnoughMemory;
+    case EMFILE:
+    case ENFILE:
+        return 4;
+    default:
+        return error;
+    }
+}
+
+bool SettingsToTermios(const TComSettings& settings, termios& t) {
+    speed_t speed = 0;
+    if (!SpeedCode(settings.baud, speed))
+        return false;
+    tcflag_t size = 0;
+    switch (settings.byteSize) {
+    case 5:
+        size = CS5;
+        break;
+    case 6:
+        size = CS6;
+        break;
+    case 7:
+        size = CS7;
+        break;
+    case 8:
+        size = CS8;
+        break;
+    default:
+        return false;
+    }
+    if (settings.parity > 4 || settings.stopBits > kTwoStopBits)
+        return false;
+
+    cfmakeraw(&t);
+    // CLOCAL always: the sensor drops DCD many times a second, and a port that watched carrier
+    // would hang up and stop reading.
+    t.c_cflag |= CREAD | CLOCAL;
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= size;
+    switch (settings.parity) {
+    case 1:
+        t.c_cflag |= PARENB | PARODD;
+        break;
+    case 2:
+        t.c_cflag |= PARENB;
+        break;
+    case 3:
+        t.c_cflag |= PARENB | CMSPAR | PARODD;
+        break;
+    case 4:
+        t.c_cflag |= PARENB | CMSPAR;
+        break;
+    default:
+        break;
+    }
+    if (settings.stopBits != kOneStopBit)
+        t.c_cflag |= CSTOPB;
+    if (settings.outxCtsFlow || settings.rtsControl == TRtsControl::Handshake)
+        t.c_cflag |= CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (settings.outX)
+        t.c_iflag |= IXON;
+    if (settings.inX)
+        t.c_iflag |= IXOFF;
+    t.c_cc[VSTART] = static_cast<cc_t>(settings.xonChar);
+    t.c_cc[VSTOP] = static_cast<cc_t>(settings.xoffChar);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    cfsetispeed(&t, speed);
+    cfsetospeed(&t, speed);
+    return true;
+}
+
+void SettingsFromTermios(const termios& t, TComSettings& settings) {
+    settings.baud = SpeedBaud(cfgetospeed(&t));
+    switch (t.c_cflag & CSIZE) {
+    case CS5:
+        settings.byteSize = 5;
+        break;
+    case CS6:
+        settings.byteSize = 6;
+        break;
+    case CS7:
+        settings.byteSize = 7;
+        break;
+    default:
+        settings.byteSize = 8;
+        break;
+    }
+    if (!(t.c_cflag & PARENB))
+        settings.parity = 0;
+    else if (t.c_cflag & CMSPAR)
+        settings.parity = (t.c_cflag & PARODD) ? 3 : 4;
+    else
+        settings.parity = (t.c_cflag & PARODD) ? 1 : 2;
+    if (!(t.c_cflag & CSTOPB))
+        settings.stopBits = kOneStopBit;
+    else
+        settings.stopBits = settings.byteSize == 5 ? kOne5StopBits : kTwoStopBits;
+    settings.outxCtsFlow = (t.c_cflag & CRTSCTS) != 0;
+    settings.outX = (t.c_iflag & IXON) != 0;
+    settings.inX = (t.c_iflag & IXOFF) != 0;
+    settings.xonChar = static_cast<char>(t.c_cc[VSTART]);
+    settings.xoffChar = static_cast<char>(t.c_cc[VSTOP]);
+}
+
+TLinuxComDevice::TLinuxComDevice() = default;
+
+TLinuxComDevice::~TLinuxComDevice() {
+    Close();
+}
+
+bool TLinuxComDevice::Fail(int error, std::string text) {
+    std::lock_guard lock(m_stateLock);
+    m_lastError = error;
+    m_lastErrorText = std::move(text);
+    return false;
+}
+
+bool TLinuxComDevice::FailErrno() {
+    const int error = errno;
+    return Fail(SystemCodeFromErrno(error), ErrnoText(error));
+}
+
+int TLinuxComDevice::LastError() const {
+    std::lock_guard lock(m_stateLock);
+    return m_lastError;
+}
+
+std::string TLinuxComDevice::LastErrorText() const {
+    std::lock_guard lock(m_stateLock);
+    return m_lastErrorText;
+}
+
+bool TLinuxComDevice::Open(const std::string& name) {
+    if (m_fd.load() >= 0)
+        return Fail(kSysAccessDenied, ErrnoText(EBUSY));
+    m_name = name;
+    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == EACCES || error == EPERM)
+            return Fail(kSysAccessDenied, DeniedText(name, error));
+        return Fail(SystemCodeFromErrno(error), ErrnoText(error));
+    }
+    const auto refuse = [fd](int error, std::string text, TLinuxComDevice& self) {
+        ::close(fd);
+        return self.Fail(error, std::move(text));
+    };
+    termios t{};
+    if (::tcgetattr(fd, &t) != 0) {
+        const int error = errno;
+        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
+    }
+    // TIOCEXCL refuses other openers of the tty (root excepted); the lock also covers root and
+    // every program that locks serial devices the same way.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        return refuse(kSysAccessDenied, ErrnoText(error == EWOULDBLOCK ? EBUSY : error), *this);
+    }
+    if (::ioctl(fd, TIOCEXCL) != 0) {
+        const int error = errno;
+        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
+    }
+    // CLOCAL from the first moment, before any setting is written: a carrier drop on a line
+    // that watches DCD hangs the tty up for good, and the sensor drops it many times a second.
+    if (!(t.c_cflag & CLOCAL)) {
+        t.c_cflag |= CLOCAL;
+        if (::tcsetattr(fd, TCSANOW, &t) != 0) {
+            const int error = errno;
+            ::ioctl(fd, TIOCNXCL);
+            return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
+        }
+    }
+    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wake < 0) {
+        const int error = errno;
+        ::ioctl(fd, TIOCNXCL);
+        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
+    }
+    {
+        std::lock_guard lock(m_stateLock);
+        m_extra = TComSettings{};
+        SettingsFromTermios(t, m_extra);
+        int lines = 0;
+        if (::ioctl(fd, TIOCMGET, &lines) == 0) {
+            m_extra.dtrControl = (lines & TIOCM_DTR) ? TDtrControl::Enable : TDtrControl::Disable;
+            m_extra.rtsControl = (lines & TIOCM_RTS) ? TRtsControl::Enable : TRtsControl::Disable;
+        }
+        serial_icounter_struct counts{};
+        m_haveCounts = ::ioctl(fd, TIOCGICOUNT, &counts) == 0;
+        if (m_haveCounts) {
+            m_lastCounts[0] = static_cast<std::uint32_t>(counts.frame);
+            m_lastCounts[1] = static_cast<std::uint32_t>(counts.overrun);
+            m_lastCounts[2] = static_cast<std::uint32_t>(counts.parity);
+            m_lastCounts[3] = static_cast<std::uint32_t>(counts.brk);
+            m_lastCounts[4] = static_cast<std::uint32_t>(counts.buf_overrun);
+        }
+        m_lastError = 0;
+        m_lastErrorText.clear();
+    }
+    m_wakeFd = wake;
+    m_mask.store(0);
+    m_closing.store(false);
+    m_fd.store(fd, std::memory_order_release);
+    return true;
+}
+
+void TLinuxComDevice::Wake() {
+    if (m_wakeFd >= 0) {
+        const std::uint64_t one = 1;
+        // A full counter already wakes the waiter, so a failed write loses nothing.
+        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+    }
+}
+
+bool TLinuxComDevice::Close() {
+    if (m_fd.load(std::memory_order_acquire) < 0)
+        return false;
+    m_closing.store(true, std::memory_order_release);
+    Wake();
+    std::unique_lock lock(m_fdLock);
+    const int fd = m_fd.exchange(-1, std::memory_order_acq_rel);
+    if (fd < 0)
+        return false;
+    ::ioctl(fd, TIOCNXCL);
+    // Never retried: on Linux the descriptor is gone even when close reports EINTR.
+    ::close(fd);
+    ::close(m_wakeFd);
+    m_wakeFd = -1;
+    return true;
+}
+
+bool TLinuxComDevice::SetQueueSizes(std::uint32_t, std::uint32_t) {
+    // The tty layer sizes its own queues: any size is accepted.
+    if (m_fd.load(std::memory_order_acquire) < 0)
+        return Fail(6, ErrnoText(EBADF));
+    return true;
+}
+
+bool TLinuxComDevice::ReadSettings(TComSettings& settings) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    termios t{};
+    if (fd < 0 || ::tcgetattr(fd, &t) != 0)
+        return fd < 0 ? Fail(6, ErrnoText(EBADF)) : FailErrno();
+    std::lock_guard state(m_stateLock);
+    settings = m_extra;
+    SettingsFromTermios(t, settings);
+    return true;
+}
+
+bool TLinuxComDevice::WriteSettings(const TComSettings& settings) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    termios t{};
+    if (fd < 0)
+        return Fail(6, ErrnoText(EBADF));
+    if (::tcgetattr(fd, &t) != 0)
+        return FailErrno();
+    if (!SettingsToTermios(settings, t))
+        return Fail(kSysInvalidParameter, ErrnoText(EINVAL));
+    if (::tcsetattr(fd, TCSANOW, &t) != 0)
+        return FailErrno();
+    // As with the Win32 settings record, an enabled or disabled control mode sets the line.
+    int dtr = TIOCM_DTR;
+    int rts = TIOCM_RTS;
+    if (settings.dtrControl == TDtrControl::Enable)
+        ::ioctl(fd, TIOCMBIS, &dtr);
+    else if (settings.dtrControl == TDtrControl::Disable)
+        ::ioctl(fd, TIOCMBIC, &dtr);
+    if (settings.rtsControl == TRtsControl::Enable)
+        ::ioctl(fd, TIOCMBIS, &rts);
+    else if (settings.rtsControl == TRtsControl::Disable)
+        ::ioctl(fd, TIOCMBIC, &rts);
+    std::lock_guard state(m_stateLock);
+    m_extra = settings;
+    return true;
+}
+
+bool TLinuxComDevice::Escape(TEscapeFunction function) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0)
+        return Fail(6, ErrnoText(EBADF));
+    int line = 0;
+    unsigned long request = TIOCMBIS;
+    switch (function) {
+    case TEscapeFunction::SetRts:
+        line = TIOCM_RTS;
+        break;
+    case TEscapeFunction::ClrRts:
+        line = TIOCM_RTS;
+        request = TIOCMBIC;
+        break;
+    case TEscapeFunction::SetDtr:
+        line = TIOCM_DTR;
+        break;
+    case TEscapeFunction::ClrDtr:
+        line = TIOCM_DTR;
+        request = TIOCMBIC;
+        break;
+    }
+    if (::ioctl(fd, request, &line) != 0)
+        return FailErrno();
+    return true;
+}
+
+std::uint8_t TLinuxComDevice::ModemStatus() {
+    // The hot path of the DCD poll takes no lock of its own: callers never let it race with
+    // Close (the dispatcher runs both under LineLock), so the descriptor stays valid here.
+    const int fd = m_fd.load(std::memory_order_acquire);
+    int lines = 0;
+    if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0)
+        return 0;
+    return ModemBits(lines);
+}
+
+bool TLinuxComDevice::SetEventMask(std::uint32_t mask) {
+    std::shared_lock lock(m_fdLock);
+    if (m_fd.load(std::memory_order_acquire) < 0)
+        return Fail(6, ErrnoText(EBADF));
+    const int fd = m_fd.load(std::memory_order_acquire);
+    {
+        // Changes count from the moment the mask is set, as a driver reports them.
+        int lines = 0;
+        int waiting = 0;
+        const std::uint8_t modem = ::ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
+        const std::uint32_t inQueue =
+            ::ioctl(fd, TIOCINQ, &waiting) == 0 ? static_cast<std::uint32_t>(waiting) : 0;
+        std::lock_guard state(m_stateLock);
+        m_lastModem = modem;
+        m_lastInQueue = inQueue;
+    }
+    m_mask.store(mask, std::memory_order_release);
+    m_maskGeneration.fetch_add(1, std::memory_order_acq_rel);
+    Wake();
+    return true;
+}
+
+bool TLinuxComDevice::SetTimeouts(const TComTimeouts& timeouts) {
+    // Reads never block (O_NONBLOCK, VMIN 0, VTIME 0), which is what the dispatcher asks for.
+    std::lock_guard state(m_stateLock);
+    m_timeouts = timeouts;
+    return true;
+}
+
+TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
+    events = 0;
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0 || m_closing.load(std::memory_order_acquire))
+        return TWaitOutcome::Closed;
+    const std::uint64_t generation = m_maskGeneration.load(std::memory_order_acquire);
+    const std::uint32_t mask = m_mask.load(std::memory_order_acquire);
+    if (mask == 0) {
+        Fail(kSysInvalidParameter, ErrnoText(EINVAL));
+        return TWaitOutcome::Refused;
+    }
+    bool watchDevice = true;
+    for (;;) {
+        std::uint64_t drained = 0;
+        while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
+        }
+        if (m_closing.load(std::memory_order_acquire))
+            return TWaitOutcome::Closed;
+        if (m_maskGeneration.load(std::memory_order_acquire) != generation)
+            return TWaitOutcome::Completed; // the mask changed: the wait ends with no event
+        pollfd fds[2] = {};
+        // Level-triggered input would wake at once while unread bytes wait; it is watched only
+        // while the queue is empty, and growth is sampled otherwise.
+        fds[0].fd = watchDevice ? fd : -1;
+        std::uint32_t lastInQueue = 0;
+        {
+            std::lock_guard state(m_stateLock);
+            lastInQueue = m_lastInQueue;
+        }
+        fds[0].events = ((mask & kEvRxChar) && lastInQueue == 0) ? POLLIN : 0;
+        fds[1].fd = m_wakeFd;
+        fds[1].events = POLLIN;
+        const bool sample = (mask & (kEvModemLines | kEvRxChar | kEvErr | kEvBreak)) != 0;
+        const int ready = ::poll(fds, 2, sample ? kModemPollMs : -1);
+        if (ready < 0 && errno != EINTR) {
+            FailErrno();
+            return TWaitOutcome::Refused;
+        }
+        if (m_closing.load(std::memory_order_acquire))
+            return TWaitOutcome::Closed;
+        if (m_maskGeneration.load(std::memory_order_acquire) != generation)
+            return TWaitOutcome::Completed;
+        if (fds[0].revents & POLLNVAL)
+            return TWaitOutcome::Closed;
+        if (fds[0].revents & (POLLHUP | POLLERR))
+            watchDevice = false; // a hung-up line would wake poll for ever; keep sampling
+        std::uint32_t found = 0;
+        int lines = 0;
+        int waiting = 0;
+        const std::uint8_t modem =
+            (mask & kEvModemLines) && ::ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
+        const std::uint32_t inQueue = (mask & kEvRxChar) && ::ioctl(fd, TIOCINQ, &waiting) == 0
+                                          ? static_cast<std::uint32_t>(waiting)
+                                          : 0u;
+        {
+            std::lock_guard state(m_stateLock);
+            if (mask & kEvModemLines) {
+                found |= ModemEvents(m_lastModem, modem);
+                m_lastModem = modem;
+            }
+            if (mask & kEvRxChar) {
+                if (inQueue > m_lastInQueue)
+                    found |= kEvRxChar;
+                m_lastInQueue = inQueue;
+            }
+        }
+        found &= mask;
+        if (found != 0) {
+            events = found;
+            return TWaitOutcome::Completed;
+        }
+    }
+}
+
+bool TLinuxComDevice::ClearError(std::uint32_t& errors, TComStatus& status) {
+    errors = 0;
+    status = TComStatus{};
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0)
+        return Fail(6, ErrnoText(EBADF));
+    int waiting = 0;
+    if (::ioctl(fd, TIOCINQ, &waiting) != 0)
+        return FailErrno();
+    status.inQueue = static_cast<std::uint32_t>(waiting);
+    int unsent = 0;
+    if (::ioctl(fd, TIOCOUTQ, &unsent) == 0)
+        status.outQueue = static_cast<std::uint32_t>(unsent);
+    serial_icounter_struct counts{};
+    if (::ioctl(fd, TIOCGICOUNT, &counts) == 0) {
+        const std::uint32_t now[5] = {
+            static_cast<std::uint32_t>(counts.frame), static_cast<std::uint32_t>(counts.overrun),
+            static_cast<std::uint32_t>(counts.parity), static_cast<std::uint32_t>(counts.brk),
+            static_cast<std::uint32_t>(counts.buf_overrun)};
+        constexpr std::uint32_t kBits[5] = {kCeFrame, kCeOverrun, kCeParity, kCeBreak, kCeRxOver};
+        std::lock_guard state(m_stateLock);
+        for (int i = 0; i < 5; ++i) {
+            if (m_haveCounts && now[i] != m_lastCounts[i])
+                errors |= kBits[i];
+            m_lastCounts[i] = now[i];
+        }
+        m_haveCounts = true;
+    }
+    return true;
+}
+
+bool TLinuxComDevice::Purge(std::uint32_t flags) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0)
+        return Fail(6, ErrnoText(EBADF));
+    const bool input = flags & (kPurgeRxAbort | kPurgeRxClear);
+    const bool output = flags & (kPurgeTxAbort | kPurgeTxClear);
+    const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
+    if ((input || output) && ::tcflush(fd, queue) != 0)
+        return FailErrno();
+    return true;
+}
+
+std::int32_t TLinuxComDevice::Read(std::uint8_t* buffer, std::uint32_t count) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0) {
+        Fail(6, ErrnoText(EBADF));
+        return -1;
+    }
+    const ssize_t got = ::read(fd, buffer, count);
+    if (got >= 0)
+        return static_cast<std::int32_t>(got);
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
+    FailErrno();
+    return -1;
+}
+
+std::int32_t TLinuxComDevice::Write(const std::uint8_t* buffer, std::uint32_t count) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0) {
+        Fail(6, ErrnoText(EBADF));
+        return -1;
+    }
+    const ssize_t sent = ::write(fd, buffer, count);
+    if (sent >= 0)
+        return static_cast<std::int32_t>(sent);
+    if (errno == EAGAIN || errno == EINTR)
+        return 0;
+    FailErrno();
+    return -1;
+}
+
+} // namespace sornafex

@@ -1,0 +1,84 @@
+#pragma once
+
+// The Linux tty device behind the device seam.
+// - Open: open(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC), then TIOCEXCL and
+//   flock(LOCK_EX | LOCK_NB), so a second open, from this process or another, is refused.
+// - Settings: termios in raw mode with CREAD and CLOCAL always set (the sensor drops DCD many
+//   times a second and must never hang the port up); HUPCL stays as the device had it.
+// - DTR/RTS: TIOCMBIS / TIOCMBIC. Modem status: TIOCMGET, a failed query reads as 0.
+// - WaitEvent: poll() on the device and an eventfd, with the modem lines sampled every few
+//   milliseconds; costs next to no CPU and ends within milliseconds of Close or SetEventMask.
+// errno becomes a system code in one place (SystemCodeFromErrno), keeping strerror's words.
+
+#include "serial/ComDevice.h"
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+
+struct termios;
+
+namespace sornafex {
+
+// ENOENT, ENODEV, ENXIO, EIO, ENOTTY → 2; EBUSY, EWOULDBLOCK, EACCES, EPERM → 5; ENOMEM → 8;
+// EMFILE, ENFILE → 4; anything else stays its errno.
+int SystemCodeFromErrno(int error);
+
+// Puts the record's framing, speed and flow fields into t, and makes t raw with CREAD and CLOCAL.
+// False when the baud rate has no termios speed.
+bool SettingsToTermios(const TComSettings& settings, termios& t);
+// Reads the fields termios holds back into settings; the others are left as they are.
+void SettingsFromTermios(const termios& t, TComSettings& settings);
+
+class TLinuxComDevice final : public TComDevice {
+public:
+    TLinuxComDevice();
+    ~TLinuxComDevice() override;
+
+    bool Open(const std::string& name) override;
+    int Handle() const override { return m_fd.load(std::memory_order_acquire); }
+    bool Close() override;
+    bool SetQueueSizes(std::uint32_t inSize, std::uint32_t outSize) override;
+    bool ReadSettings(TComSettings& settings) override;
+    bool WriteSettings(const TComSettings& settings) override;
+    bool Escape(TEscapeFunction function) override;
+    std::uint8_t ModemStatus() override;
+    bool SetEventMask(std::uint32_t mask) override;
+    bool SetTimeouts(const TComTimeouts& timeouts) override;
+    TWaitOutcome WaitEvent(std::uint32_t& events) override;
+    bool ClearError(std::uint32_t& errors, TComStatus& status) override;
+    bool Purge(std::uint32_t flags) override;
+    std::int32_t Read(std::uint8_t* buffer, std::uint32_t count) override;
+    std::int32_t Write(const std::uint8_t* buffer, std::uint32_t count) override;
+    int LastError() const override;
+    std::string LastErrorText() const override;
+
+private:
+    bool Fail(int error, std::string text = {});
+    bool FailErrno();
+    void Wake();
+
+    // Guards the descriptor: every call that uses it holds it shared, Close holds it exclusively,
+    // so the number is never used after close (or reused by another file).
+    mutable std::shared_mutex m_fdLock;
+    std::atomic<int> m_fd{-1};
+    int m_wakeFd = -1;
+    std::atomic<bool> m_closing{false};
+    std::atomic<std::uint32_t> m_mask{0};
+    std::atomic<std::uint64_t> m_maskGeneration{0};
+    // Settings that termios cannot hold, kept so that a read gives back what was written.
+    TComSettings m_extra;               // m_stateLock
+    TComTimeouts m_timeouts;            // m_stateLock
+    std::uint32_t m_lastCounts[5] = {}; // TIOCGICOUNT baseline: frame, overrun, parity, brk, buf
+    bool m_haveCounts = false;
+    std::uint8_t m_lastModem = 0;    // m_stateLock: lines when last looked at
+    std::uint32_t m_lastInQueue = 0; // m_stateLock: input queue when last looked at
+    mutable std::mutex m_stateLock;
+    int m_lastError = 0;         // m_stateLock
+    std::string m_lastErrorText; // m_stateLock
+    std::string m_name;
+};
+
+} // namespace sornafex

@@ -1,0 +1,331 @@
+#include "serial/SimComDevice.h"
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <numbers>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <time.h>
+#include <unistd.h>
+
+namespace sornafex {
+
+namespace {
+
+// How often a wait looks at the simulated lines, like the tty device's modem sampling.
+constexpr auto kSamplePeriod = std::chrono::milliseconds(10);
+
+std::optional<double> ParseFrequency(std::string_view text) {
+    if (text.empty() || !(text.front() >= '0' && text.front() <= '9'))
+        return std::nullopt;
+    double value = 0;
+    const auto [end, error] =
+        std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value) ||
+        value < 0)
+        return std::nullopt;
+    return value;
+}
+
+double MonotonicSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+std::string ErrnoText(int error) {
+    char buffer[256] = {};
+    return strerror_r(error, buffer, sizeof buffer);
+}
+
+// FNV-1a: a short stable name for the sensor's lock.
+std::uint64_t Hash(std::string_view text) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+} // namespace
+
+std::optional<TSimSpec> ParseSimSpec(std::string_view name) {
+    if (!name.starts_with(kSimPrefix))
+        return std::nullopt;
+    name.remove_prefix(kSimPrefix.size());
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos) {
+        const auto f = ParseFrequency(name);
+        if (!f)
+            return std::nullopt;
+        return TSimSpec{*f, *f};
+    }
+    const auto low = ParseFrequency(name.substr(0, dash));
+    const auto high = ParseFrequency(name.substr(dash + 1));
+    if (!low || !high)
+        return std::nullopt;
+    return TSimSpec{*low, *high};
+}
+
+std::uint64_t SimTransitionsAt(const TSimSpec& spec, double seconds) {
+    if (seconds <= 0)
+        return 0;
+    double cycles = 0;
+    if (spec.low == spec.high) {
+        cycles = spec.low * seconds;
+    } else {
+        // f(t) = mid + amp·sin(ωt), so the phase is mid·t + amp·(1 − cos ωt)/ω: never decreasing,
+        // since f stays between the two bounds.
+        const double mid = (spec.low + spec.high) / 2;
+        const double amp = (spec.high - spec.low) / 2;
+        const double omega = 2 * std::numbers::pi / kSimWanderPeriodSeconds;
+        cycles = mid * seconds + amp * (1 - std::cos(omega * seconds)) / omega;
+    }
+    return static_cast<std::uint64_t>(std::floor(2 * cycles));
+}
+
+TSimComDevice::TSimComDevice(std::function<double()> clock) : m_clock(std::move(clock)) {
+    // A device left at another configuration than the sensor needs, as a real port may be.
+    m_settings.baud = 9600;
+    m_settings.byteSize = 7;
+    m_settings.parity = 2;
+    m_settings.stopBits = kOneStopBit;
+}
+
+TSimComDevice::~TSimComDevice() {
+    Close();
+}
+
+double TSimComDevice::Now() const {
+    return m_clock ? m_clock() : MonotonicSeconds();
+}
+
+bool TSimComDevice::Fail(int code, std::string text) {
+    std::lock_guard lock(m_mutex);
+    m_lastError = code;
+    m_lastErrorText = std::move(text);
+    return false;
+}
+
+int TSimComDevice::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastError;
+}
+
+std::string TSimComDevice::LastErrorText() const {
+    std::lock_guard lock(m_mutex);
+    return m_lastErrorText;
+}
+
+bool TSimComDevice::Open(const std::string& name) {
+    if (m_open.load())
+        return Fail(kSysAccessDenied, ErrnoText(EBUSY));
+    const auto spec = ParseSimSpec(name);
+    if (!spec)
+        return Fail(kSysFileNotFound, ErrnoText(ENOENT));
+    // The exclusive hold is a name in the abstract socket namespace: refused to every second
+    // opener, this process or another, and released by the kernel however the holder ends.
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        const int error = errno;
+        return Fail(error == ENOMEM ? kSysNotEnoughMemory : error, ErrnoText(error));
+    }
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string lockName =
+        "sornafex-sim-" + std::to_string(::getuid()) + "-" + std::to_string(Hash(name));
+    std::memcpy(address.sun_path + 1, lockName.data(), lockName.size());
+    const auto length =
+        static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + lockName.size());
+    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return Fail(kSysAccessDenied, ErrnoText(error == EADDRINUSE ? EBUSY : error));
+    }
+    {
+        std::lock_guard lock(m_mutex);
+        m_spec = *spec;
+        m_lockFd = fd;
+        m_mask = 0;
+        m_lastError = 0;
+        m_lastErrorText.clear();
+    }
+    m_start = Now();
+    m_dtr.store(false);
+    m_rts.store(false);
+    m_open.store(true, std::memory_order_release);
+    return true;
+}
+
+int TSimComDevice::Handle() const {
+    std::lock_guard lock(m_mutex);
+    return m_open.load() ? m_lockFd : -1;
+}
+
+bool TSimComDevice::Close() {
+    int fd = -1;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_open.exchange(false))
+            return false;
+        ++m_generation;
+        fd = m_lockFd;
+        m_lockFd = -1;
+    }
+    m_wake.notify_all();
+    ::close(fd);
+    return true;
+}
+
+std::uint64_t TSimComDevice::Transitions() const {
+    // m_spec and m_start are set before m_open is published and not changed while open.
+    return SimTransitionsAt(m_spec, Now() - m_start);
+}
+
+bool TSimComDevice::SetQueueSizes(std::uint32_t, std::uint32_t) {
+    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+}
+
+bool TSimComDevice::ReadSettings(TComSettings& settings) {
+    if (!m_open.load())
+        return Fail(6, ErrnoText(EBADF));
+    std::lock_guard lock(m_mutex);
+    settings = m_settings;
+    return true;
+}
+
+bool TSimComDevice::WriteSettings(const TComSettings& settings) {
+    if (!m_open.load())
+        return Fail(6, ErrnoText(EBADF));
+    if (settings.baud <= 0 || settings.byteSize < 5 || settings.byteSize > 8 ||
+        settings.parity > 4 || settings.stopBits > kTwoStopBits)
+        return Fail(kSysInvalidParameter, ErrnoText(EINVAL));
+    std::lock_guard lock(m_mutex);
+    m_settings = settings;
+    return true;
+}
+
+bool TSimComDevice::Escape(TEscapeFunction function) {
+    if (!m_open.load())
+        return Fail(6, ErrnoText(EBADF));
+    switch (function) {
+    case TEscapeFunction::SetDtr:
+        m_dtr.store(true);
+        break;
+    case TEscapeFunction::ClrDtr:
+        m_dtr.store(false);
+        break;
+    case TEscapeFunction::SetRts:
+        m_rts.store(true);
+        break;
+    case TEscapeFunction::ClrRts:
+        m_rts.store(false);
+        break;
+    }
+    return true;
+}
+
+std::uint8_t TSimComDevice::ModemStatus() {
+    if (!m_open.load(std::memory_order_acquire))
+        return 0;
+    std::uint8_t status = (Transitions() & 1) ? kMsRlsdOn : 0;
+    if (m_dtr.load(std::memory_order_relaxed))
+        status |= kMsDsrOn;
+    if (m_rts.load(std::memory_order_relaxed))
+        status |= kMsCtsOn;
+    return status;
+}
+
+bool TSimComDevice::SetEventMask(std::uint32_t mask) {
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_open.load())
+            return false;
+        m_mask = mask;
+        ++m_generation;
+        // Changes count from the moment the mask is set.
+        m_lastTransitions = Transitions();
+        m_lastDsr = m_dtr.load();
+        m_lastCts = m_rts.load();
+    }
+    m_wake.notify_all();
+    return true;
+}
+
+bool TSimComDevice::SetTimeouts(const TComTimeouts&) {
+    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+}
+
+TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
+    events = 0;
+    std::unique_lock lock(m_mutex);
+    if (!m_open.load())
+        return TWaitOutcome::Closed;
+    const std::uint64_t generation = m_generation;
+    const std::uint32_t mask = m_mask;
+    if (mask == 0) {
+        m_lastError = kSysInvalidParameter;
+        m_lastErrorText = ErrnoText(EINVAL);
+        return TWaitOutcome::Refused;
+    }
+    for (;;) {
+        m_wake.wait_for(lock, kSamplePeriod,
+                        [&] { return !m_open.load() || m_generation != generation; });
+        if (!m_open.load())
+            return TWaitOutcome::Closed;
+        if (m_generation != generation)
+            return TWaitOutcome::Completed;
+        const std::uint64_t transitions = Transitions();
+        const bool dsr = m_dtr.load();
+        const bool cts = m_rts.load();
+        std::uint32_t found = 0;
+        if (transitions != m_lastTransitions)
+            found |= kEvRlsd;
+        if (dsr != m_lastDsr)
+            found |= kEvDsr;
+        if (cts != m_lastCts)
+            found |= kEvCts;
+        m_lastTransitions = transitions;
+        m_lastDsr = dsr;
+        m_lastCts = cts;
+        found &= mask;
+        if (found != 0) {
+            events = found;
+            return TWaitOutcome::Completed;
+        }
+    }
+}
+
+bool TSimComDevice::ClearError(std::uint32_t& errors, TComStatus& status) {
+    errors = 0;
+    status = TComStatus{};
+    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+}
+
+bool TSimComDevice::Purge(std::uint32_t) {
+    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+}
+
+std::int32_t TSimComDevice::Read(std::uint8_t*, std::uint32_t) {
+    // The sensor sends no data.
+    if (!m_open.load()) {
+        Fail(6, ErrnoText(EBADF));
+        return -1;
+    }
+    return 0;
+}
+
+std::int32_t TSimComDevice::Write(const std::uint8_t*, std::uint32_t count) {
+    // Whatever is sent to the sensor is taken and ignored.
+    if (!m_open.load()) {
+        Fail(6, ErrnoText(EBADF));
+        return -1;
+    }
+    return static_cast<std::int32_t>(count);
+}
+
+} // namespace sornafex

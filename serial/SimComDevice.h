@@ -1,0 +1,90 @@
+#pragma once
+
+// A simulated sensor behind the device seam. "sim:F" toggles DCD at F Hz (2F level changes a
+// second; F a decimal number ≥ 0, 0 for a line that never moves); "sim:F1-F2" lets the frequency
+// wander smoothly between F1 and F2 over a period of 30 s. The level is derived from the clock
+// and the integrated phase, so any poll rate counts the right number of changes. DSR follows DTR
+// and CTS follows RTS, like a loop-back plug; RI stays low. A sensor is opened exclusively, like
+// a real device (a lock file per value refuses a second open, also from another process); a
+// malformed value is a missing device (system code 2).
+
+#include "serial/ComDevice.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sornafex {
+
+inline constexpr std::string_view kSimPrefix = "sim:";
+inline constexpr double kSimWanderPeriodSeconds = 30.0;
+
+struct TSimSpec {
+    double low = 0;  // F, or F1
+    double high = 0; // F, or F2
+    bool operator==(const TSimSpec&) const = default;
+};
+
+// Parses "sim:F" or "sim:F1-F2" (F: digits with an optional fraction); nullopt when malformed.
+std::optional<TSimSpec> ParseSimSpec(std::string_view name);
+
+// Level changes from the start up to t seconds: floor(2 × the integrated frequency).
+std::uint64_t SimTransitionsAt(const TSimSpec& spec, double seconds);
+
+class TSimComDevice final : public TComDevice {
+public:
+    // clock: seconds of a monotonic clock; empty uses CLOCK_MONOTONIC. The simulation starts at
+    // the clock's reading at Open.
+    explicit TSimComDevice(std::function<double()> clock = {});
+    ~TSimComDevice() override;
+
+    bool Open(const std::string& name) override;
+    int Handle() const override;
+    bool Close() override;
+    bool SetQueueSizes(std::uint32_t inSize, std::uint32_t outSize) override;
+    bool ReadSettings(TComSettings& settings) override;
+    bool WriteSettings(const TComSettings& settings) override;
+    bool Escape(TEscapeFunction function) override;
+    std::uint8_t ModemStatus() override;
+    bool SetEventMask(std::uint32_t mask) override;
+    bool SetTimeouts(const TComTimeouts& timeouts) override;
+    TWaitOutcome WaitEvent(std::uint32_t& events) override;
+    bool ClearError(std::uint32_t& errors, TComStatus& status) override;
+    bool Purge(std::uint32_t flags) override;
+    std::int32_t Read(std::uint8_t* buffer, std::uint32_t count) override;
+    std::int32_t Write(const std::uint8_t* buffer, std::uint32_t count) override;
+    int LastError() const override;
+    std::string LastErrorText() const override;
+
+    // Level changes since Open, by the clock.
+    std::uint64_t Transitions() const;
+
+private:
+    double Now() const;
+    bool Fail(int code, std::string text);
+
+    std::function<double()> m_clock;
+    TSimSpec m_spec;
+    double m_start = 0;
+    std::atomic<bool> m_open{false};
+    std::atomic<bool> m_dtr{false};
+    std::atomic<bool> m_rts{false};
+    int m_lockFd = -1;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::uint64_t m_generation = 0;      // m_mutex: bumped by SetEventMask and Close
+    std::uint32_t m_mask = 0;            // m_mutex
+    TComSettings m_settings;             // m_mutex
+    std::uint64_t m_lastTransitions = 0; // m_mutex: lines when last looked at
+    bool m_lastDsr = false;              // m_mutex
+    bool m_lastCts = false;              // m_mutex
+    int m_lastError = 0;                 // m_mutex
+    std::string m_lastErrorText;         // m_mutex
+};
+
+} // namespace sornafex

@@ -1,0 +1,13 @@
+#include "serial/ComDevice.h"
+#include "serial/LinuxComDevice.h"
+#include "serial/SimComDevice.h"
+
+namespace sornafex {
+
+std::unique_ptr<TComDevice> MakeSystemDevice(const std::string& name) {
+    if (name.starts_with(kSimPrefix))
+        return std::make_unique<TSimComDevice>();
+    return std::make_unique<TLinuxComDevice>();
+}
+
+} // namespace sornafex
