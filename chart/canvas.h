@@ -18,9 +18,15 @@ inline constexpr TColor kClNone = 0x1FFFFFFFu;    // no colour
 constexpr TColor Rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return TColor(r) | (TColor(g) << 8) | (TColor(b) << 16);
 }
-constexpr std::uint8_t RedOf(TColor c) { return c & 0xFF; }
-constexpr std::uint8_t GreenOf(TColor c) { return (c >> 8) & 0xFF; }
-constexpr std::uint8_t BlueOf(TColor c) { return (c >> 16) & 0xFF; }
+constexpr std::uint8_t RedOf(TColor c) {
+    return c & 0xFF;
+}
+constexpr std::uint8_t GreenOf(TColor c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr std::uint8_t BlueOf(TColor c) {
+    return (c >> 16) & 0xFF;
+}
 
 inline constexpr TColor kClBlack = Rgb(0, 0, 0);
 inline constexpr TColor kClWhite = Rgb(255, 255, 255);
@@ -48,7 +54,16 @@ struct TRect {
 };
 
 enum class TPenStyle { Solid, Dot, Clear };
-enum class TBrushStyle { Solid, Clear, Horizontal, Vertical, FDiagonal, BDiagonal, Cross, DiagCross };
+enum class TBrushStyle {
+    Solid,
+    Clear,
+    Horizontal,
+    Vertical,
+    FDiagonal,
+    BDiagonal,
+    Cross,
+    DiagCross
+};
 enum class TBackMode { Transparent, Opaque };
 enum class TSysColor { ButtonFace, ButtonShadow, ButtonHighlight };
 
@@ -88,6 +103,7 @@ public:
 
     // A line from (x1, y1) to (x2, y2) with the current pen, the end point not drawn.
     virtual void Line(int x1, int y1, int x2, int y2) = 0;
+    // Consecutive lines through the points; the last point is not drawn.
     virtual void Polyline(std::span<const TPoint> points) = 0;
     // Outline with the current pen, inside filled with the current brush.
     virtual void Rectangle(const TRect& r) = 0;
@@ -96,6 +112,8 @@ public:
     // Text with its top-left corner at (x, y), in the current font and background mode.
     virtual void TextOut(int x, int y, std::string_view text) = 0;
     virtual int TextWidth(std::string_view text) = 0;
+    // The font's cell height (ascent plus descent, internal leading included): the chart asks
+    // it of "W" for the height of a line of text.
     virtual int TextHeight(std::string_view text) = 0;
 
     virtual void SetClipRect(const TRect& r) = 0;

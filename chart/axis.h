@@ -1,0 +1,198 @@
+#pragma once
+
+// A chart axis: the range it shows, the mapping between values and pixels, and, for the
+// vertical axis at the left of the plot area, the room it reserves and its drawing (labels,
+// axis line, ticks, grid, inner ticks, minor ticks). The same class serves the horizontal axes,
+// of which the chart uses only the mapping.
+
+#include "chart/chart_parts.h"
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sornafex::chart {
+
+class TCustomChart;
+
+// A refused range or increment; the message is the user-visible French text.
+class AxisException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TAxisKind { Left, Top, Right, Bottom };
+
+// The separators of the labels' number format.
+struct TNumberSeparators {
+    std::string decimal = ",";
+    std::string thousands = "\u202F"; // the narrow no-break space of the French convention
+    friend bool operator==(const TNumberSeparators&, const TNumberSeparators&) = default;
+};
+
+// value formatted as a Delphi-style number format such as "#,##0.###": "," anywhere before the
+// point groups thousands, the digits after "." give the most decimals ("0" forces one, "#"
+// allows one); trailing optional zeros are dropped. The one formatting function of the labels.
+std::string FormatAxisValue(double value, std::string_view format, const TNumberSeparators& seps);
+
+// Rounding used by the axis: to the nearest integer, halves to the even neighbour.
+int NearestEven(double value);
+
+class TChartAxis {
+public:
+    static constexpr double kMinStep = 1e-12;
+    static constexpr int kMaxLabels = 10000;
+    static constexpr std::size_t kMaxTicks = 2000;
+
+    TChartAxis(TCustomChart& chart, TAxisKind kind);
+    TChartAxis(const TChartAxis&) = delete;
+    TChartAxis& operator=(const TChartAxis&) = delete;
+
+    TAxisKind Kind() const { return m_kind; }
+    bool Horizontal() const { return m_kind == TAxisKind::Top || m_kind == TAxisKind::Bottom; }
+
+    // Range. Outside loading, a minimum above the maximum (and a maximum below the minimum) is
+    // refused with AxisException and leaves everything unchanged; equal values pass.
+    double Minimum() const { return m_minimum; }
+    void SetMinimum(double value);
+    double Maximum() const { return m_maximum; }
+    void SetMaximum(double value);
+    // Also sets AutomaticMinimum and AutomaticMaximum, except while loading.
+    bool Automatic() const { return m_automatic; }
+    void SetAutomatic(bool value);
+    bool AutomaticMinimum() const { return m_automaticMinimum; }
+    void SetAutomaticMinimum(bool value);
+    bool AutomaticMaximum() const { return m_automaticMaximum; }
+    void SetAutomaticMaximum(bool value);
+    // 0: chosen from the plot size. A negative increment is refused with AxisException.
+    double Increment() const { return m_increment; }
+    void SetIncrement(double value);
+
+    bool Visible() const { return m_visible; }
+    void SetVisible(bool value);
+    int LabelsSeparation() const { return m_labelsSeparation; }
+    void SetLabelsSeparation(int percent);
+    const std::string& AxisValuesFormat() const { return m_valuesFormat; }
+    void SetAxisValuesFormat(std::string format);
+    bool Labels() const { return m_labels; }
+    void SetLabels(bool value);
+    const TFontSpec& LabelsFont() const { return m_labelsFont; }
+    void SetLabelsFont(const TFontSpec& font);
+    int LabelsSize() const { return m_labelsSize; }
+    void SetLabelsSize(int size);
+    bool LabelsOnAxis() const { return m_labelsOnAxis; }
+    void SetLabelsOnAxis(bool value);
+    bool RoundFirstLabel() const { return m_roundFirstLabel; }
+    void SetRoundFirstLabel(bool value);
+    bool TickOnLabelsOnly() const { return m_tickOnLabelsOnly; }
+    void SetTickOnLabelsOnly(bool value);
+
+    const TChartPen& AxisPen() const { return m_axisPen; }
+    void SetAxisPen(const TChartPen& pen);
+    const TChartPen& Ticks() const { return m_ticks; }
+    void SetTicks(const TChartPen& pen);
+    int TickLength() const { return m_tickLength; }
+    void SetTickLength(int length);
+    const TChartPen& TicksInner() const { return m_ticksInner; }
+    void SetTicksInner(const TChartPen& pen);
+    int TickInnerLength() const { return m_tickInnerLength; }
+    void SetTickInnerLength(int length);
+    const TChartPen& MinorTicks() const { return m_minorTicks; }
+    void SetMinorTicks(const TChartPen& pen);
+    int MinorTickLength() const { return m_minorTickLength; }
+    void SetMinorTickLength(int length);
+    int MinorTickCount() const { return m_minorTickCount; }
+    void SetMinorTickCount(int count);
+    const TChartPen& Grid() const { return m_grid; }
+    void SetGrid(const TChartPen& pen);
+    const TChartPen& MinorGrid() const { return m_minorGrid; }
+    void SetMinorGrid(const TChartPen& pen);
+    bool GridCentered() const { return m_gridCentered; }
+    void SetGridCentered(bool value);
+    double StartPosition() const { return m_startPosition; }
+    void SetStartPosition(double percent);
+    double EndPosition() const { return m_endPosition; }
+    void SetEndPosition(double percent);
+
+    // Values of the current drawing.
+    double IMinimum() const { return m_iMinimum; }
+    double IMaximum() const { return m_iMaximum; }
+    double IRange() const { return m_iRange; }
+    int IStartPos() const { return m_iStartPos; }
+    int IEndPos() const { return m_iEndPos; }
+    int IAxisSize() const { return m_iAxisSize; }
+    int ICenterPos() const { return m_iCenterPos; }
+    int PosAxis() const { return m_posAxis; }
+    int PosLabels() const { return m_posLabels; }
+    // Rows (columns for a horizontal axis) of the ticks of the last drawing.
+    const std::vector<int>& TickPositions() const { return m_tickPos; }
+
+    // Value to pixel and back with the current range and span. Range 0, or an offset that does
+    // not fit in 32 bits, gives the centre pixel.
+    int CalcPosValue(double value) const;
+    double CalcPosPoint(int pixel) const;
+
+    // The chart's drawing calls these in order: take the range for this drawing, reserve room
+    // from rect (the left axis moves rect.left), compute the pixel span from the plot area, draw.
+    void AdjustRange();
+    void CalcRect(TCanvas& canvas, TRect& rect);
+    void CalcScreenPos(const TRect& plot);
+    // The label step for the current range and span.
+    double CalcIncrement(TCanvas& canvas) const;
+    void Draw(TCanvas& canvas);
+
+    std::string LabelText(double value) const;
+
+private:
+    template <typename T> void Assign(T& field, const T& value);
+    int LabelHeight(TCanvas& canvas) const;
+    void DrawLabelsAndTicks(TCanvas& canvas, double step);
+    void DrawMinorTicks(TCanvas& canvas);
+
+    TCustomChart& m_chart;
+    TAxisKind m_kind;
+
+    double m_minimum = 0;
+    double m_maximum = 0;
+    bool m_automatic = true;
+    bool m_automaticMinimum = true;
+    bool m_automaticMaximum = true;
+    double m_increment = 0;
+    bool m_visible = true;
+    int m_labelsSeparation = 10;
+    std::string m_valuesFormat = "#,##0.###";
+    bool m_labels = true;
+    TFontSpec m_labelsFont;
+    int m_labelsSize = 0;
+    bool m_labelsOnAxis = true;
+    bool m_roundFirstLabel = true;
+    bool m_tickOnLabelsOnly = true;
+    TChartPen m_axisPen = TChartPen::AxisLine();
+    TChartPen m_ticks = TChartPen::DarkGray();
+    int m_tickLength = 4;
+    TChartPen m_ticksInner = TChartPen::DarkGray();
+    int m_tickInnerLength = 0;
+    TChartPen m_minorTicks = TChartPen::DarkGray();
+    int m_minorTickLength = 2;
+    int m_minorTickCount = 3;
+    TChartPen m_grid = TChartPen::DottedGray();
+    TChartPen m_minorGrid = TChartPen::Hidden();
+    bool m_gridCentered = false;
+    double m_startPosition = 0;
+    double m_endPosition = 100;
+
+    double m_iMinimum = 0;
+    double m_iMaximum = 0;
+    double m_iRange = 0;
+    int m_iStartPos = 0;
+    int m_iEndPos = 0;
+    int m_iAxisSize = 0;
+    int m_iCenterPos = 0;
+    int m_posAxis = 0;
+    int m_posLabels = 0;
+    TRect m_plot;
+    std::vector<int> m_tickPos;
+};
+
+} // namespace sornafex::chart

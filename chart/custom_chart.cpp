@@ -1,0 +1,313 @@
+#include "chart/custom_chart.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace sornafex::chart {
+
+namespace {
+
+// Margins round halves away from zero, unlike the axis arithmetic.
+int PercentOf(int percent, int length) {
+    return static_cast<int>(std::lround(double(percent) * length / 100.0));
+}
+
+bool IsHatched(TBrushStyle style) {
+    return style != TBrushStyle::Solid && style != TBrushStyle::Clear;
+}
+
+// A 3D frame inside r, width pixels thick: top and left edges in topColor, bottom and right
+// edges in bottomColor. Returns r shrunk by the frame.
+TRect Frame3D(TCanvas& canvas, TRect r, TColor topColor, TColor bottomColor, int width) {
+    for (int k = 0; k < width && r.Width() > 0 && r.Height() > 0; ++k) {
+        const int right = r.right - 1;
+        const int bottom = r.bottom - 1;
+        canvas.SetPen({topColor, 1, TPenStyle::Solid, false});
+        canvas.Line(r.left, bottom, r.left, r.top);
+        canvas.Line(r.left, r.top, right, r.top);
+        canvas.SetPen({bottomColor, 1, TPenStyle::Solid, false});
+        canvas.Line(right, r.top, right, bottom);
+        canvas.Line(right, bottom, r.left - 1, bottom);
+        r = {r.left + 1, r.top + 1, r.right - 1, r.bottom - 1};
+    }
+    return r;
+}
+
+TRect Intersect(const TRect& a, const TRect& b) {
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+            std::min(a.bottom, b.bottom)};
+}
+
+} // namespace
+
+TCustomChart::TCustomChart() : m_title(*this), m_foot(*this) {
+    m_axes = {std::make_unique<TChartAxis>(*this, TAxisKind::Left),
+              std::make_unique<TChartAxis>(*this, TAxisKind::Top),
+              std::make_unique<TChartAxis>(*this, TAxisKind::Right),
+              std::make_unique<TChartAxis>(*this, TAxisKind::Bottom)};
+    m_backWall.brush.SetStyle(TBrushStyle::Clear);
+
+    TFontSpec titleFont;
+    titleFont.color = kClBlue;
+    m_title.SetFont(titleFont);
+    TFontSpec footFont;
+    footFont.color = kClRed;
+    footFont.italic = true;
+    m_foot.SetFont(footFont);
+}
+
+TCustomChart::~TCustomChart() = default;
+
+template <typename T> void TCustomChart::Assign(T& field, const T& value) {
+    if (field == value)
+        return;
+    field = value;
+    Invalidate();
+}
+
+void TCustomChart::Invalidate() {
+    RequestRepaint();
+}
+void TCustomChart::Refresh() {
+    RepaintNow();
+}
+
+void TCustomChart::EndLoading() {
+    if (m_loading > 0)
+        --m_loading;
+}
+
+void TCustomChart::SetMargins(const TMargins& margins) {
+    Assign(m_margins, margins);
+}
+void TCustomChart::SetColor(TColor color) {
+    Assign(m_color, color);
+}
+void TCustomChart::SetBevelOuter(TBevel bevel) {
+    Assign(m_bevelOuter, bevel);
+}
+void TCustomChart::SetBevelInner(TBevel bevel) {
+    Assign(m_bevelInner, bevel);
+}
+void TCustomChart::SetBevelWidth(int width) {
+    Assign(m_bevelWidth, std::max(0, width));
+}
+void TCustomChart::SetBorderWidth(int width) {
+    Assign(m_borderWidth, std::max(0, width));
+}
+void TCustomChart::SetLegendVisible(bool visible) {
+    Assign(m_legendVisible, visible);
+}
+void TCustomChart::SetView3D(bool value) {
+    Assign(m_view3D, value);
+}
+void TCustomChart::SetClipPoints(bool value) {
+    Assign(m_clipPoints, value);
+}
+void TCustomChart::SetAxisVisible(bool value) {
+    Assign(m_axisVisible, value);
+}
+void TCustomChart::SetNumberSeparators(const TNumberSeparators& separators) {
+    Assign(m_separators, separators);
+}
+
+void TCustomChart::SetBackColor(TColor color) {
+    if (!IsLoading())
+        m_backWall.brush.SetStyle(TBrushStyle::Solid);
+    Assign(m_backWall.color, color);
+}
+
+void TCustomChart::SetBufferedDisplay(bool buffered) {
+    m_bufferedDisplay = buffered;
+}
+
+void TCustomChart::SetClientSize(int width, int height) {
+    m_clientWidth = std::max(0, width);
+    m_clientHeight = std::max(0, height);
+}
+
+TLineSeries& TCustomChart::AddSeries() {
+    m_series.push_back(std::make_unique<TLineSeries>(*this));
+    Invalidate();
+    return *m_series.back();
+}
+
+bool TCustomChart::IsAxisShown(const TChartAxis& axis) const {
+    if (!m_axisVisible || !axis.Visible())
+        return false;
+    bool anyActive = false;
+    for (const auto& series : m_series) {
+        if (!series->Active())
+            continue;
+        anyActive = true;
+        if (&series->VertAxis() == &axis || &series->HorizAxis() == &axis)
+            return true;
+    }
+    return !anyActive;
+}
+
+void TCustomChart::NormalizeChartRect() {
+    NormalizeRect(m_chartRect);
+}
+
+void TCustomChart::NormalizeRect(TRect& r) const {
+    r.left = std::max(r.left, m_bounds.left);
+    r.top = std::max(r.top, m_bounds.top);
+    // A control of no size (not yet shown) must still leave a plot area of one pixel.
+    if (r.right < r.left)
+        r.right = r.left + 1;
+    else if (r.right == r.left)
+        r.right = r.left + std::max(1, m_clientWidth);
+    if (r.bottom < r.top)
+        r.bottom = r.top + 1;
+    else if (r.bottom == r.top)
+        r.bottom = r.top + std::max(1, m_clientHeight);
+}
+
+void TCustomChart::DrawPanel(TCanvas& canvas) {
+    const TColor panel = m_color == kClDefault ? canvas.SysColor(TSysColor::ButtonFace) : m_color;
+    canvas.SetPen({panel, 1, TPenStyle::Clear, false});
+    canvas.SetBrush({panel, TBrushStyle::Solid});
+    const TRect& b = m_bounds;
+    if (const auto wall = OpaqueWall()) {
+        const TRect w = Intersect(*wall, b);
+        canvas.FillRect({b.left, b.top, b.right, w.top});
+        canvas.FillRect({b.left, w.bottom, b.right, b.bottom});
+        canvas.FillRect({b.left, w.top, w.left, w.bottom});
+        canvas.FillRect({w.right, w.top, b.right, w.bottom});
+    } else {
+        canvas.FillRect(b);
+    }
+
+    const TColor shadow = canvas.SysColor(TSysColor::ButtonShadow);
+    const TColor highlight = canvas.SysColor(TSysColor::ButtonHighlight);
+    auto bevel = [&](TRect r, TBevel kind, int width) {
+        switch (kind) {
+        case TBevel::None:
+            return r;
+        case TBevel::Lowered:
+            return Frame3D(canvas, r, shadow, highlight, width);
+        case TBevel::Raised:
+            return Frame3D(canvas, r, highlight, shadow, width);
+        }
+        return r;
+    };
+    canvas.SetBrush({panel, TBrushStyle::Clear});
+    TRect r = bevel(m_bounds, m_bevelOuter, m_bevelWidth);
+    r = Frame3D(canvas, r, panel, panel, m_borderWidth);
+    bevel(r, m_bevelInner, m_bevelWidth);
+}
+
+std::optional<TRect> TCustomChart::OpaqueWall() const {
+    if (m_backWall.color == kClDefault || m_backWall.brush.Style() != TBrushStyle::Solid)
+        return std::nullopt;
+    const TRect& c = m_chartRect;
+    return TRect{c.left, c.top, c.right + 1, c.bottom + 1};
+}
+
+void TCustomChart::DrawBackWall(TCanvas& canvas) {
+    const TChartWall& wall = m_backWall;
+    canvas.SetPen(wall.pen.Spec(m_printing));
+    const TBrushStyle style = wall.brush.Style();
+    if (wall.color == kClDefault && style == TBrushStyle::Solid && !wall.pen.visible)
+        return;
+
+    TBrushSpec fill{wall.color, style};
+    if (wall.color == kClDefault && style == TBrushStyle::Solid)
+        fill.style = TBrushStyle::Clear;
+    if (IsHatched(style)) {
+        const TColor back = wall.brush.Color() == kClDefault ? kClWhite : wall.brush.Color();
+        if (fill.color == kClDefault)
+            fill.color = kClBlack;
+        if (fill.color == back)
+            fill.color = back == kClBlack ? kClWhite : kClBlack;
+        canvas.SetBackColor(back);
+        canvas.SetBackMode(TBackMode::Opaque);
+    } else {
+        canvas.SetBackMode(TBackMode::Transparent);
+    }
+    if (fill.style == TBrushStyle::Clear && !wall.pen.visible)
+        return;
+    canvas.SetBrush(fill);
+    const TRect& c = m_chartRect;
+    canvas.Rectangle({c.left, c.top, c.right + 1, c.bottom + 1});
+}
+
+// The layout (margins, titles, axis room, axis spans) comes first so that the panel needs no
+// filling where the back wall covers it: on a large screen those are most of the pixels. The
+// picture is the one of drawing panel, bevel, titles, wall, axes and series in that order.
+void TCustomChart::Layout(TCanvas& canvas) {
+    const TRect& bounds = m_bounds;
+    const int w = bounds.Width();
+    const int h = bounds.Height();
+    const int b = m_borderWidth;
+    m_chartRect = {bounds.left + PercentOf(m_margins.left, w) + b,
+                   bounds.top + PercentOf(m_margins.top, h) + b,
+                   bounds.right - b - PercentOf(m_margins.right, w),
+                   bounds.bottom - b - PercentOf(m_margins.bottom, h)};
+    NormalizeChartRect();
+    m_titlesRect = m_chartRect;
+
+    if (m_title.Visible()) {
+        m_title.DrawInto(canvas, m_chartRect, true, false);
+        NormalizeChartRect();
+    }
+    if (m_foot.Visible()) {
+        m_foot.DrawInto(canvas, m_chartRect, false, false);
+        NormalizeChartRect();
+    }
+
+    for (auto& axis : m_axes)
+        axis->AdjustRange();
+
+    TRect room = m_chartRect;
+    for (auto& axis : m_axes) {
+        if (!IsAxisShown(*axis))
+            continue;
+        TRect shrunk = room;
+        axis->CalcRect(canvas, shrunk);
+        room = Intersect(room, shrunk);
+    }
+    m_chartRect = room;
+    NormalizeChartRect();
+    for (auto& axis : m_axes)
+        axis->CalcScreenPos(m_chartRect);
+}
+
+void TCustomChart::Draw(TCanvas& canvas, const TRect& bounds) {
+    ++m_drawCount;
+    m_bounds = bounds;
+    Layout(canvas);
+
+    if (!m_printing)
+        DrawPanel(canvas);
+
+    // The titles draw themselves against the chart rectangle as the margins left it.
+    TRect titles = m_titlesRect;
+    if (m_title.Visible()) {
+        m_title.DrawInto(canvas, titles, true);
+        NormalizeRect(titles);
+    }
+    if (m_foot.Visible())
+        m_foot.DrawInto(canvas, titles, false);
+
+    DrawBackWall(canvas);
+
+    for (auto& axis : m_axes)
+        if (IsAxisShown(*axis))
+            axis->Draw(canvas);
+
+    const bool clip = m_clipPoints && CanClip();
+    for (const auto& series : m_series) {
+        if (!series->Active() || series->Count() == 0)
+            continue;
+        if (clip)
+            canvas.SetClipRect({m_chartRect.left + 1, m_chartRect.top + 1, m_chartRect.right,
+                                m_chartRect.bottom - 1});
+        series->DrawValues(canvas);
+        if (clip)
+            canvas.ResetClip();
+    }
+}
+
+} // namespace sornafex::chart

@@ -1,0 +1,74 @@
+#pragma once
+
+// The chart's line series: points kept in ascending X order and drawn as one polyline against
+// the chart's left (vertical) and bottom (horizontal) axes.
+
+#include "chart/chart_parts.h"
+#include "chart/value_list.h"
+
+#include <string>
+#include <vector>
+
+namespace sornafex::chart {
+
+class TCustomChart;
+class TChartAxis;
+
+class TLineSeries {
+public:
+    explicit TLineSeries(TCustomChart& chart);
+    TLineSeries(const TLineSeries&) = delete;
+    TLineSeries& operator=(const TLineSeries&) = delete;
+
+    TCustomChart& ParentChart() const { return m_chart; }
+
+    int Count() const { return m_x.Count(); }
+    // Empties every list; repaints the chart when the series is active.
+    void Clear();
+    // Adds a point where its X belongs (after points of equal X) and returns its index;
+    // repaints the chart when the series is active.
+    int AddXY(double x, double y, std::string label = {}, TColor color = kClDefault);
+    // Removes point index; throws EListError for a bad index. Repaints when active.
+    void Delete(int index);
+
+    // Reading and writing values through these does not repaint the chart by itself.
+    TChartValueList& XValues() { return m_x; }
+    const TChartValueList& XValues() const { return m_x; }
+    TChartValueList& YValues() { return m_y; }
+    const TChartValueList& YValues() const { return m_y; }
+
+    // The point's own colour, or SeriesColor for the default marker and beyond the list.
+    // kClNone marks a null point, which the line skips.
+    TColor ValueColor(int index) const;
+    const std::string& Label(int index) const;
+
+    TColor SeriesColor() const { return m_seriesColor; }
+    void SetSeriesColor(TColor color);
+    bool Active() const { return m_active; }
+    void SetActive(bool active);
+    bool ColorEachPoint() const { return m_colorEachPoint; }
+    void SetColorEachPoint(bool colorEachPoint);
+    const TChartPen& LinePen() const { return m_linePen; }
+    void SetLinePen(const TChartPen& pen);
+
+    TChartAxis& VertAxis() const;
+    TChartAxis& HorizAxis() const;
+
+    // Draws the line with the current axis mapping (called by the chart inside its clip).
+    void DrawValues(TCanvas& canvas) const;
+
+private:
+    void Changed();
+
+    TCustomChart& m_chart;
+    TChartValueList m_x{"X ", TChartListOrder::loAscending};
+    TChartValueList m_y{"Y ", TChartListOrder::loNone};
+    std::vector<TColor> m_colors;
+    std::vector<std::string> m_labels;
+    TColor m_seriesColor = kClRed;
+    bool m_active = true;
+    bool m_colorEachPoint = false;
+    TChartPen m_linePen;
+};
+
+} // namespace sornafex::chart
