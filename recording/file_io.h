@@ -1,0 +1,66 @@
+#pragma once
+
+// Whole-file reading and crash-safe replacement of a file, with the system's error turned into the
+// French text the error box shows. Shared by the recordings and the preferences file.
+
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/types.h>
+
+namespace sornafex {
+
+// The text shown for a failed file operation, by errno: "Fichier introuvable", "Nom de fichier
+// incorrect", "Trop de fichiers ouverts", "Accès au fichier refusé", "Disque plein", else
+// "Erreur E/S <errno>".
+std::string FileErrorText(int errorNumber);
+
+// A file that could not be opened, read, written or replaced. what() is FileErrorText.
+class EFileError : public std::runtime_error {
+public:
+    explicit EFileError(int errorNumber);
+    int ErrorNumber() const noexcept { return m_errorNumber; }
+
+private:
+    int m_errorNumber;
+};
+
+// The system calls the file helpers make. Every call behaves like its POSIX namesake (-1 and errno
+// on failure); the base class makes the real calls, and tests override one of them to fail.
+class TFileSystem {
+public:
+    virtual ~TFileSystem() = default;
+
+    virtual int Open(const std::string& path, int flags, mode_t mode);
+    virtual ssize_t Read(int fd, void* buffer, std::size_t size);
+    virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
+    virtual int Fsync(int fd);
+    virtual int Fchmod(int fd, mode_t mode);
+    virtual int Close(int fd);
+    virtual int Rename(const std::string& from, const std::string& to);
+    virtual int Unlink(const std::string& path);
+
+    // The real file system, shared by everyone who does not inject another.
+    static TFileSystem& Posix();
+};
+
+// Reads the file in pieces and hands each to sink in order; stops early when sink returns false.
+// Others may read the file meanwhile. Throws EFileError when it cannot be opened or read.
+void ReadFileInPieces(const std::string& path, const std::function<bool(std::string_view)>& sink,
+                      TFileSystem& fs = TFileSystem::Posix());
+
+// The whole file; throws EFileError.
+std::string ReadWholeFile(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
+
+// Replaces the file at path (or creates it) with bytes so that a crash, a full disk or any other
+// failure leaves either the old file or the new one, never a mix: the bytes go to a temporary
+// file in the same folder, which is flushed to the disk and then renamed over the target. The
+// target's permissions are kept, a symbolic link is followed (the link stays), and a file without
+// write permission is refused ("Accès au fichier refusé") even to a user who could rename over it.
+// Throws EFileError; the temporary file is removed on failure.
+void WriteFileAtomically(const std::string& path, std::string_view bytes,
+                         TFileSystem& fs = TFileSystem::Posix());
+
+} // namespace sornafex

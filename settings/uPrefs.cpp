@@ -1,0 +1,113 @@
+#include "settings/uPrefs.h"
+
+#include "app/int_text.h"
+#include "app/uRes.h"
+
+namespace sornafex {
+
+namespace {
+
+constexpr std::string_view kSectionCom = "Com";
+constexpr std::string_view kSectionGraph = "Graph";
+constexpr std::string_view kSectionMisc = "Misc";
+constexpr std::string_view kSectionTest = "Test";
+constexpr std::string_view kKeyComNumber = "ComNumber";
+constexpr std::string_view kKeyXMin = "XMin";
+constexpr std::string_view kKeyXMax = "XMax";
+constexpr std::string_view kKeyShowNoData = "ShowNoData";
+constexpr std::string_view kKeyWriteTest = "WriteToIniTest";
+constexpr std::string_view kDeviceKeyPrefix = "Device";
+constexpr int kFirstMappedPort = 1;
+constexpr int kLastMappedPort = 50;
+
+const TPreferences kDefaults{};
+
+// A file that cannot be read at all reads like a missing one: every value takes its default.
+TProfile LoadForReading(const std::string& path, TFileSystem& fs) {
+    try {
+        return TProfile::Load(path, fs);
+    } catch (const EFileError&) {
+        return TProfile();
+    }
+}
+
+} // namespace
+
+std::int32_t ReadIntegerKey(const TProfile& profile, std::string_view section, std::string_view key,
+                            std::int32_t defaultValue) {
+    std::string text = profile.GetString(section, key, "");
+    // The integer syntax takes "0x" itself; the rewrite keeps the reading of the key exactly that
+    // of the value's own rule ("0x" alone stays invalid).
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.replace(0, 2, "$");
+    return ParseIntText(text).value_or(defaultValue);
+}
+
+bool ReadBooleanKey(const TProfile& profile, std::string_view section, std::string_view key,
+                    bool defaultValue) {
+    return ReadIntegerKey(profile, section, key, defaultValue ? 1 : 0) != 0;
+}
+
+TPreferences LoadPreferences(const std::string& path, TFileSystem& fs) {
+    const TProfile profile = LoadForReading(path, fs);
+    TPreferences prefs;
+    prefs.comNumber = ReadIntegerKey(profile, kSectionCom, kKeyComNumber, kDefaults.comNumber);
+    prefs.verticalMin = ReadIntegerKey(profile, kSectionGraph, kKeyXMin, kDefaults.verticalMin);
+    prefs.verticalMax = ReadIntegerKey(profile, kSectionGraph, kKeyXMax, kDefaults.verticalMax);
+    prefs.showNoData = ReadBooleanKey(profile, kSectionMisc, kKeyShowNoData, kDefaults.showNoData);
+    return prefs;
+}
+
+void ApplyPreferences(TPreferences& prefs, TPreferencesTarget& target) {
+    target.ApplyStartupPort(prefs.comNumber);
+    if (prefs.verticalMin > prefs.verticalMax) {
+        prefs.verticalMin = kDefaults.verticalMin;
+        prefs.verticalMax = kDefaults.verticalMax;
+    }
+    target.ApplyVerticalRange(prefs.verticalMin, prefs.verticalMax);
+    target.SetShowNoData(prefs.showNoData);
+    target.ApplyCaptureState();
+}
+
+bool TestPreferencesWritable(const std::string& path, TFileSystem& fs) {
+    try {
+        WriteProfileString(path, kSectionTest, kKeyWriteTest, "1", fs);
+        return true;
+    } catch (const EFileError&) {
+        return false;
+    }
+}
+
+EPreferencesWriteError::EPreferencesWriteError(const std::string& path)
+    : std::runtime_error(res::FormatStr(res::kCannotWriteFormat, path)) {}
+
+void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
+                     TFileSystem& fs) {
+    if (!writable)
+        return;
+    const std::vector<TProfileEntry> entries{
+        {std::string(kSectionCom), std::string(kKeyComNumber), std::to_string(prefs.comNumber)},
+        {std::string(kSectionGraph), std::string(kKeyXMin), std::to_string(prefs.verticalMin)},
+        {std::string(kSectionGraph), std::string(kKeyXMax), std::to_string(prefs.verticalMax)},
+        {std::string(kSectionMisc), std::string(kKeyShowNoData), prefs.showNoData ? "1" : "0"},
+    };
+    try {
+        WriteProfileStrings(path, entries, fs);
+    } catch (const EFileError&) {
+        throw EPreferencesWriteError(path);
+    }
+}
+
+std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path, TFileSystem& fs) {
+    const TProfile profile = LoadForReading(path, fs);
+    std::vector<std::pair<int, std::string>> devices;
+    for (int n = kFirstMappedPort; n <= kLastMappedPort; ++n) {
+        std::string device =
+            profile.GetString(kSectionCom, std::string(kDeviceKeyPrefix) + std::to_string(n), "");
+        if (!device.empty())
+            devices.emplace_back(n, std::move(device));
+    }
+    return devices;
+}
+
+} // namespace sornafex

@@ -1,0 +1,83 @@
+#pragma once
+
+// The four preferences kept from one run to the next, in the profile file next to the executable:
+//
+//   [Com]   ComNumber=1       the serial port number
+//   [Graph] XMin=-1  XMax=400 the vertical scale
+//   [Misc]  ShowNoData=1      the no-data warning
+//   [Test]  WriteToIniTest=1  written by the writability test, never read
+//
+// Section Com may also map ports to devices (Device1 .. Device50); those keys are only read.
+
+#include "recording/file_io.h"
+#include "settings/profile_file.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace sornafex {
+
+struct TPreferences {
+    std::int32_t comNumber = 1;
+    std::int32_t verticalMin = -1;
+    std::int32_t verticalMax = 400;
+    bool showNoData = true;
+
+    friend bool operator==(const TPreferences&, const TPreferences&) = default;
+};
+
+// What applying the preferences changes in the running program.
+class TPreferencesTarget {
+public:
+    virtual ~TPreferencesTarget() = default;
+    // The start-up port rule of the port selection, from the ports found by the probe and this
+    // port number (which the program keeps also when no port could be opened).
+    virtual void ApplyStartupPort(std::int32_t portNumber) = 0;
+    // Sets the chart's vertical range; called with min <= max only, and must accept every such
+    // pair whatever range the axis held before.
+    virtual void ApplyVerticalRange(std::int32_t min, std::int32_t max) = 0;
+    // The no-data warning and the check mark of ActShowNoData.
+    virtual void SetShowNoData(bool on) = 0;
+    virtual void ApplyCaptureState() = 0;
+};
+
+// Reads an integer key: a value beginning with "0x"/"0X" reads as hexadecimal like "$", then the
+// integer text syntax; anything that does not convert, an empty value included, gives the default.
+std::int32_t ReadIntegerKey(const TProfile& profile, std::string_view section, std::string_view key,
+                            std::int32_t defaultValue);
+// A boolean key: an integer key (default 1 or 0) that is true when not 0.
+bool ReadBooleanKey(const TProfile& profile, std::string_view section, std::string_view key,
+                    bool defaultValue);
+
+// The four values; a missing or unreadable file gives the defaults. The file is only read.
+TPreferences LoadPreferences(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
+
+// Pushes the values into the program: the port rule, the vertical range, the no-data warning,
+// then the enable rules. A hand-edited pair with minimum above maximum is not a range the axis
+// can show: the default range -1 to 400 is applied instead and stored in prefs, so that it is
+// also what the file holds after the next save.
+void ApplyPreferences(TPreferences& prefs, TPreferencesTarget& target);
+
+// Writes WriteToIniTest=1 in section Test; true when that worked. Never shows anything.
+bool TestPreferencesWritable(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
+
+// The error of a failed save: "Impossible d'écrire dans <path>".
+class EPreferencesWriteError : public std::runtime_error {
+public:
+    explicit EPreferencesWriteError(const std::string& path);
+};
+
+// When writable, writes ComNumber, XMin, XMax and ShowNoData ("1"/"0"), in this order, in one
+// atomic replacement of the file; does nothing otherwise. Throws EPreferencesWriteError.
+void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
+                     TFileSystem& fs = TFileSystem::Posix());
+
+// The port-to-device keys Device1 .. Device50 of section Com that hold a non-blank value, as
+// (port number, device) in port order. A missing or unreadable file maps nothing.
+std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path,
+                                                         TFileSystem& fs = TFileSystem::Posix());
+
+} // namespace sornafex
