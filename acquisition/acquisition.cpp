@@ -1,0 +1,229 @@
+#include "acquisition/acquisition.h"
+
+#include "app/errors.h"
+#include "app/uRes.h"
+#include "app/ui_bridge.h"
+#include "app/ui_services.h"
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace sornafex {
+
+namespace {
+
+std::string HzText(std::string_view value) {
+    return std::string(value).append(res::Text(res::TMsg::sHzSuffix));
+}
+
+} // namespace
+
+ECaptureNotStarted::ECaptureNotStarted()
+    : std::runtime_error("Le thread d'acquisition n'a pas pu être lancé") {}
+
+TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present) {
+    const bool idle = !acquiring;
+    using A = TCaptureAction;
+    return {{
+        {A::CaptureStop, acquiring},
+        {A::CaptureStart, idle},
+        {A::AppClose, idle},
+        {A::AppHelpIndex, idle},
+        {A::New, idle},
+        {A::Open, idle},
+        {A::Save, idle},
+        {A::SaveAs, idle},
+        {A::GraphPrint, idle},
+        {A::GraphExportBitmap, idle},
+        {A::GraphExportMetafile, idle},
+        {A::GraphSetXAuto, idle},
+        {A::ComSetComNum1, idle && com1Present},
+        {A::ComSetComNum2, idle && com2Present},
+    }};
+}
+
+int StartupPortChoice(bool com1Present, bool com2Present, std::int32_t portNumberPreference) {
+    if (!com1Present)
+        return 0;
+    return com2Present && portNumberPreference == 2 ? 2 : 1;
+}
+
+TAcquisition::TAcquisition(TUiBridge& bridge, TUiServices& ui, TAcquisitionView& view,
+                           bool& acquiring, TTickSource tickCount)
+    : m_bridge(bridge), m_ui(ui), m_view(view), m_acquiring(acquiring),
+      m_tickCount(std::move(tickCount)),
+      m_comPort1(
+          TComPortContext{.bridge = &bridge, .services = &ui, .devices = {}, .deviceFactory = {}}),
+      m_threadCapture(bridge, ui) {
+    m_comPort1.SetComNumber(1);
+    m_threadCapture.SetExclusive(true);
+    m_threadCapture.SetRunOnCreate(true);
+    m_threadCapture.SetFreeOnTerminate(true);
+    m_threadCapture.SetOnExecute([this](TWorkerThread*, void*) { CaptureWorker(); });
+    m_threadCapture.SetOnFinish([this](void*) { m_captureThreadRunning = false; });
+}
+
+TAcquisition::~TAcquisition() {
+    // The window is going away: a worker still counting must end, and what it still hands over
+    // has nowhere to go. The worker component's destruction then waits for its end.
+    m_shuttingDown = true;
+    m_stopRequested.store(true, std::memory_order_release);
+}
+
+// ---- The run ----------------------------------------------------------------------------------
+
+void TAcquisition::ActCaptureStart() {
+    // Start is disabled during a run; this keeps a re-entrant call from a message-processing
+    // wait from starting a second run over the first.
+    if (m_acquiring)
+        return;
+    CheckPortOpen(m_comPort1, m_ui);
+
+    const std::string activityBefore = m_view.PanelText(kActivityPanel);
+    m_acquiring = true;
+    ApplyCaptureState();
+    m_view.SetPanelText(kFrequencyPanel, HzText(res::kZeroFrequency));
+    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStarted)));
+
+    // A worker of the previous run may still be ending (Stop gave up waiting for it). Clearing
+    // the stop flag now could keep it counting for a run it no longer serves, and the exclusive
+    // component would refuse the new worker: let it end first. The wait keeps the window alive,
+    // and Stop chosen meanwhile abandons this start.
+    while (m_captureThreadRunning && m_acquiring) {
+        try {
+            ProcessMessagesWhile(m_bridge,
+                                 [this] { return m_captureThreadRunning && m_acquiring; });
+        } catch (...) {
+            // As in Stop's wait: what a message raised does not concern this start.
+        }
+    }
+    if (!m_acquiring)
+        return;
+
+    m_stopRequested.store(false, std::memory_order_release);
+    try {
+        if (m_threadCapture.Execute(nullptr) == 0)
+            throw ECaptureNotStarted();
+        m_captureThreadRunning = true;
+    } catch (const std::exception& error) {
+        // No worker means no run: the window goes back to idle and says why.
+        m_stopRequested.store(true, std::memory_order_release);
+        m_acquiring = false;
+        ApplyCaptureState();
+        m_view.SetPanelText(kActivityPanel, activityBefore);
+        m_ui.ShowError(ErrorBoxText(error.what()));
+        throw EAbort();
+    }
+}
+
+void TAcquisition::ActCaptureStop() {
+    m_stopRequested.store(true, std::memory_order_release);
+    try {
+        ProcessMessagesUntil(
+            m_bridge, [this] { return !m_captureThreadRunning; }, kStopWaitMs, m_tickCount);
+    } catch (...) {
+        // Stop completes whatever a message handled during the wait raised.
+    }
+    m_acquiring = false;
+    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStopped)));
+    ApplyCaptureState();
+}
+
+void TAcquisition::ApplyCaptureState() {
+    for (const auto& [action, enabled] :
+         CaptureEnableRules(m_acquiring, m_com1Present, m_com2Present))
+        m_view.SetActionEnabled(action, enabled);
+    m_view.SetPanelText(kFrequencyPanel, std::string(res::kNoFrequency));
+    m_view.HideNoDataTitle();
+}
+
+void TAcquisition::CaptureWorker() {
+    CaptureLoop([this] { return ReadPortDCD(m_comPort1); }, m_tickCount,
+                [this](TSample sample) { HandOff(sample); }, m_stopRequested);
+}
+
+void TAcquisition::HandOff(TSample sample) {
+    // Blocking until the UI thread took the sample keeps the samples in window order and all of
+    // them ahead of the worker's finish notification, which travels the same way.
+    m_bridge.RunOnUiThread([this, sample] {
+        if (!m_shuttingDown)
+            m_view.AddSample(sample);
+    });
+}
+
+// ---- Port selection ---------------------------------------------------------------------------
+
+void TAcquisition::DetectComPorts() {
+    std::vector<std::string> list;
+    ListComPorts(list, m_comPort1.DeviceMap(), m_comPort1.DeviceFactory());
+    const auto listed = [&](int n) {
+        return std::find(list.begin(), list.end(), ComListName(n)) != list.end();
+    };
+    m_com1Present = listed(1);
+    m_com2Present = listed(2);
+}
+
+void TAcquisition::SelectComPort(int n) {
+    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sPortSetup)));
+    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) + std::to_string(n));
+    m_view.ShowWaitCursor();
+    try {
+        m_comPort1.SetOpen(false);
+        m_comPort1.SetComNumber(static_cast<std::uint16_t>(n));
+        WaitWithMessages(m_bridge, kPortSwitchPauseMs, m_tickCount);
+        m_comPort1.SetOpen(true);
+        m_view.SetPanelText(kPortPanel, m_view.PanelText(kPortPanel) + std::string(res::kPortOpen));
+        m_view.SetPanelToolTip(kPortPanel, {});
+        m_portNumberPreference = n;
+    } catch (const std::exception& error) {
+        m_view.SetPanelText(kPortPanel,
+                            m_view.PanelText(kPortPanel) + std::string(res::kPortClosedSuffix));
+        m_view.SetPanelToolTip(kPortPanel, OpenFailureReason(&error));
+    } catch (...) {
+        m_view.SetPanelText(kPortPanel,
+                            m_view.PanelText(kPortPanel) + std::string(res::kPortClosedSuffix));
+        m_view.SetPanelToolTip(kPortPanel, OpenFailureReason(nullptr));
+    }
+    m_view.RestoreCursor();
+    m_view.SetPanelText(kActivityPanel, {});
+}
+
+std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
+    const TOpenFailure& failure = m_comPort1.LastOpenFailure();
+    if (failure.code != 0 && !failure.reason.empty())
+        return failure.device.empty() ? failure.reason : failure.device + " : " + failure.reason;
+    return error ? std::string(error->what()) : std::string();
+}
+
+void TAcquisition::SwitchToPort(int n) {
+    if (m_switching) {
+        m_heldBackSwitch = n;
+        return;
+    }
+    m_switching = true;
+    for (int next = n; next != 0;) {
+        m_heldBackSwitch = 0;
+        SelectComPort(next);
+        m_view.SetPortChecked(next);
+        next = m_heldBackSwitch;
+    }
+    m_switching = false;
+}
+
+void TAcquisition::ApplyStartupPort(std::int32_t portNumberPreference) {
+    m_portNumberPreference = portNumberPreference;
+    switch (StartupPortChoice(m_com1Present, m_com2Present, portNumberPreference)) {
+    case 1:
+        ActComSetComNum1();
+        break;
+    case 2:
+        ActComSetComNum2();
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace sornafex

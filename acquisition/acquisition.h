@@ -1,0 +1,176 @@
+#pragma once
+
+// The acquisition area of the main window without its toolkit: the run (Start, Stop, the worker
+// that counts DCD changes, the run flags, the enable rules) and the port selection (probe at
+// start-up, switching between COM1 and COM2, the start-up port rule). The window reaches it
+// through TAcquisitionView; everything here runs on the UI thread except the worker's loop.
+
+#include "acquisition/capture_loop.h"
+#include "acquisition/uCom.h"
+#include "acquisition/worker_thread.h"
+#include "serial/ComPort.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace sornafex {
+
+class TUiBridge;
+class TUiServices;
+
+// The actions that the enable rules set, in the order the rules set them.
+enum class TCaptureAction {
+    CaptureStop,
+    CaptureStart,
+    AppClose,
+    AppHelpIndex,
+    New,
+    Open,
+    Save,
+    SaveAs,
+    GraphPrint,
+    GraphExportBitmap,
+    GraphExportMetafile,
+    GraphSetXAuto,
+    ComSetComNum1,
+    ComSetComNum2,
+};
+inline constexpr std::size_t kCaptureActionCount = 14;
+
+using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
+
+// Which actions are enabled: Stop during a run; Start, quitting, help, the file, print, export and
+// optimum-scale commands while idle; each port command while idle and when its port was found.
+TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
+
+// The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and
+// the preference says 2, port 1 when COM1 was found, none without COM1.
+int StartupPortChoice(bool com1Present, bool com2Present, std::int32_t portNumberPreference);
+
+// Status-bar panels.
+inline constexpr int kPortPanel = 0;
+inline constexpr int kFrequencyPanel = 1;
+inline constexpr int kActivityPanel = 2;
+
+// Stop waits at most this long for the worker's end, in milliseconds.
+inline constexpr std::uint32_t kStopWaitMs = 1000;
+// A port switch keeps the port closed at least this long, in milliseconds.
+inline constexpr std::uint32_t kPortSwitchPauseMs = 500;
+
+// What the acquisition area needs of the main window. UI thread only.
+class TAcquisitionView {
+public:
+    virtual ~TAcquisitionView() = default;
+    virtual void SetPanelText(int panel, const std::string& text) = 0;
+    virtual std::string PanelText(int panel) const = 0;
+    virtual void SetPanelToolTip(int panel, const std::string& text) = 0;
+    // Remembers the current cursor and shows the hourglass; RestoreCursor brings it back.
+    virtual void ShowWaitCursor() = 0;
+    virtual void RestoreCursor() = 0;
+    virtual void SetActionEnabled(TCaptureAction action, bool enabled) = 0;
+    // The check mark of the "Port" menu: on port's command, off the other one's.
+    virtual void SetPortChecked(int port) = 0;
+    // Hides the chart's no-data title and repaints the chart before returning.
+    virtual void HideNoDataTitle() = 0;
+    // The sample history's per-sample routine: readout, chart, no-data title, unsaved flag.
+    virtual void AddSample(TSample sample) = 0;
+};
+
+// Raised when the worker component started no thread although nothing was running.
+class ECaptureNotStarted : public std::runtime_error {
+public:
+    ECaptureNotStarted();
+};
+
+class TAcquisition {
+public:
+    // acquiring is the window's Acquiring flag (its close query reads it). bridge, ui and view
+    // must outlive this object. tickCount: the millisecond clock of the counting loop and of the
+    // waits.
+    TAcquisition(TUiBridge& bridge, TUiServices& ui, TAcquisitionView& view, bool& acquiring,
+                 TTickSource tickCount = TickCount);
+    // Asks a worker still running to stop and waits for its end (UI messages keep being
+    // processed); samples arriving meanwhile are no longer shown.
+    ~TAcquisition();
+    TAcquisition(const TAcquisition&) = delete;
+    TAcquisition& operator=(const TAcquisition&) = delete;
+
+    // The form's serial port component, port number 1 until a switch.
+    TComPort& ComPort1() { return m_comPort1; }
+    // The form's worker thread component.
+    TWorkerThread& ThreadCapture() { return m_threadCapture; }
+
+    // ---- The run ----------------------------------------------------------------------------
+    // Start: refuses with a message when the port is closed (EAbort); otherwise marks the run,
+    // applies the enable rules, shows "0 Hz" and "Acquisition démarrée...", lets a worker of an
+    // earlier run finish ending, and launches a new worker. A launch that fails is shown in the
+    // error box and leaves the window idle. Does nothing while a run is in progress.
+    void ActCaptureStart();
+    // Stop: asks the worker to stop, processes UI messages until its end was reported or for at
+    // most 1000 ms, then shows "Acquisition arrêtée" and applies the enable rules.
+    void ActCaptureStop();
+    // The enable rules, then panel 1 "-" and the no-data title hidden with an immediate repaint.
+    void ApplyCaptureState();
+    // The window may close exactly when no run is in progress.
+    bool CloseQuery() const { return !m_acquiring; }
+
+    bool Acquiring() const { return m_acquiring; }
+    bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
+    // The worker has been launched and has not yet reported its end.
+    bool CaptureThreadRunning() const { return m_captureThreadRunning; }
+
+    // ---- Port selection ---------------------------------------------------------------------
+    // Probes COM1 to COM50 through the port's device map and factory; sets Com1Present and
+    // Com2Present. Called once at start-up, after the device map was set and before the
+    // preferences are applied.
+    void DetectComPorts();
+    bool Com1Present() const { return m_com1Present; }
+    bool Com2Present() const { return m_com2Present; }
+
+    // Closes the port, gives it number n, waits 500 ms processing messages and opens it, with
+    // the hourglass and "Paramétrage du port com..." meanwhile. Panel 0 ends as "Com n - Ouvert"
+    // (the port number preference becomes n) or "Com n - Fermé" with the system's reason in its
+    // tooltip (the preference is kept). Never raises.
+    void SelectComPort(int n);
+    // The port commands: the switch, then the check mark. A port command chosen during the pause
+    // of a switch is held back and runs when that switch has ended.
+    void ActComSetComNum1() { SwitchToPort(1); }
+    void ActComSetComNum2() { SwitchToPort(2); }
+    // The start-up port rule, applied with the loaded preference (which becomes the port number
+    // preference): see StartupPortChoice.
+    void ApplyStartupPort(std::int32_t portNumberPreference);
+    // The number of the last port a switch opened, or the loaded value until one has.
+    std::int32_t PortNumberPreference() const { return m_portNumberPreference; }
+
+private:
+    void CaptureWorker();
+    void HandOff(TSample sample);
+    void SwitchToPort(int n);
+    std::string OpenFailureReason(const std::exception* error) const;
+
+    TUiBridge& m_bridge;
+    TUiServices& m_ui;
+    TAcquisitionView& m_view;
+    bool& m_acquiring;
+    const TTickSource m_tickCount;
+
+    std::atomic<bool> m_stopRequested{false};
+    bool m_captureThreadRunning = false;
+    bool m_shuttingDown = false;
+
+    bool m_com1Present = false;
+    bool m_com2Present = false;
+    std::int32_t m_portNumberPreference = 1;
+    bool m_switching = false;
+    int m_heldBackSwitch = 0;
+
+    // Declared last: the worker reads the port, so it ends before the port closes.
+    TComPort m_comPort1;
+    TWorkerThread m_threadCapture;
+};
+
+} // namespace sornafex

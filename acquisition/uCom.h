@@ -1,0 +1,64 @@
+#pragma once
+
+// Port helpers of the acquisition: which ports exist, their names, the waits that keep the user
+// interface alive, and the two questions a run asks of the port (is it open, what is DCD).
+
+#include "acquisition/capture_loop.h"
+#include "serial/ComDevice.h"
+#include "serial/PortDeviceMap.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace sornafex {
+
+class TCustomComPort;
+class TUiBridge;
+class TUiServices;
+
+using TTickSource = std::function<TTickCount()>;
+
+// Ports probed at start-up: exactly COM1 to COM50.
+inline constexpr int kFirstProbedPort = 1;
+inline constexpr int kLastProbedPort = 50;
+// Queue sizes the probe asks for; the open does not use them.
+inline constexpr std::uint32_t kProbeQueueSize = 64;
+
+// The device that port n opens: the preferences' mapping, else the platform's default.
+std::string ComPortName(int n, const TPortDeviceMap& devices);
+// The name of port n in the list of available ports: "COM<n>".
+std::string ComListName(int n);
+
+// Whether port n exists: a dispatcher of its own (belonging to no port) opens the device
+// exclusively and closes it again at once. Present when that open succeeds or is refused because
+// the device is held elsewhere (or may not be used by this user); absent for port 0 and for any
+// other failure. Never shows anything. factory: as the port's (empty: the platform's devices).
+bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory = {});
+
+// Replaces list by the list names of the present ports among COM1 to COM50, in increasing order.
+void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
+                  const TDeviceFactory& factory = {});
+
+// On the UI thread: processes pending UI messages, at least once, until done() holds or more
+// than ms milliseconds (an unsigned 32-bit tick difference) have passed. True when done() held.
+bool ProcessMessagesUntil(TUiBridge& bridge, const std::function<bool()>& done, std::uint32_t ms,
+                          const TTickSource& tickCount = TickCount);
+
+// On the UI thread: processes pending UI messages, at least once, for as long as busy() holds.
+void ProcessMessagesWhile(TUiBridge& bridge, const std::function<bool()>& busy);
+
+// Waits until more than ms milliseconds have passed, processing UI messages all the time.
+void WaitWithMessages(TUiBridge& bridge, std::uint32_t ms,
+                      const TTickSource& tickCount = TickCount);
+
+// Returns when port is open. Otherwise shows "Port com sélectionné (Com <n>) fermé !" with the
+// port's number in a plain message box and ends the calling command with EAbort.
+void CheckPortOpen(const TCustomComPort& port, TUiServices& ui);
+
+// The DCD level of port, read live from the device; false, without any device call, when the
+// port is not open. Called on the worker thread.
+bool ReadPortDCD(const TCustomComPort& port);
+
+} // namespace sornafex
