@@ -4,6 +4,8 @@
 #include "app/images.h"
 #include "app/uRes.h"
 #include "app/ui_services.h"
+#include "chart/chart_widget.h"
+#include "chart/uGraph.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -75,7 +77,7 @@ TfmMain::TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent)
     CreateToolBar();
     CreateStatusBar();
 
-    Chart1 = new QWidget(this);
+    Chart1 = new chart::TChart(this);
     Chart1->setObjectName(QStringLiteral("Chart1"));
     setCentralWidget(Chart1);
 
@@ -86,6 +88,7 @@ TfmMain::TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent)
     // The creation handler: no run in progress, the enable rules, and the history.
     Acquiring = false;
     ApplyCaptureState();
+    m_graph->InitGraph();
 
     resize(kOuterSize);
 }
@@ -348,8 +351,10 @@ void TfmMain::InitPaths(const std::string& executablePath) {
 
 void TfmMain::StartUp(const std::string& executablePath) {
     InitPaths(executablePath);
+    PointDialogsAtExecutableFolder();
     DetectComPortsAtStartUp();
     LoadAndApplyPreferences();
+    ApplyPendingStartupPort();
     TestPreferencesWritable();
     RunGuarded([this] { ActNewExecute(); });
 }

@@ -5,20 +5,32 @@
 // frmMain.cpp hold the shell: layout, the command guard, start-up and closing.
 
 #include "app/paths.h"
+#include "app/ui_services.h"
 
 #include <QMainWindow>
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QAction;
 class QLabel;
 class QMenu;
+class QPrinter;
 class QToolBar;
 
 namespace sornafex {
 
+class TAcquisition;
+class TDocument;
 class TUiBridge;
 class TUiServices;
+
+namespace chart {
+class TChart;
+class TGraph;
+class TGraphHost;
+} // namespace chart
 
 class TfmMain : public QMainWindow {
     Q_OBJECT
@@ -78,7 +90,32 @@ public:
     QAction* ActAppReadme = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
-    QWidget* Chart1 = nullptr;
+    chart::TChart* Chart1 = nullptr;
+
+    // The sample history of Chart1's Series1, with the scale commands and the no-data and
+    // vertical-range preferences (frmMain_graph.cpp).
+    chart::TGraph& Graph() const { return *m_graph; }
+    // The acquisition run and the port selection: ComPort1, ThreadCapture, the run flags
+    // (frmMain_capture.cpp).
+    TAcquisition& Acquisition() const;
+    // The start-up port rule, run when the preferences are applied, with their port number.
+    void ApplyStartupPort(std::int32_t portNumber);
+    // The port number to save: the last port a switch opened, or the loaded value.
+    std::int32_t PortNumberPreference() const;
+
+    // Called by every sample that enters the history: the document marks its data unsaved.
+    void SetDataModifiedHandler(std::function<void()> handler);
+
+    // The save dialog's settings, shared by the document commands and the chart exports: each
+    // command sets its filter, extension and proposed name; the folder is kept.
+    TFileDialogOptions SaveDialog1;
+    // The open dialog's settings: the folder and the name last chosen are kept.
+    TFileDialogOptions OpenDialog1;
+
+    // The document: current file name and unsaved-data flag (frmMain_documents.cpp).
+    TDocument& Document() const;
+    // The result of the writability test of the preferences file, run at start-up.
+    bool PreferencesWritable() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -103,6 +140,8 @@ private:
     void CreateCapture();
     void ApplyCaptureState();
     void DetectComPortsAtStartUp();
+    // Runs the start-up port rule with the default port number unless the preferences ran it.
+    void ApplyPendingStartupPort();
     void ActCaptureStartExecute();
     void ActCaptureStopExecute();
     void ActComSetComNum1Execute();
@@ -118,6 +157,7 @@ private:
 
     // Area: documents and preferences (frmMain_documents.cpp).
     void CreateDocuments();
+    void PointDialogsAtExecutableFolder();
     void LoadAndApplyPreferences();
     void TestPreferencesWritable();
     bool CloseQueryDocument();
@@ -134,12 +174,34 @@ private:
     void ActGraphCopyToClipboardMetafileExecute();
     void ActGraphPrintExecute();
     void ActAppAboutExecute();
+    // The printer PrintDialog1 configures, kept from one print to the next; made on the first
+    // print (looking printers up is slow). Shared so that this header needs no QPrinter.
+    std::shared_ptr<QPrinter> m_printer;
+
+    class TDocumentsArea;
+    struct TDocumentsAreaDeleter {
+        void operator()(TDocumentsArea* area) const;
+    };
+    // Before the history: every sample that enters it reaches the document.
+    std::unique_ptr<TDocumentsArea, TDocumentsAreaDeleter> m_documents;
+
+    std::unique_ptr<chart::TGraphHost> m_graphHost;
+    std::unique_ptr<chart::TGraph> m_graph;
+    std::function<void()> m_dataModified;
 
     TUiServices& m_ui;
     TUiBridge& m_bridge;
     TAppPaths m_paths;
     QLabel* m_panels[3] = {};
     bool m_sizedToFrame = false;
+
+    struct TCaptureArea;
+    struct TCaptureAreaDeleter {
+        void operator()(TCaptureArea* area) const;
+    };
+    // Declared last, so destroyed first: a worker still ending when the window goes away may
+    // need the window's other members until it has ended.
+    std::unique_ptr<TCaptureArea, TCaptureAreaDeleter> m_capture;
 };
 
 } // namespace sornafex

@@ -1,28 +1,144 @@
-// Acquisition run and port selection commands of the main window.
+// Acquisition run and port selection commands of the main window: the toolkit's side of
+// TAcquisition, which holds ComPort1, ThreadCapture and the run flags.
 
+#include "acquisition/acquisition.h"
 #include "app/frmMain.h"
+#include "chart/chart_widget.h"
+#include "chart/uGraph.h"
+#include "serial/PortDeviceMap.h"
+#include "settings/uPrefs.h"
 
 #include <QAction>
+#include <QCursor>
+#include <QGuiApplication>
 
 namespace sornafex {
 
-void TfmMain::CreateCapture() {}
+// The window as the acquisition area sees it, and the area itself.
+struct TfmMain::TCaptureArea final : TAcquisitionView {
+    explicit TCaptureArea(TfmMain& window)
+        : form(window), acquisition(window.Bridge(), window.Ui(), *this, window.Acquiring) {}
 
-void TfmMain::ApplyCaptureState() {
-    const bool idle = !Acquiring;
-    ActCaptureStart->setEnabled(idle);
-    ActCaptureStop->setEnabled(!idle);
-    SetPanelText(1, "-");
+    void SetPanelText(int panel, const std::string& text) override {
+        form.SetPanelText(panel, text);
+    }
+    std::string PanelText(int panel) const override { return form.PanelText(panel); }
+    void SetPanelToolTip(int panel, const std::string& text) override {
+        form.SetPanelToolTip(panel, text);
+    }
+    void ShowWaitCursor() override { QGuiApplication::setOverrideCursor(QCursor(Qt::WaitCursor)); }
+    void RestoreCursor() override { QGuiApplication::restoreOverrideCursor(); }
+    void SetActionEnabled(TCaptureAction action, bool enabled) override {
+        Action(action)->setEnabled(enabled);
+    }
+    void SetPortChecked(int port) override {
+        form.ActComSetComNum1->setChecked(port == 1);
+        form.ActComSetComNum2->setChecked(port == 2);
+    }
+    void HideNoDataTitle() override {
+        form.Chart1->Title().SetVisible(false);
+        form.Chart1->Refresh();
+    }
+    void AddSample(TSample sample) override { form.Graph().AddSample(sample); }
+
+    QAction* Action(TCaptureAction action) const {
+        switch (action) {
+        case TCaptureAction::CaptureStop:
+            return form.ActCaptureStop;
+        case TCaptureAction::CaptureStart:
+            return form.ActCaptureStart;
+        case TCaptureAction::AppClose:
+            return form.ActAppClose;
+        case TCaptureAction::AppHelpIndex:
+            return form.ActAppHelpIndex;
+        case TCaptureAction::New:
+            return form.ActNew;
+        case TCaptureAction::Open:
+            return form.ActOpen;
+        case TCaptureAction::Save:
+            return form.ActSave;
+        case TCaptureAction::SaveAs:
+            return form.ActSaveAs;
+        case TCaptureAction::GraphPrint:
+            return form.ActGraphPrint;
+        case TCaptureAction::GraphExportBitmap:
+            return form.ActGraphExportBitmap;
+        case TCaptureAction::GraphExportMetafile:
+            return form.ActGraphExportMetafile;
+        case TCaptureAction::GraphSetXAuto:
+            return form.ActGraphSetXAuto;
+        case TCaptureAction::ComSetComNum1:
+            return form.ActComSetComNum1;
+        case TCaptureAction::ComSetComNum2:
+            return form.ActComSetComNum2;
+        }
+        return form.ActCaptureStop;
+    }
+
+    TfmMain& form;
+    TAcquisition acquisition;
+    // Set by the probe at start-up, cleared once the start-up port rule has run.
+    bool startupPortPending = false;
+};
+
+void TfmMain::TCaptureAreaDeleter::operator()(TCaptureArea* area) const {
+    delete area;
 }
 
-void TfmMain::DetectComPortsAtStartUp() {}
+void TfmMain::CreateCapture() {
+    m_capture.reset(new TCaptureArea(*this));
+}
 
-void TfmMain::ActCaptureStartExecute() {}
+TAcquisition& TfmMain::Acquisition() const {
+    return m_capture->acquisition;
+}
 
-void TfmMain::ActCaptureStopExecute() {}
+void TfmMain::ApplyCaptureState() {
+    m_capture->acquisition.ApplyCaptureState();
+}
 
-void TfmMain::ActComSetComNum1Execute() {}
+void TfmMain::DetectComPortsAtStartUp() {
+    // The preferences may put any device behind a port number; that map must be known before
+    // the probe looks at the ports.
+    TPortDeviceMap devices;
+    for (const auto& [port, device] : ReadPortDevices(m_paths.preferencesPath))
+        devices.Set(port, device);
+    TAcquisition& acquisition = m_capture->acquisition;
+    acquisition.ComPort1().SetDeviceMap(devices);
+    acquisition.DetectComPorts();
+    m_capture->startupPortPending = true;
+}
 
-void TfmMain::ActComSetComNum2Execute() {}
+void TfmMain::ApplyStartupPort(std::int32_t portNumber) {
+    m_capture->startupPortPending = false;
+    m_capture->acquisition.ApplyStartupPort(portNumber);
+}
+
+void TfmMain::ApplyPendingStartupPort() {
+    if (!m_capture->startupPortPending)
+        return;
+    ApplyStartupPort(TPreferences{}.comNumber);
+    ApplyCaptureState();
+}
+
+std::int32_t TfmMain::PortNumberPreference() const {
+    return m_capture->acquisition.PortNumberPreference();
+}
+
+void TfmMain::ActCaptureStartExecute() {
+    m_capture->acquisition.ActCaptureStart();
+}
+
+void TfmMain::ActCaptureStopExecute() {
+    m_capture->acquisition.ActCaptureStop();
+}
+
+void TfmMain::ActComSetComNum1Execute() {
+    m_capture->acquisition.ActComSetComNum1();
+}
+
+void TfmMain::ActComSetComNum2Execute() {
+    m_capture->acquisition.ActComSetComNum2();
+}
 
 } // namespace sornafex

@@ -1,29 +1,117 @@
-// Recordings (New, Open, Save, Save as) and preferences of the main window.
+// Recordings (New, Open, Save, Save as) and preferences of the main window: the glue between the
+// window and the toolkit-free document and preference modules.
 
 #include "app/frmMain.h"
+#include "chart/line_series.h"
+#include "chart/uGraph.h"
+#include "recording/documents.h"
+#include "settings/uPrefs.h"
+
+#include <QAction>
 
 namespace sornafex {
 
-void TfmMain::CreateDocuments() {}
+// The window as the document and the preferences see it.
+class TfmMain::TDocumentsArea final : public TDocumentView, public TPreferencesTarget {
+public:
+    explicit TDocumentsArea(TfmMain& window)
+        : form(window), document(*this, window.m_ui, window.OpenDialog1, window.SaveDialog1) {}
 
-void TfmMain::LoadAndApplyPreferences() {}
+    // TDocumentView
+    std::vector<double> HistoryValues() const override {
+        const chart::TChartValueList& values = form.Graph().Series().YValues();
+        std::vector<double> history;
+        history.reserve(static_cast<std::size_t>(values.Count()));
+        for (int i = 0; i < values.Count(); ++i)
+            history.push_back(values.Value(i));
+        return history;
+    }
+    void InitGraph() override { form.Graph().InitGraph(); }
+    void AddSample(std::int32_t value) override { form.Graph().AddSample(value); }
+    void UpdateCaption(const std::string& fileName) override { form.UpdateCaption(fileName); }
+    void SetFrequencyText(const std::string& text) override { form.SetPanelText(1, text); }
 
-void TfmMain::TestPreferencesWritable() {}
+    // TPreferencesTarget
+    void ApplyStartupPort(std::int32_t portNumber) override { form.ApplyStartupPort(portNumber); }
+    void ApplyVerticalRange(std::int32_t min, std::int32_t max) override {
+        chart::TGraph& graph = form.Graph();
+        graph.SetVerticalMin(min);
+        graph.SetVerticalMax(max);
+        graph.ApplyVerticalRange(min, max);
+    }
+    void SetShowNoData(bool on) override {
+        form.Graph().SetShowNoData(on);
+        form.ActShowNoData->setChecked(on);
+    }
+    void ApplyCaptureState() override { form.ApplyCaptureState(); }
+
+    // The values as the commands have left them, gathered from where each one lives.
+    TPreferences CurrentPreferences() const {
+        const chart::TGraph& graph = form.Graph();
+        return TPreferences{form.PortNumberPreference(), graph.VerticalMin(), graph.VerticalMax(),
+                            graph.ShowNoData()};
+    }
+
+    TfmMain& form;
+    TDocument document;
+    bool preferencesWritable = false;
+};
+
+void TfmMain::TDocumentsAreaDeleter::operator()(TDocumentsArea* area) const {
+    delete area;
+}
+
+TDocument& TfmMain::Document() const {
+    return m_documents->document;
+}
+
+bool TfmMain::PreferencesWritable() const {
+    return m_documents->preferencesWritable;
+}
+
+void TfmMain::CreateDocuments() {
+    m_documents.reset(new TDocumentsArea(*this));
+    SetDataModifiedHandler([this] { m_documents->document.MarkUnsaved(); });
+}
+
+void TfmMain::PointDialogsAtExecutableFolder() {
+    OpenDialog1.initialDir = m_paths.executableFolder;
+    SaveDialog1.initialDir = m_paths.executableFolder;
+}
+
+void TfmMain::LoadAndApplyPreferences() {
+    TPreferences prefs = LoadPreferences(m_paths.preferencesPath);
+    ApplyPreferences(prefs, *m_documents);
+}
+
+void TfmMain::TestPreferencesWritable() {
+    m_documents->preferencesWritable = sornafex::TestPreferencesWritable(m_paths.preferencesPath);
+}
 
 bool TfmMain::CloseQueryDocument() {
+    m_documents->document.ConfirmDiscard();
     return true;
 }
 
-void TfmMain::SavePreferencesAtClose() {}
-
-void TfmMain::ActNewExecute() {
-    UpdateCaption("");
+void TfmMain::SavePreferencesAtClose() {
+    SavePreferences(m_paths.preferencesPath, m_documents->CurrentPreferences(),
+                    m_documents->preferencesWritable);
 }
 
-void TfmMain::ActOpenExecute() {}
+void TfmMain::ActNewExecute() {
+    m_documents->document.New();
+}
 
-void TfmMain::ActSaveExecute() {}
+void TfmMain::ActOpenExecute() {
+    m_documents->document.Open();
+}
 
-void TfmMain::ActSaveAsExecute() {}
+void TfmMain::ActSaveExecute() {
+    m_documents->document.Save();
+}
+
+void TfmMain::ActSaveAsExecute() {
+    m_documents->document.SaveAs();
+}
 
 } // namespace sornafex

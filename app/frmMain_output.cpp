@@ -1,32 +1,38 @@
 // Chart output (files, clipboard, printer) and the about box.
 
+#include "app/frmAbout.h"
 #include "app/frmMain.h"
+#include "chart/chart_output.h"
+#include "chart/chart_widget.h"
 
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QPushButton>
-#include <QVBoxLayout>
+#include <QPrinter>
 
 namespace sornafex {
 
-void TfmMain::ActGraphExportBitmapExecute() {}
+void TfmMain::ActGraphExportBitmapExecute() {
+    chart::ExportBitmapCommand(*Chart1, m_ui, SaveDialog1);
+}
 
-void TfmMain::ActGraphExportMetafileExecute() {}
+void TfmMain::ActGraphExportMetafileExecute() {
+    chart::ExportMetafileCommand(*Chart1, m_ui, SaveDialog1);
+}
 
-void TfmMain::ActGraphCopyToClipboardBitmapExecute() {}
+void TfmMain::ActGraphCopyToClipboardBitmapExecute() {
+    chart::CopyBitmapCommand(*Chart1, m_ui);
+}
 
-void TfmMain::ActGraphCopyToClipboardMetafileExecute() {}
+void TfmMain::ActGraphCopyToClipboardMetafileExecute() {
+    chart::CopyMetafileCommand(*Chart1, m_ui);
+}
 
-void TfmMain::ActGraphPrintExecute() {}
+void TfmMain::ActGraphPrintExecute() {
+    if (!m_printer)
+        m_printer = std::make_shared<QPrinter>();
+    chart::PrintCommand(*Chart1, m_ui, *m_printer);
+}
 
 void TfmMain::ActAppAboutExecute() {
-    QDialog about(this);
-    about.setWindowTitle(QStringLiteral("A propos..."));
-    auto* layout = new QVBoxLayout(&about);
-    auto* buttons = new QDialogButtonBox(&about);
-    buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, &about, &QDialog::accept);
-    layout->addWidget(buttons);
+    TfmAbout about(m_bridge, this);
     about.exec();
 }
 

@@ -1,0 +1,479 @@
+#include "acquisition/acquisition.h"
+#include "acquisition_fakes.h"
+#include "app/errors.h"
+#include "app/ui_bridge.h"
+#include "serial/SimComDevice.h"
+#include "tests/support/scripted_ui_services.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace sornafex {
+namespace {
+
+using test::TDialogKind;
+using test::TestPortMap;
+using test::TGuardedDeviceFactory;
+using test::TRecordingAcquisitionView;
+using A = TCaptureAction;
+
+constexpr int kPatienceMs = 30000;
+
+// ---- Rules ------------------------------------------------------------------------------------
+
+TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
+    const std::vector<A> order{A::CaptureStop,
+                               A::CaptureStart,
+                               A::AppClose,
+                               A::AppHelpIndex,
+                               A::New,
+                               A::Open,
+                               A::Save,
+                               A::SaveAs,
+                               A::GraphPrint,
+                               A::GraphExportBitmap,
+                               A::GraphExportMetafile,
+                               A::GraphSetXAuto,
+                               A::ComSetComNum1,
+                               A::ComSetComNum2};
+    for (const bool acquiring : {false, true}) {
+        for (const bool com1 : {false, true}) {
+            for (const bool com2 : {false, true}) {
+                const auto rules = CaptureEnableRules(acquiring, com1, com2);
+                for (std::size_t i = 0; i < rules.size(); ++i) {
+                    const auto [action, on] = rules[i];
+                    EXPECT_EQ(action, order[i]);
+                    bool expected = !acquiring;
+                    if (action == A::CaptureStop)
+                        expected = acquiring;
+                    if (action == A::ComSetComNum1)
+                        expected = !acquiring && com1;
+                    if (action == A::ComSetComNum2)
+                        expected = !acquiring && com2;
+                    EXPECT_EQ(on, expected) << "action " << i << " acquiring " << acquiring;
+                }
+            }
+        }
+    }
+}
+
+struct TStartupCase {
+    bool com1;
+    bool com2;
+    std::int32_t preference;
+    int expected;
+};
+
+class StartupPortRule : public testing::TestWithParam<TStartupCase> {};
+
+TEST_P(StartupPortRule, PicksThePort) {
+    const auto& c = GetParam();
+    EXPECT_EQ(StartupPortChoice(c.com1, c.com2, c.preference), c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, StartupPortRule,
+    testing::Values(TStartupCase{true, true, 2, 2}, TStartupCase{true, true, 1, 1},
+                    TStartupCase{true, true, 3, 1}, TStartupCase{true, true, -2, 1},
+                    TStartupCase{true, false, 2, 1}, TStartupCase{true, false, 1, 1},
+                    TStartupCase{false, true, 2, 0}, TStartupCase{false, true, 1, 0},
+                    TStartupCase{false, false, 1, 0}));
+
+// ---- The area on a recording window ------------------------------------------------------------
+
+// A clock that jumps 1500 ms at each reading on the UI thread and runs true elsewhere: every
+// UI-side wait ends after its first round, while the worker's windows stay real.
+class TFastUiClock {
+public:
+    explicit TFastUiClock(const TUiBridge& bridge) : m_bridge(bridge) {}
+    TTickSource Source() {
+        return [this] {
+            const TTickCount now = TickCount();
+            if (!m_bridge.IsUiThread())
+                return now;
+            m_uiOffset += 1500;
+            return now + m_uiOffset;
+        };
+    }
+
+private:
+    const TUiBridge& m_bridge;
+    TTickCount m_uiOffset = 0; // UI thread only
+};
+
+class AcquisitionTest : public testing::Test {
+protected:
+    TQueuedUiBridge bridge;
+    test::TScriptedUiServices ui;
+    TRecordingAcquisitionView view;
+    TGuardedDeviceFactory devices;
+    bool acquiring = false;
+    // Clocks for the tests to choose from; they outlive the area, whose worker may read them.
+    TFastUiClock fastClock{bridge};
+    std::atomic<TTickCount> steppedNow{100000};
+    TTickSource SteppingClock() {
+        return [this] {
+            return steppedNow.fetch_add(7);
+        };
+    }
+    std::unique_ptr<TAcquisition> acq;
+
+    void Make(const std::map<int, std::string>& ports, TTickSource clock = TickCount) {
+        acq = std::make_unique<TAcquisition>(bridge, ui, view, acquiring, std::move(clock));
+        acq->ComPort1().SetDeviceMap(TestPortMap(ports));
+        acq->ComPort1().SetDeviceFactory(devices.Factory());
+        acq->ApplyCaptureState();
+        acq->DetectComPorts();
+    }
+    // Start-up: the rule with the loaded preference, then the enable rules.
+    void StartUp(std::int32_t preference) {
+        acq->ApplyStartupPort(preference);
+        acq->ApplyCaptureState();
+    }
+    // Runs a command as the window's guard does: EAbort ends it silently.
+    template <typename F> void Guarded(F command) {
+        try {
+            command();
+        } catch (const EAbort&) {
+        }
+    }
+    bool PumpUntil(const std::function<bool()>& condition) {
+        return bridge.PumpUntil(condition, kPatienceMs);
+    }
+    void TearDown() override {
+        if (acq && acq->Acquiring())
+            acq->ActCaptureStop();
+        acq.reset();
+    }
+};
+
+TEST_F(AcquisitionTest, BothPortsAndPreferenceTwoOpenComTwo) {
+    Make({{1, "sim:41"}, {2, "sim:42"}}, fastClock.Source());
+    EXPECT_TRUE(acq->Com1Present());
+    EXPECT_TRUE(acq->Com2Present());
+    StartUp(2);
+    EXPECT_TRUE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.checkedPort, 2);
+    EXPECT_EQ(acq->PortNumberPreference(), 2);
+    EXPECT_TRUE(view.enabled[A::ComSetComNum1]);
+    EXPECT_TRUE(view.enabled[A::ComSetComNum2]);
+}
+
+TEST_F(AcquisitionTest, ComOneOnlyIgnoresPreferenceTwo) {
+    Make({{1, "sim:43"}}, fastClock.Source());
+    StartUp(2);
+    EXPECT_TRUE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 1);
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+    EXPECT_EQ(view.checkedPort, 1);
+    EXPECT_EQ(acq->PortNumberPreference(), 1);
+    EXPECT_FALSE(view.enabled[A::ComSetComNum2]);
+}
+
+TEST_F(AcquisitionTest, ComTwoOnlyOpensNothing) {
+    Make({{2, "sim:44"}}, fastClock.Source());
+    StartUp(2);
+    EXPECT_FALSE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 1);
+    EXPECT_EQ(view.panels[kPortPanel], "");
+    EXPECT_FALSE(view.enabled[A::ComSetComNum1]);
+    EXPECT_TRUE(view.enabled[A::ComSetComNum2]);
+    EXPECT_EQ(view.waitCursorShown, 0);
+    // Without COM1 the loaded value stays the preference, to be written back unchanged.
+    EXPECT_EQ(acq->PortNumberPreference(), 2);
+}
+
+TEST_F(AcquisitionTest, PortHeldElsewhereIsPresentButTheSwitchEndsClosed) {
+    TSimComDevice holder;
+    ASSERT_TRUE(holder.Open("sim:46"));
+    Make({{1, "sim:45"}, {2, "sim:46"}}, fastClock.Source());
+    EXPECT_TRUE(acq->Com2Present());
+    StartUp(1);
+    ASSERT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+
+    acq->ActComSetComNum2();
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Fermé");
+    // The tooltip says why: the device and the system's words.
+    EXPECT_NE(view.toolTips[kPortPanel].find("sim:46 : "), std::string::npos)
+        << view.toolTips[kPortPanel];
+    EXPECT_FALSE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
+    EXPECT_EQ(acq->PortNumberPreference(), 1);
+    EXPECT_EQ(view.checkedPort, 2) << "the check mark moves whether or not the port opened";
+    EXPECT_EQ(view.panels[kActivityPanel], "");
+    EXPECT_EQ(view.waitCursorDepth, 0);
+
+    // Once the other program lets go, the switch works and the tooltip is cleared.
+    holder.Close();
+    acq->ActComSetComNum2();
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.toolTips[kPortPanel], "");
+    EXPECT_EQ(acq->PortNumberPreference(), 2);
+}
+
+TEST_F(AcquisitionTest, SwitchPausesMoreThanHalfASecondWithTheHourglass) {
+    Make({{1, "sim:47"}, {2, "sim:48"}}, SteppingClock());
+    StartUp(1);
+
+    TTickCount shownAt = 0;
+    std::string activityDuringSwitch;
+    // What the window could see of the port while the switch let it process messages.
+    bool closedOnTwoDuringPause = false;
+    std::function<void()> watch = [&] {
+        if (!acq->ComPort1().Open() && acq->ComPort1().ComNumber() == 2)
+            closedOnTwoDuringPause = true;
+        if (view.waitCursorDepth > 0)
+            bridge.Post(watch);
+    };
+    view.onWaitCursor = [&] {
+        shownAt = steppedNow.load();
+        activityDuringSwitch = view.panels[kActivityPanel];
+        bridge.Post(watch);
+    };
+    TTickCount restoredAt = 0;
+    view.onRestoreCursor = [&] {
+        restoredAt = steppedNow.load();
+    };
+
+    acq->ActComSetComNum2();
+    EXPECT_EQ(activityDuringSwitch, "Paramétrage du port com...");
+    EXPECT_TRUE(closedOnTwoDuringPause);
+    bridge.ProcessMessages();
+    EXPECT_GT(restoredAt - shownAt, 500u);
+    EXPECT_EQ(view.panels[kActivityPanel], "");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.waitCursorDepth, 0);
+}
+
+TEST_F(AcquisitionTest, PortCommandDuringThePauseRunsAfterTheSwitch) {
+    Make({{1, "sim:51"}, {2, "sim:52"}}, SteppingClock());
+    bool asked = false;
+    view.onWaitCursor = [&] {
+        if (!std::exchange(asked, true))
+            bridge.Post([&] { acq->ActComSetComNum2(); });
+    };
+    acq->ActComSetComNum1();
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.checkedPort, 2);
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
+    EXPECT_EQ(acq->PortNumberPreference(), 2);
+    EXPECT_EQ(view.waitCursorShown, 2);
+    EXPECT_EQ(view.waitCursorDepth, 0);
+}
+
+TEST_F(AcquisitionTest, StartWithThePortClosedShowsTheMessageAndChangesNothing) {
+    Make({{2, "sim:53"}}, fastClock.Source());
+    StartUp(1);
+    view.enableOrder.clear();
+    const auto panelsBefore = view.panels;
+
+    ui.ExpectMessage();
+    Guarded([&] { acq->ActCaptureStart(); });
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Port com sélectionné (Com 1) fermé !");
+    EXPECT_FALSE(acquiring);
+    EXPECT_FALSE(acq->CaptureThreadRunning());
+    EXPECT_EQ(view.panels, panelsBefore);
+    EXPECT_TRUE(view.enableOrder.empty());
+    EXPECT_FALSE(view.enabled[A::CaptureStop]);
+}
+
+TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
+    Make({});
+    view.enableOrder.clear();
+    view.panels[kFrequencyPanel] = "12 Hz";
+    const int hides = view.titleHides;
+    acq->ApplyCaptureState();
+    EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
+    EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
+    EXPECT_EQ(view.enableOrder.back(), A::ComSetComNum2);
+    EXPECT_EQ(view.panels[kFrequencyPanel], "-");
+    EXPECT_EQ(view.titleHides, hides + 1);
+}
+
+// Fifty hertz on the port: every sample is 50 (±1), the commands follow the run.
+TEST_F(AcquisitionTest, RunOnFiftyHertzCountsFiftyAndStopsCleanly) {
+    Make({{1, "sim:50.25"}});
+    StartUp(1);
+    ASSERT_TRUE(acq->ComPort1().Open());
+
+    acq->ActCaptureStart();
+    EXPECT_TRUE(acquiring);
+    EXPECT_TRUE(acq->CaptureThreadRunning());
+    EXPECT_FALSE(acq->StopRequested());
+    EXPECT_EQ(view.panels[kFrequencyPanel], "0 Hz");
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition démarrée...");
+    EXPECT_TRUE(view.enabled[A::CaptureStop]);
+    for (const A a : {A::CaptureStart, A::AppClose, A::New, A::Open, A::Save, A::SaveAs,
+                      A::GraphPrint, A::GraphExportBitmap, A::GraphExportMetafile, A::GraphSetXAuto,
+                      A::ComSetComNum1, A::ComSetComNum2})
+        EXPECT_FALSE(view.enabled[a]);
+    EXPECT_FALSE(acq->CloseQuery());
+
+    // A window is 50 (±1). A loop that lost the processor for more than half a period misses a
+    // pair of changes, which a machine busy with other work can cause now and then; counting
+    // too many never happens. So: a right window arrives, and no window is above 51.
+    const auto right = [](TSample s) {
+        return s >= 49 && s <= 51;
+    };
+    ASSERT_TRUE(PumpUntil([&] {
+        return view.samples.size() >= 2 &&
+               std::any_of(view.samples.begin() + 1, view.samples.end(), right);
+    }));
+    acq->ActCaptureStop();
+    EXPECT_FALSE(acq->CaptureThreadRunning()) << "the worker reported its end within the wait";
+    EXPECT_FALSE(acquiring);
+    EXPECT_TRUE(acq->CloseQuery());
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
+    EXPECT_EQ(view.panels[kFrequencyPanel], "-");
+    EXPECT_TRUE(view.enabled[A::CaptureStart]);
+    EXPECT_FALSE(view.enabled[A::CaptureStop]);
+    EXPECT_TRUE(view.enabled[A::ComSetComNum1]);
+
+    for (const TSample s : view.samples) {
+        EXPECT_GE(s, 40);
+        EXPECT_LE(s, 51);
+    }
+    // A Stop whose wait ended normally sees no sample after it.
+    const auto count = view.samples.size();
+    bridge.ProcessMessages();
+    EXPECT_EQ(view.samples.size(), count);
+    EXPECT_EQ(bridge.Pending(), 0u);
+}
+
+TEST_F(AcquisitionTest, QuietLineGivesZeroSamples) {
+    Make({{1, "sim:0.0"}});
+    StartUp(1);
+    acq->ActCaptureStart();
+    ASSERT_TRUE(PumpUntil([&] { return view.samples.size() >= 2; }));
+    acq->ActCaptureStop();
+    for (const TSample s : view.samples)
+        EXPECT_EQ(s, 0);
+}
+
+// Stop gives up after 1000 ms when the worker's end has not been reported; Start then lets that
+// worker end before launching the next one, whose samples do arrive.
+TEST_F(AcquisitionTest, StartAfterAStopThatGaveUpStillDeliversSamples) {
+    Make({{1, "sim:20.5"}}, fastClock.Source());
+    StartUp(1);
+    acq->ActCaptureStart();
+
+    // Leave the worker blocked in the hand-off of its first sample: its end cannot be reported
+    // before that hand-off was taken, which Stop's first round of messages does.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(bridge.Pending(), 1u);
+
+    acq->ActCaptureStop();
+    EXPECT_FALSE(acquiring);
+    EXPECT_TRUE(acq->CaptureThreadRunning()) << "Stop returned before the end was reported";
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
+    const auto before = view.samples.size();
+
+    acq->ActCaptureStart();
+    EXPECT_TRUE(acquiring);
+    EXPECT_TRUE(acq->CaptureThreadRunning());
+    EXPECT_EQ(acq->ThreadCapture().RunningCount(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return view.samples.size() >= before + 1; }));
+    EXPECT_GE(view.samples.back(), 19);
+    EXPECT_LE(view.samples.back(), 21);
+}
+
+TEST_F(AcquisitionTest, StopDuringTheWaitOfStartAbandonsThatStart) {
+    Make({{1, "sim:20.5"}}, fastClock.Source());
+    StartUp(1);
+    acq->ActCaptureStart();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(bridge.Pending(), 1u);
+    acq->ActCaptureStop();
+    ASSERT_TRUE(acq->CaptureThreadRunning());
+
+    // The user stops again while the new start waits for the old worker.
+    bridge.Post([&] { acq->ActCaptureStop(); });
+    acq->ActCaptureStart();
+    EXPECT_FALSE(acquiring);
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
+    ASSERT_TRUE(PumpUntil([&] { return !acq->CaptureThreadRunning(); }));
+    EXPECT_EQ(acq->ThreadCapture().RunningCount(), 0);
+}
+
+TEST_F(AcquisitionTest, LaunchFailureIsShownAndLeavesTheWindowIdle) {
+    Make({{1, "sim:54"}}, fastClock.Source());
+    StartUp(1);
+    view.panels[kActivityPanel] = "";
+    acq->ThreadCapture().SetOnBegin([](void*) { throw std::runtime_error("Plus de threads"); });
+
+    ui.ExpectError();
+    Guarded([&] { acq->ActCaptureStart(); });
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Plus de threads.");
+    EXPECT_FALSE(acquiring);
+    EXPECT_FALSE(acq->CaptureThreadRunning());
+    EXPECT_TRUE(view.enabled[A::CaptureStart]);
+    EXPECT_FALSE(view.enabled[A::CaptureStop]);
+    EXPECT_EQ(view.panels[kActivityPanel], "");
+    EXPECT_EQ(acq->ThreadCapture().RunningCount(), 0);
+
+    // Nothing is left counted: the next Start runs.
+    acq->ThreadCapture().SetOnBegin(nullptr);
+    acq->ActCaptureStart();
+    EXPECT_TRUE(acq->CaptureThreadRunning());
+    acq->ActCaptureStop();
+}
+
+TEST_F(AcquisitionTest, LaunchThatStartsNoThreadIsAFailureToo) {
+    Make({{1, "sim:57"}}, fastClock.Source());
+    StartUp(1);
+    acq->ThreadCapture().SetOnExecute(nullptr);
+    ui.ExpectError();
+    Guarded([&] { acq->ActCaptureStart(); });
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Le thread d'acquisition n'a pas pu être lancé.");
+    EXPECT_FALSE(acquiring);
+    EXPECT_FALSE(view.enabled[A::CaptureStop]);
+}
+
+TEST_F(AcquisitionTest, ErrorInTheWorkerIsShownAndTheRunStaysMarked) {
+    Make({{1, "sim:55"}});
+    StartUp(1);
+    view.onSample = [](TSample) {
+        throw std::runtime_error("Historique indisponible");
+    };
+    ui.ExpectErrorWithCaption();
+    acq->ActCaptureStart();
+    ASSERT_TRUE(PumpUntil([&] { return !acq->CaptureThreadRunning(); }));
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].caption, "Erreur d'application");
+    EXPECT_NE(ui.Shown()[0].text.find("Historique indisponible."), std::string::npos);
+    EXPECT_TRUE(acquiring);
+    acq->ActCaptureStop();
+    EXPECT_FALSE(acquiring);
+}
+
+TEST_F(AcquisitionTest, DestructionDuringARunEndsTheWorker) {
+    Make({{1, "sim:56"}});
+    StartUp(1);
+    acq->ActCaptureStart();
+    ASSERT_TRUE(acq->CaptureThreadRunning());
+    acq.reset();
+    // The worker ended and the port let go of the sensor.
+    TSimComDevice again;
+    EXPECT_TRUE(again.Open("sim:56"));
+}
+
+} // namespace
+} // namespace sornafex

@@ -1,0 +1,202 @@
+// The acquisition area in the real main window, offscreen: simulated sensors mapped in the
+// preferences file, the commands triggered as the menus and keys would, the status bar, the
+// history and the no-data title read back.
+
+#include "acquisition/acquisition.h"
+#include "app/frmMain.h"
+#include "app/qt_ui_bridge.h"
+#include "chart/chart_widget.h"
+#include "chart/uGraph.h"
+#include "tests/support/qt_app.h"
+#include "tests/support/scripted_ui_services.h"
+
+#include <QAction>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace sornafex {
+namespace {
+
+constexpr int kPatienceMs = 30000;
+
+class CaptureWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::EnsureQtApp();
+        ASSERT_TRUE(folder.isValid());
+        bridge = std::make_unique<TQtUiBridge>();
+    }
+    void TearDown() override {
+        if (window && window->Acquiring)
+            window->ActCaptureStop->trigger();
+        window.reset();
+    }
+
+    // Writes the preferences file next to a program in the test's folder, every port from 1 to
+    // 50 mapped (those not given to a device that does not exist), and starts the window.
+    void StartWith(const std::map<int, std::string>& ports, const std::string& more = {}) {
+        std::string ini = "[Com]\n";
+        for (int n = 1; n <= 50; ++n) {
+            const auto it = ports.find(n);
+            ini += "Device" + std::to_string(n) + "=" +
+                   (it != ports.end() ? it->second
+                                      : "/nonexistent/sornafex-test/port" + std::to_string(n)) +
+                   "\n";
+        }
+        ini += more;
+        QFile file(folder.filePath(QStringLiteral("sornafex.ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(ini.data(), static_cast<qint64>(ini.size()));
+        file.close();
+
+        window = std::make_unique<TfmMain>(ui, *bridge);
+        window->show();
+        window->StartUp(folder.filePath(QStringLiteral("sornafex")).toStdString());
+    }
+
+    std::string Panel(int n) const { return window->PanelText(n); }
+    double NewestSample() const {
+        const auto& y = window->Graph().Series().YValues();
+        return y.Value(y.Count() - 1);
+    }
+    bool WaitFor(const std::function<bool()>& condition) {
+        return QTest::qWaitFor(condition, kPatienceMs);
+    }
+
+    QTemporaryDir folder;
+    test::TScriptedUiServices ui;
+    std::unique_ptr<TQtUiBridge> bridge;
+    std::unique_ptr<TfmMain> window;
+};
+
+TEST_F(CaptureWindowTest, FiftyHertzSensorFillsTheHistoryAndTheReadout) {
+    StartWith({{1, "sim:50"}});
+    ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
+    EXPECT_TRUE(window->ActComSetComNum1->isChecked());
+
+    window->ActCaptureStart->trigger();
+    EXPECT_TRUE(window->Acquiring);
+    EXPECT_EQ(Panel(1), "0 Hz");
+    EXPECT_EQ(Panel(2), "Acquisition démarrée...");
+
+    // The enable table during the run.
+    EXPECT_TRUE(window->ActCaptureStop->isEnabled());
+    for (QAction* off :
+         {window->ActCaptureStart, window->ActAppClose, window->ActAppHelpIndex, window->ActNew,
+          window->ActOpen, window->ActSave, window->ActSaveAs, window->ActGraphPrint,
+          window->ActGraphExportBitmap, window->ActGraphExportMetafile, window->ActGraphSetXAuto,
+          window->ActComSetComNum1, window->ActComSetComNum2})
+        EXPECT_FALSE(off->isEnabled()) << off->objectName().toStdString();
+    for (QAction* on :
+         {window->ActGraphSetXMin, window->ActGraphSetXMax, window->ActGraphSetXDefault,
+          window->ActGraphCopyToClipboardBitmap, window->ActGraphCopyToClipboardMetafile,
+          window->ActShowNoData, window->ActAppAbout, window->ActAppReadme})
+        EXPECT_TRUE(on->isEnabled()) << on->objectName().toStdString();
+
+    // Closing is refused, silently, during the run.
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+
+    // Some window reads 50 (±1): a loop that lost the processor for more than half a period can
+    // miss a pair of changes on a busy machine, but never counts too many.
+    ASSERT_TRUE(WaitFor([&] {
+        const std::string readout = Panel(1);
+        return readout == "49 Hz" || readout == "50 Hz" || readout == "51 Hz";
+    })) << Panel(1);
+    const double newest = NewestSample();
+    EXPECT_EQ(Panel(1), std::to_string(static_cast<int>(newest)) + " Hz");
+    const auto& history = window->Graph().Series().YValues();
+    for (int i = 0; i < history.Count(); ++i)
+        EXPECT_LE(history.Value(i), 51);
+
+    window->ActCaptureStop->trigger();
+    EXPECT_FALSE(window->Acquiring);
+    EXPECT_FALSE(window->Acquisition().CaptureThreadRunning());
+    EXPECT_EQ(Panel(2), "Acquisition arrêtée");
+    EXPECT_EQ(Panel(1), "-");
+    EXPECT_TRUE(window->ActCaptureStart->isEnabled());
+    EXPECT_FALSE(window->ActCaptureStop->isEnabled());
+    EXPECT_TRUE(window->ActAppClose->isEnabled());
+    EXPECT_TRUE(window->ActComSetComNum1->isEnabled());
+    EXPECT_FALSE(window->ActComSetComNum2->isEnabled()) << "COM2 was not found";
+    EXPECT_TRUE(window->Acquisition().CloseQuery());
+}
+
+TEST_F(CaptureWindowTest, QuietSensorGivesZeroAndTheNoDataTitle) {
+    // A sensor that never toggles; spelt "0.0" so that other tests holding "sim:0" at the same
+    // moment cannot make this port busy.
+    StartWith({{1, "sim:0.0"}});
+    ASSERT_TRUE(window->Graph().ShowNoData());
+    window->ActCaptureStart->trigger();
+    // The first sample, 0, shows the title.
+    ASSERT_TRUE(WaitFor([&] { return window->Chart1->Title().Visible(); }));
+    EXPECT_EQ(Panel(1), "0 Hz");
+    EXPECT_EQ(NewestSample(), 0);
+
+    window->ActCaptureStop->trigger();
+    EXPECT_FALSE(window->Chart1->Title().Visible()) << "Stop hides the title";
+    EXPECT_EQ(Panel(1), "-");
+}
+
+TEST_F(CaptureWindowTest, FunctionKeysStartAndStop) {
+    StartWith({{1, "sim:30"}});
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QTest::keyClick(window.get(), Qt::Key_F9);
+    ASSERT_TRUE(window->Acquiring);
+    ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
+    QTest::keyClick(window.get(), Qt::Key_F10);
+    EXPECT_FALSE(window->Acquiring);
+    EXPECT_EQ(Panel(2), "Acquisition arrêtée");
+}
+
+TEST_F(CaptureWindowTest, StartWithoutAnOpenPortShowsTheMessageAndStaysIdle) {
+    StartWith({{2, "sim:40"}});
+    EXPECT_EQ(Panel(0), "");
+    EXPECT_FALSE(window->ActComSetComNum1->isEnabled());
+    EXPECT_TRUE(window->ActComSetComNum2->isEnabled());
+    const std::string activity = Panel(2);
+
+    ui.ExpectMessage();
+    window->ActCaptureStart->trigger();
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Port com sélectionné (Com 1) fermé !");
+    EXPECT_FALSE(window->Acquiring);
+    EXPECT_EQ(Panel(2), activity);
+    EXPECT_FALSE(window->ActCaptureStop->isEnabled());
+}
+
+TEST_F(CaptureWindowTest, StoredPortTwoWithBothPortsStartsOnComTwo) {
+    StartWith({{1, "sim:37"}, {2, "sim:38"}}, "ComNumber=2\n");
+    EXPECT_EQ(Panel(0), "Com 2 - Ouvert");
+    EXPECT_TRUE(window->ActComSetComNum2->isChecked());
+    EXPECT_FALSE(window->ActComSetComNum1->isChecked());
+    EXPECT_EQ(window->Acquisition().ComPort1().ComNumber(), 2);
+}
+
+TEST_F(CaptureWindowTest, StoredPortTwoWithComOneOnlyStartsOnComOne) {
+    StartWith({{1, "sim:39"}}, "ComNumber=2\n");
+    EXPECT_EQ(Panel(0), "Com 1 - Ouvert");
+    EXPECT_TRUE(window->ActComSetComNum1->isChecked());
+    EXPECT_EQ(window->Acquisition().ComPort1().ComNumber(), 1);
+}
+
+TEST_F(CaptureWindowTest, PortMenuSwitchesAndMovesTheCheckMark) {
+    StartWith({{1, "sim:35"}, {2, "sim:36"}});
+    ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
+    window->ActComSetComNum2->trigger();
+    EXPECT_EQ(Panel(0), "Com 2 - Ouvert");
+    EXPECT_EQ(Panel(2), "");
+    EXPECT_TRUE(window->ActComSetComNum2->isChecked());
+    EXPECT_FALSE(window->ActComSetComNum1->isChecked());
+    EXPECT_EQ(window->PortNumberPreference(), 2);
+    EXPECT_EQ(window->Acquisition().ComPort1().ComNumber(), 2);
+}
+
+} // namespace
+} // namespace sornafex

@@ -1,0 +1,234 @@
+#include "recording/file_io.h"
+#include "tests/recording/test_files.h"
+
+#include <cerrno>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace sornafex {
+namespace {
+
+using test::Exists;
+using test::ReadBytes;
+using test::TFaultyFileSystem;
+using test::TScratchFolder;
+using test::WriteBytes;
+using TCall = TFaultyFileSystem::TCall;
+
+struct TErrnoCase {
+    int errorNumber;
+    const char* text;
+};
+
+class FileErrorTextTest : public testing::TestWithParam<TErrnoCase> {};
+
+TEST_P(FileErrorTextTest, GivesTheFrenchTextOfTheCode) {
+    EXPECT_EQ(FileErrorText(GetParam().errorNumber), GetParam().text);
+    EXPECT_STREQ(EFileError(GetParam().errorNumber).what(), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, FileErrorTextTest,
+                         testing::Values(TErrnoCase{ENOENT, "Fichier introuvable"},
+                                         TErrnoCase{ENOTDIR, "Nom de fichier incorrect"},
+                                         TErrnoCase{ENAMETOOLONG, "Nom de fichier incorrect"},
+                                         TErrnoCase{EMFILE, "Trop de fichiers ouverts"},
+                                         TErrnoCase{ENFILE, "Trop de fichiers ouverts"},
+                                         TErrnoCase{EACCES, "Accès au fichier refusé"},
+                                         TErrnoCase{EPERM, "Accès au fichier refusé"},
+                                         TErrnoCase{EROFS, "Accès au fichier refusé"},
+                                         TErrnoCase{ENOSPC, "Disque plein"},
+                                         TErrnoCase{EDQUOT, "Disque plein"},
+                                         TErrnoCase{EIO, "Erreur E/S 5"},
+                                         TErrnoCase{EISDIR, "Erreur E/S 21"}));
+
+TEST(WriteFileAtomically, CreatesAndReplaces) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    WriteFileAtomically(path, "first");
+    EXPECT_EQ(ReadBytes(path), "first");
+    WriteFileAtomically(path, "second, longer");
+    EXPECT_EQ(ReadBytes(path), "second, longer");
+    WriteFileAtomically(path, "");
+    EXPECT_EQ(ReadBytes(path), "");
+    EXPECT_EQ(folder.Entries(), std::set<std::string>{"a.dat"});
+}
+
+TEST(WriteFileAtomically, KeepsTheFilesPermissions) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    WriteBytes(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    WriteFileAtomically(path, "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST(WriteFileAtomically, WritesThroughASymbolicLinkAndKeepsIt) {
+    TScratchFolder folder;
+    const std::string real = folder / "real.ini";
+    const std::string link = folder / "link.ini";
+    WriteBytes(real, "old");
+    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
+    WriteFileAtomically(link, "new");
+    struct stat st {};
+    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadBytes(real), "new");
+}
+
+TEST(WriteFileAtomically, RefusesAReadOnlyFileEvenToItsOwner) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.ini";
+    WriteBytes(path, "old");
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    try {
+        WriteFileAtomically(path, "new");
+        FAIL() << "a read-only file was replaced";
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.ErrorNumber(), EACCES);
+        EXPECT_STREQ(error.what(), "Accès au fichier refusé");
+    }
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(folder.Entries(), std::set<std::string>{"a.ini"});
+}
+
+TEST(WriteFileAtomically, RefusesAFolderAsTarget) {
+    TScratchFolder folder;
+    EXPECT_THROW(WriteFileAtomically(folder.Path(), "x"), EFileError);
+}
+
+TEST(WriteFileAtomically, MissingFolderIsFileNotFound) {
+    TScratchFolder folder;
+    try {
+        WriteFileAtomically(folder / "missing/a.dat", "x");
+        FAIL();
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.ErrorNumber(), ENOENT);
+    }
+}
+
+TEST(WriteFileAtomically, FolderThatRefusesNewFilesLeavesTheOldFile) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    WriteBytes(path, "old");
+    test::TRefusingFolder refusing(folder.Path());
+    if (!refusing.Refuses())
+        GTEST_SKIP() << "no way to make a folder refuse new files here";
+    try {
+        WriteFileAtomically(path, "new");
+        FAIL() << "the save succeeded";
+    } catch (const EFileError& error) {
+        EXPECT_STREQ(error.what(), "Accès au fichier refusé");
+    }
+    EXPECT_EQ(ReadBytes(path), "old");
+}
+
+struct TFaultCase {
+    TCall call;
+    int errorNumber;
+    const char* text;
+};
+
+class WriteFaultTest : public testing::TestWithParam<TFaultCase> {};
+
+// Whatever step fails, the old file is intact and no temporary file is left behind.
+TEST_P(WriteFaultTest, LeavesTheOldFileAndNoLeftover) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    WriteBytes(path, "old contents");
+    TFaultyFileSystem fs;
+    fs.FailOn(GetParam().call, GetParam().errorNumber);
+    try {
+        WriteFileAtomically(path, std::string(100000, '7'), fs);
+        FAIL() << "the failure was not reported";
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.ErrorNumber(), GetParam().errorNumber);
+        EXPECT_STREQ(error.what(), GetParam().text);
+    }
+    EXPECT_EQ(ReadBytes(path), "old contents");
+    EXPECT_EQ(folder.Entries(), std::set<std::string>{"a.dat"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Steps, WriteFaultTest,
+    testing::Values(TFaultCase{TCall::OpenForWrite, EACCES, "Accès au fichier refusé"},
+                    TFaultCase{TCall::Write, ENOSPC, "Disque plein"},
+                    TFaultCase{TCall::Write, EDQUOT, "Disque plein"},
+                    TFaultCase{TCall::Fchmod, EPERM, "Accès au fichier refusé"},
+                    TFaultCase{TCall::Fsync, EIO, "Erreur E/S 5"},
+                    TFaultCase{TCall::Close, EIO, "Erreur E/S 5"},
+                    TFaultCase{TCall::Rename, EXDEV, "Erreur E/S 18"}));
+
+TEST(WriteFileAtomically, DiskFullAfterPartOfTheBytesLeavesTheOldFile) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    WriteBytes(path, "old");
+    TFaultyFileSystem fs;
+    fs.LimitWrites(100);
+    fs.FailOn(TCall::Write, ENOSPC, 5);
+    EXPECT_THROW(WriteFileAtomically(path, std::string(1000, 'x'), fs), EFileError);
+    EXPECT_EQ(ReadBytes(path), "old");
+    EXPECT_EQ(folder.Entries(), std::set<std::string>{"a.dat"});
+}
+
+TEST(WriteFileAtomically, ShortAndInterruptedWritesStillWriteEverything) {
+    TScratchFolder folder;
+    const std::string path = folder / "a.dat";
+    std::string bytes;
+    for (int i = 0; i < 5000; ++i)
+        bytes += static_cast<char>('a' + i % 26);
+    TFaultyFileSystem fs;
+    fs.LimitWrites(7);
+    fs.InterruptEachCall(2);
+    WriteFileAtomically(path, bytes, fs);
+    EXPECT_EQ(ReadBytes(path), bytes);
+}
+
+TEST(ReadFile, ReadsInPiecesAndStopsWhenAsked) {
+    TScratchFolder folder;
+    const std::string path = folder / "big";
+    std::string bytes(200000, 'q');
+    bytes[150000] = 'z';
+    WriteBytes(path, bytes);
+    EXPECT_EQ(ReadWholeFile(path), bytes);
+
+    std::size_t pieces = 0;
+    ReadFileInPieces(path, [&pieces](std::string_view) { return ++pieces < 2; });
+    EXPECT_EQ(pieces, 2u);
+}
+
+TEST(ReadFile, InterruptedReadsAreRetried) {
+    TScratchFolder folder;
+    const std::string path = folder / "f";
+    WriteBytes(path, "hello");
+    TFaultyFileSystem fs;
+    fs.InterruptEachCall(3);
+    EXPECT_EQ(ReadWholeFile(path, fs), "hello");
+}
+
+TEST(ReadFile, ErrorsCarryTheirCode) {
+    TScratchFolder folder;
+    try {
+        ReadWholeFile(folder / "missing");
+        FAIL();
+    } catch (const EFileError& error) {
+        EXPECT_EQ(error.ErrorNumber(), ENOENT);
+        EXPECT_STREQ(error.what(), "Fichier introuvable");
+    }
+    const std::string path = folder / "f";
+    WriteBytes(path, "x");
+    TFaultyFileSystem fs;
+    fs.FailOn(TCall::Read, EIO);
+    try {
+        ReadWholeFile(path, fs);
+        FAIL();
+    } catch (const EFileError& error) {
+        EXPECT_STREQ(error.what(), "Erreur E/S 5");
+    }
+}
+
+} // namespace
+} // namespace sornafex
