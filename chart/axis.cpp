@@ -428,14 +428,14 @@ void TChartAxis::DrawMinorTicks(TCanvas& canvas) {
 
     const bool printing = m_chart.Printing();
     if (m_minorTicks.visible && m_minorTickLength != 0) {
-        canvas.SetPen(m_minorTicks.Spec(printing));
+        canvas.SetPen(m_minorTicks.ToPen(printing));
         for (int row : rows)
             if (m_iStartPos < row && row < m_iEndPos)
                 canvas.Line(m_posAxis - 1, row, m_posAxis - 1 - m_minorTickLength, row);
     }
     if (m_minorGrid.visible) {
         canvas.SetBackMode(TBackMode::Transparent);
-        canvas.SetPen(m_minorGrid.Spec(printing, kClGray));
+        canvas.SetPen(m_minorGrid.ToPen(printing, kClGray));
         for (int row : rows)
             if (m_iStartPos < row && row < m_iEndPos)
                 canvas.Line(m_plot.left, row, m_plot.right, row);
@@ -450,18 +450,18 @@ void TChartAxis::Draw(TCanvas& canvas) {
     DrawLabelsAndTicks(canvas, CalcIncrement(canvas));
 
     if (m_axisPen.visible) {
-        canvas.SetPen(m_axisPen.Spec(printing));
+        canvas.SetPen(m_axisPen.ToPen(printing));
         canvas.Line(m_posAxis, m_iStartPos, m_posAxis, m_iEndPos);
     }
     if (m_ticks.visible && m_tickLength != 0) {
-        canvas.SetPen(m_ticks.Spec(printing));
+        canvas.SetPen(m_ticks.ToPen(printing));
         for (int p : m_tickPos)
             canvas.Line(m_posAxis - 1, p, m_posAxis - 1 - m_tickLength, p);
     }
     if (m_grid.visible) {
         canvas.SetBackMode(TBackMode::Transparent);
         canvas.SetBrush({kClWhite, TBrushStyle::Clear});
-        canvas.SetPen(m_grid.Spec(printing, kClGray));
+        canvas.SetPen(m_grid.ToPen(printing, kClGray));
         if (m_gridCentered) {
             for (std::size_t i = 1; i < m_tickPos.size(); ++i) {
                 const int row = NearestEven((m_tickPos[i] + m_tickPos[i - 1]) * 0.5);
@@ -474,7 +474,7 @@ void TChartAxis::Draw(TCanvas& canvas) {
         canvas.SetBackMode(TBackMode::Opaque);
     }
     if (m_ticksInner.visible && m_tickInnerLength != 0) {
-        canvas.SetPen(m_ticksInner.Spec(printing));
+        canvas.SetPen(m_ticksInner.ToPen(printing));
         for (int p : m_tickPos)
             canvas.Line(m_posAxis + 1, p, m_posAxis + 1 + m_tickInnerLength, p);
     }

@@ -31,16 +31,16 @@ TChartPen TChartPen::AxisLine() {
     return pen;
 }
 
-TPenSpec TChartPen::Spec(bool printing, TColor fallback) const {
-    TPenSpec spec;
-    spec.color = color == kClDefault ? fallback : color;
-    spec.width = width;
-    spec.style = visible ? style : TPenStyle::Clear;
-    spec.smallDots = smallDots;
+TPenSpec TChartPen::ToPen(bool printing, TColor fallback) const {
+    TPenSpec pen;
+    pen.color = color == kClDefault ? fallback : color;
+    pen.width = width;
+    pen.style = visible ? style : TPenStyle::Clear;
+    pen.smallDots = smallDots;
     // A dotted 1-pixel line scaled up to the printer's resolution would print as dashes.
-    if (printing && spec.style != TPenStyle::Solid && width == 1)
-        spec.width = 0;
-    return spec;
+    if (printing && pen.style != TPenStyle::Solid && width == 1)
+        pen.width = 0;
+    return pen;
 }
 
 void TChartBrush::SetColor(TColor color) {
@@ -155,7 +155,7 @@ void TChartTitle::DrawInto(TCanvas& canvas, TRect& chartRect, bool onTop, bool d
                 break;
             }
         }
-        canvas.SetPen(m_frame.Spec(false));
+        canvas.SetPen(m_frame.ToPen(false));
         canvas.SetBrush(filled ? fill : TBrushSpec{kClWhite, TBrushStyle::Clear});
         canvas.SetBackMode(fillBack);
         canvas.Rectangle(r);

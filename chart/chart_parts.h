@@ -30,7 +30,7 @@ struct TChartPen {
     // What goes on the canvas: an invisible pen strokes nothing; when printing, a non-solid pen
     // of width 1 becomes the device's thinnest (width 0). A colour that is the default marker is
     // replaced by fallback.
-    TPenSpec Spec(bool printing, TColor fallback = kClBlack) const;
+    TPenSpec ToPen(bool printing, TColor fallback = kClBlack) const;
 
     friend bool operator==(const TChartPen&, const TChartPen&) = default;
 };

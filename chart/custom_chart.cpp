@@ -207,7 +207,7 @@ std::optional<TRect> TCustomChart::OpaqueWall() const {
 
 void TCustomChart::DrawBackWall(TCanvas& canvas) {
     const TChartWall& wall = m_backWall;
-    canvas.SetPen(wall.pen.Spec(m_printing));
+    canvas.SetPen(wall.pen.ToPen(m_printing));
     const TBrushStyle style = wall.brush.Style();
     if (wall.color == kClDefault && style == TBrushStyle::Solid && !wall.pen.visible)
         return;

@@ -138,7 +138,7 @@ void TLineSeries::DrawValues(TCanvas& canvas) const {
         if (penColor != color) {
             TChartPen pen = m_linePen;
             pen.color = color;
-            canvas.SetPen(pen.Spec(printing));
+            canvas.SetPen(pen.ToPen(printing));
             canvas.SetBrush({kClWhite, TBrushStyle::Clear});
             penColor = color;
         }

@@ -56,17 +56,17 @@ QColor TQPainterCanvas::ToQColor(TColor color) {
     return QColor(RedOf(color), GreenOf(color), BlueOf(color));
 }
 
-QFont TQPainterCanvas::ToQFont(const TFontSpec& spec) {
+QFont TQPainterCanvas::ToQFont(const TFontSpec& chartFont) {
     QFont font;
     // Arial's metric-compatible twin on this platform.
-    const QString face = ToQString(spec.face);
+    const QString face = ToQString(chartFont.face);
     font.setFamilies(face.compare(QLatin1String("Arial"), Qt::CaseInsensitive) == 0
                          ? QStringList{QStringLiteral("Liberation Sans"), face}
                          : QStringList{face});
     // The character height is the em size; Qt's pixel size is exactly that.
-    font.setPixelSize(std::max(1, spec.height));
-    font.setBold(spec.bold);
-    font.setItalic(spec.italic);
+    font.setPixelSize(std::max(1, chartFont.height));
+    font.setBold(chartFont.bold);
+    font.setItalic(chartFont.italic);
     return font;
 }
 

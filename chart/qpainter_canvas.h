@@ -47,7 +47,7 @@ public:
 
     TColor SysColor(TSysColor which) const override;
 
-    // The Qt font for a chart font spec, shared with other Qt code that must match the chart.
+    // The Qt font for a chart font, shared with other Qt code that must match the chart.
     static QFont ToQFont(const TFontSpec& font);
     static QColor ToQColor(TColor color);
 

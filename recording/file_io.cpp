@@ -105,6 +105,7 @@ std::string FileErrorText(int errorNumber) {
         return std::string(res::kFileNotFound);
     case ENOTDIR:
     case ENAMETOOLONG:
+    case EINVAL: // not a regular file
         return std::string(res::kBadFileName);
     case EMFILE:
     case ENFILE:
@@ -156,9 +157,17 @@ TFileSystem& TFileSystem::Posix() {
 
 void ReadFileInPieces(const std::string& path, const std::function<bool(std::string_view)>& sink,
                       TFileSystem& fs) {
-    TFd fd(fs, fs.Open(path, O_RDONLY | O_CLOEXEC, 0));
+    // O_NONBLOCK so that a FIFO without a writer cannot hang the open; a regular file ignores it.
+    TFd fd(fs, fs.Open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
     if (fd.Get() < 0)
         ThrowErrno();
+    // Only a regular file can hold a recording or preferences: a device such as /dev/zero would
+    // be read for ever and a FIFO at the mercy of its writer, with the window frozen meanwhile.
+    struct stat status {};
+    if (::fstat(fd.Get(), &status) != 0)
+        ThrowErrno();
+    if (!S_ISREG(status.st_mode))
+        throw EFileError(EINVAL);
     const auto piece = std::make_unique<char[]>(kPieceSize);
     for (;;) {
         const ssize_t got = fs.Read(fd.Get(), piece.get(), kPieceSize);

@@ -26,7 +26,7 @@ std::string TPortDeviceMap::KeyName(int n) {
 }
 
 std::string TPortDeviceMap::DefaultDevice(int n) {
-    return "/dev/ttyS" + std::to_string(n - 1);
+    return std::string(kDefaultDevicePrefix) + std::to_string(n - 1);
 }
 
 void TPortDeviceMap::Set(int n, std::string_view device) {

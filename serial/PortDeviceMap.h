@@ -18,6 +18,8 @@ public:
     static constexpr int kFirstPort = 1;
     static constexpr int kLastPort = 50;
     static constexpr std::string_view kSection = "Com";
+    // The motherboard serial ports: port n is this prefix followed by n - 1.
+    static constexpr std::string_view kDefaultDevicePrefix = "/dev/ttyS";
 
     // The key of port n: "Device<n>".
     static std::string KeyName(int n);

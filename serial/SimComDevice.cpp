@@ -71,17 +71,17 @@ std::optional<TSimSpec> ParseSimSpec(std::string_view name) {
     return TSimSpec{*low, *high};
 }
 
-std::uint64_t SimTransitionsAt(const TSimSpec& spec, double seconds) {
+std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds) {
     if (seconds <= 0)
         return 0;
     double cycles = 0;
-    if (spec.low == spec.high) {
-        cycles = spec.low * seconds;
+    if (sensor.low == sensor.high) {
+        cycles = sensor.low * seconds;
     } else {
         // f(t) = mid + amp·sin(ωt), so the phase is mid·t + amp·(1 − cos ωt)/ω: never decreasing,
         // since f stays between the two bounds.
-        const double mid = (spec.low + spec.high) / 2;
-        const double amp = (spec.high - spec.low) / 2;
+        const double mid = (sensor.low + sensor.high) / 2;
+        const double amp = (sensor.high - sensor.low) / 2;
         const double omega = 2 * std::numbers::pi / kSimWanderPeriodSeconds;
         cycles = mid * seconds + amp * (1 - std::cos(omega * seconds)) / omega;
     }
@@ -124,8 +124,8 @@ std::string TSimComDevice::LastErrorText() const {
 bool TSimComDevice::Open(const std::string& name) {
     if (m_open.load())
         return Fail(kSysAccessDenied, ErrnoText(EBUSY));
-    const auto spec = ParseSimSpec(name);
-    if (!spec)
+    const auto sensor = ParseSimSpec(name);
+    if (!sensor)
         return Fail(kSysFileNotFound, ErrnoText(ENOENT));
     // The exclusive hold is a name in the abstract socket namespace: refused to every second
     // opener, this process or another, and released by the kernel however the holder ends.
@@ -148,7 +148,7 @@ bool TSimComDevice::Open(const std::string& name) {
     }
     {
         std::lock_guard lock(m_mutex);
-        m_spec = *spec;
+        m_spec = *sensor;
         m_lockFd = fd;
         m_mask = 0;
         m_lastError = 0;

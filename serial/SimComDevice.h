@@ -34,7 +34,7 @@ struct TSimSpec {
 std::optional<TSimSpec> ParseSimSpec(std::string_view name);
 
 // Level changes from the start up to t seconds: floor(2 × the integrated frequency).
-std::uint64_t SimTransitionsAt(const TSimSpec& spec, double seconds);
+std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds);
 
 class TSimComDevice final : public TComDevice {
 public:

@@ -33,6 +33,7 @@ INSTANTIATE_TEST_SUITE_P(Codes, FileErrorTextTest,
                          testing::Values(TErrnoCase{ENOENT, "Fichier introuvable"},
                                          TErrnoCase{ENOTDIR, "Nom de fichier incorrect"},
                                          TErrnoCase{ENAMETOOLONG, "Nom de fichier incorrect"},
+                                         TErrnoCase{EINVAL, "Nom de fichier incorrect"},
                                          TErrnoCase{EMFILE, "Trop de fichiers ouverts"},
                                          TErrnoCase{ENFILE, "Trop de fichiers ouverts"},
                                          TErrnoCase{EACCES, "Accès au fichier refusé"},
@@ -207,6 +208,21 @@ TEST(ReadFile, InterruptedReadsAreRetried) {
     TFaultyFileSystem fs;
     fs.InterruptEachCall(3);
     EXPECT_EQ(ReadWholeFile(path, fs), "hello");
+}
+
+TEST(ReadFile, OnlyRegularFilesAreRead) {
+    // A device that never ends and a FIFO nobody writes to would both freeze the window.
+    TScratchFolder folder;
+    const std::string fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {std::string("/dev/zero"), fifo, folder.Path()}) {
+        try {
+            ReadWholeFile(path);
+            ADD_FAILURE() << path << " was read";
+        } catch (const EFileError& error) {
+            EXPECT_STREQ(error.what(), "Nom de fichier incorrect") << path;
+        }
+    }
 }
 
 TEST(ReadFile, ErrorsCarryTheirCode) {
