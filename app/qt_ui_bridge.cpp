@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QThread>
+#include <cstdio>
 #include <exception>
 
 namespace sornafex {
@@ -34,7 +35,20 @@ void TQtUiBridge::RunOnUiThread(const std::function<void()>& call) {
 }
 
 void TQtUiBridge::Post(std::function<void()> call) {
-    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [call = std::move(call)] {
+            // A posted call has no caller left to hear of its failure, and an exception must
+            // never reach the event loop: say it on the standard error and go on.
+            try {
+                call();
+            } catch (const std::exception& error) {
+                std::fprintf(stderr, "sornafex: %s\n", error.what());
+            } catch (...) {
+                std::fprintf(stderr, "sornafex: unknown error in a posted call\n");
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TQtUiBridge::ProcessMessages() {
