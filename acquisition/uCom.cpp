@@ -33,7 +33,9 @@ bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& fa
         return false;
     TComDispatcher probe(nullptr, nullptr, factory);
     const int handle = probe.OpenDevice(ComPortName(n, devices), kProbeQueueSize, kProbeQueueSize);
-    if (handle > 0) {
+    // Any descriptor is a success, 0 included: a program started with its standard input closed
+    // gets descriptor 0 for the first device it opens.
+    if (handle >= 0) {
         probe.CloseDevice();
         return true;
     }

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <gtest/gtest.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace sornafex {
@@ -64,6 +65,22 @@ TEST(ProbeComPort, TellsPresentHeldAndMissingDevices) {
     // The probe let go of port 1 at once: it opens again.
     TSimComDevice again;
     EXPECT_TRUE(again.Open("sim:31"));
+}
+
+TEST(ProbeComPort, ADeviceOpenedOnDescriptorZeroIsPresent) {
+    TGuardedDeviceFactory devices;
+    const auto map = TestPortMap({{1, "sim:33.5"}});
+    // With standard input closed, the probe's open gets descriptor 0.
+    const int savedInput = ::dup(0);
+    ASSERT_GE(savedInput, 0);
+    ::close(0);
+    const bool present = ProbeComPort(1, map, devices.Factory());
+    ::dup2(savedInput, 0);
+    ::close(savedInput);
+    EXPECT_TRUE(present);
+    // And the probe let go of it again.
+    TSimComDevice again;
+    EXPECT_TRUE(again.Open("sim:33.5"));
 }
 
 TEST(ListComPorts, ListsThePresentPortsOfOneToFiftyInOrder) {
