@@ -166,6 +166,16 @@ void TAcquisition::DetectComPorts() {
 }
 
 void TAcquisition::SelectComPort(int n) {
+    // A worker of the last run may still be ending when Stop gave up waiting for it, and it
+    // reads this port's line at every poll: the port is not closed under it. It ends at its next
+    // poll once its hand-off is taken, which the wait lets happen.
+    while (m_captureThreadRunning) {
+        try {
+            ProcessMessagesWhile(m_bridge, [this] { return m_captureThreadRunning; });
+        } catch (...) {
+            // What a message raised does not concern the switch.
+        }
+    }
     m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sPortSetup)));
     m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) + std::to_string(n));
     m_view.ShowWaitCursor();

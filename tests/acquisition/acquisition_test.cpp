@@ -391,6 +391,28 @@ TEST_F(AcquisitionTest, StartAfterAStopThatGaveUpStillDeliversSamples) {
     EXPECT_LE(view.samples.back(), 21);
 }
 
+// The same worker still reads the port's line: a port switch lets it end before the port closes.
+TEST_F(AcquisitionTest, PortSwitchAfterAStopThatGaveUpWaitsForTheWorker) {
+    Make({{1, "sim:20.25"}, {2, "sim:21.25"}}, fastClock.Source());
+    StartUp(1);
+    acq->ActCaptureStart();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ASSERT_EQ(bridge.Pending(), 1u);
+    acq->ActCaptureStop();
+    ASSERT_TRUE(acq->CaptureThreadRunning());
+
+    bool workerRunningAtSwitch = true;
+    view.onWaitCursor = [&] {
+        workerRunningAtSwitch = acq->CaptureThreadRunning();
+    };
+    acq->ActComSetComNum2();
+    EXPECT_FALSE(workerRunningAtSwitch);
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(acq->ThreadCapture().RunningCount(), 0);
+}
+
 TEST_F(AcquisitionTest, StopDuringTheWaitOfStartAbandonsThatStart) {
     Make({{1, "sim:20.5"}}, fastClock.Source());
     StartUp(1);
