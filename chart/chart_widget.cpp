@@ -14,10 +14,12 @@ TChart::TChart(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_NoSystemBackground);
 
-    const QLocale french(QLocale::French);
+    // The labels follow the user's own number convention (LC_NUMERIC and friends), not the
+    // language of the interface, as the system's other programs do.
+    const QLocale system = QLocale::system();
     TNumberSeparators separators;
-    separators.decimal = QString(french.decimalPoint()).toStdString();
-    separators.thousands = QString(french.groupSeparator()).toStdString();
+    separators.decimal = system.decimalPoint().toStdString();
+    separators.thousands = system.groupSeparator().toStdString();
     SetNumberSeparators(separators);
     SetClientSize(width(), height());
 }
