@@ -99,6 +99,8 @@ QAction* TfmMain::MakeAction(const char* name, const QString& caption, const QSt
                              const QKeySequence& shortcut, int image, void (TfmMain::*execute)()) {
     auto* action = new QAction(caption, this);
     action->setObjectName(QString::fromLatin1(name));
+    // The toolbar shows the caption as it stands; Qt would drop a trailing "...".
+    action->setIconText(caption);
     action->setProperty("hint", hint);
     action->setToolTip(hint);
     if (!shortcut.isEmpty()) {

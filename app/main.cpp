@@ -15,8 +15,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     const std::string executablePath = CurrentExecutablePath();
     const std::string title = ApplicationTitleFor(executablePath);
+    // The name the desktop shows for the program. No display name: Qt would append it to every
+    // window's caption, and the captions are exactly the program's own.
     QApplication::setApplicationName(QString::fromStdString(title));
-    QApplication::setApplicationDisplayName(QString::fromStdString(title));
     QApplication::setWindowIcon(ApplicationIcon());
 
     InstallFrenchTranslations(app);

@@ -166,6 +166,7 @@ TEST_F(MainWindowTest, ToolBarButtonsAndSeparators) {
         EXPECT_EQ(button->size(), QSize(52, 37));
         EXPECT_TRUE(button->autoRaise());
         EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_EQ(button->text(), button->defaultAction()->text());
         layout.push_back(button->defaultAction()->text().toStdString());
     }
     EXPECT_EQ(layout,
