@@ -95,8 +95,9 @@ std::optional<std::string> RunFileDialog(QWidget* owner, const TFileDialogOption
     // Qt's own dialog: it carries the program's French translation on every desktop.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                       : QFileDialog::AnyFile);
+    // Neither the file nor its folder has to exist, for opening too: a name that leads nowhere
+    // reaches the command, which reports it in the program's own words.
+    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(TQtUiServices::QtFilter(options.filter));
     dialog.setDefaultSuffix(QString::fromStdString(options.defaultExt));
     if (!options.initialDir.empty())

@@ -1,0 +1,164 @@
+// The real dialogs offscreen: each test answers the dialog from inside its own event loop, the way
+// a user would, and looks at what the user would have seen.
+
+#include "app/qt_ui_services.h"
+#include "tests/recording/test_files.h"
+#include "tests/support/qt_app.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace sornafex {
+namespace {
+
+// Runs answer on the modal dialog that the next call opens.
+template <typename Dialog> void AnswerNextDialog(std::function<void(Dialog&)> answer) {
+    QTimer::singleShot(0, [answer = std::move(answer)] {
+        auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            ADD_FAILURE() << "no dialog of the expected kind is open";
+            if (QWidget* other = QApplication::activeModalWidget())
+                other->close();
+            return;
+        }
+        answer(*dialog);
+    });
+}
+
+// The box's buttons as the user reads them, left to right.
+std::vector<std::string> ButtonTexts(const QMessageBox& box) {
+    QList<QAbstractButton*> buttons = box.buttons();
+    std::sort(buttons.begin(), buttons.end(),
+              [](QAbstractButton* a, QAbstractButton* b) { return a->x() < b->x(); });
+    std::vector<std::string> texts;
+    for (QAbstractButton* button : buttons)
+        texts.push_back(button->text().toStdString());
+    return texts;
+}
+
+QAbstractButton* ButtonNamed(const QMessageBox& box, const char* text) {
+    for (QAbstractButton* button : box.buttons())
+        if (button->text() == QString::fromUtf8(text))
+            return button;
+    return nullptr;
+}
+
+class QtUiServicesTest : public testing::Test {
+protected:
+    void SetUp() override { test::EnsureQtApp(); }
+    TQtUiServices ui{"Sornafex"};
+};
+
+struct TConfirmCase {
+    const char* name;
+    std::function<void(QMessageBox&)> act;
+    TConfirmResult expected;
+};
+
+TEST_F(QtUiServicesTest, ConfirmShowsOuiNonAnnulerWithOuiAsDefault) {
+    const TConfirmCase cases[] = {
+        {"Oui", [](QMessageBox& box) { ButtonNamed(box, "&Oui")->click(); }, TConfirmResult::Yes},
+        {"Non", [](QMessageBox& box) { ButtonNamed(box, "&Non")->click(); }, TConfirmResult::No},
+        {"Annuler", [](QMessageBox& box) { ButtonNamed(box, "Annuler")->click(); },
+         TConfirmResult::Cancel},
+        {"Escape",
+         [](QMessageBox& box) {
+             QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+             QApplication::sendEvent(&box, &escape);
+         },
+         TConfirmResult::Cancel},
+        {"close box", [](QMessageBox& box) { box.close(); }, TConfirmResult::Cancel},
+    };
+    for (const TConfirmCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        AnswerNextDialog<QMessageBox>([&c](QMessageBox& box) {
+            EXPECT_EQ(box.windowTitle().toStdString(), "Confirmation");
+            EXPECT_EQ(box.icon(), QMessageBox::Question);
+            EXPECT_EQ(box.text().toStdString(),
+                      "Données actuelles non sauvegardées. \nLes sauver maintenant ?");
+            EXPECT_EQ(ButtonTexts(box), (std::vector<std::string>{"&Oui", "&Non", "Annuler"}));
+            EXPECT_EQ(box.defaultButton(), ButtonNamed(box, "&Oui"));
+            c.act(box);
+            if (box.isVisible())
+                box.done(0);
+        });
+        EXPECT_EQ(ui.Confirm("Données actuelles non sauvegardées. \rLes sauver maintenant ?"),
+                  c.expected);
+    }
+}
+
+TEST_F(QtUiServicesTest, MessageAndErrorBoxesHaveOneOkButtonAndTheApplicationTitle) {
+    AnswerNextDialog<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle().toStdString(), "Sornafex");
+        EXPECT_EQ(box.icon(), QMessageBox::NoIcon);
+        EXPECT_EQ(ButtonTexts(box), std::vector<std::string>{"OK"});
+        box.buttons().front()->click();
+    });
+    ui.ShowMessage("Port com sélectionné (Com 2) fermé !");
+
+    AnswerNextDialog<QMessageBox>([](QMessageBox& box) {
+        EXPECT_EQ(box.windowTitle().toStdString(), "Sornafex");
+        EXPECT_EQ(box.icon(), QMessageBox::Critical);
+        EXPECT_EQ(box.text().toStdString(), "Fichier introuvable.");
+        EXPECT_EQ(ButtonTexts(box), std::vector<std::string>{"OK"});
+        box.buttons().front()->click();
+    });
+    ui.ShowError("Fichier introuvable.");
+}
+
+TEST_F(QtUiServicesTest, OpenDialogAcceptsANameThatLeadsNowhereAndAddsTheExtension) {
+    test::TScratchFolder folder;
+    TFileDialogOptions options;
+    options.filter = "Données (*.dat)|*.dat";
+    options.defaultExt = "dat";
+    options.initialDir = folder.Path() + "/";
+    AnswerNextDialog<QFileDialog>([&](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptOpen);
+        EXPECT_EQ(dialog.nameFilters(), QStringList{QStringLiteral("Données (*.dat)")});
+        EXPECT_EQ(dialog.directory().absolutePath().toStdString(), folder.Path());
+        // Another file mode would stop here with a box of its own about the missing file.
+        if (dialog.fileMode() != QFileDialog::AnyFile) {
+            ADD_FAILURE() << "the open dialog insists on an existing file";
+            dialog.reject();
+            return;
+        }
+        dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+            ->setText(QStringLiteral("absent"));
+        // What the accept button does.
+        static_cast<QDialog&>(dialog).accept();
+    });
+    EXPECT_EQ(ui.OpenFileDialog(options), folder / "absent.dat");
+}
+
+TEST_F(QtUiServicesTest, SaveDialogProposesTheNameAndAsksBeforeOverwriting) {
+    test::TScratchFolder folder;
+    TFileDialogOptions options;
+    options.filter = "Bitmap (*.bmp)|*.bmp";
+    options.defaultExt = "bmp";
+    options.initialDir = folder.Path() + "/";
+    options.fileName = "Nouveau";
+    options.overwritePrompt = true;
+    AnswerNextDialog<QFileDialog>([](QFileDialog& dialog) {
+        EXPECT_EQ(dialog.acceptMode(), QFileDialog::AcceptSave);
+        EXPECT_FALSE(dialog.testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_EQ(dialog.defaultSuffix().toStdString(), "bmp");
+        EXPECT_EQ(
+            dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->text().toStdString(),
+            "Nouveau");
+        dialog.reject();
+    });
+    EXPECT_EQ(ui.SaveFileDialog(options), std::nullopt);
+}
+
+} // namespace
+} // namespace sornafex
