@@ -50,6 +50,19 @@ std::string FolderOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// The system reports a missing folder on the way to a file as it reports a missing file; the
+// user is told which, the way the platform's own codes do: "path not found" is a name that
+// cannot be right.
+[[noreturn]] void ThrowOpenError(const std::string& path) {
+    const int error = errno;
+    if (error == ENOENT) {
+        struct stat folder {};
+        if (::stat(FolderOf(path).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode))
+            throw EFileError(ENOTDIR);
+    }
+    throw EFileError(error);
+}
+
 std::string NameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -93,7 +106,7 @@ std::pair<int, std::string> CreateTemporary(TFileSystem& fs, const std::string& 
         if (fd >= 0)
             return {fd, std::move(name)};
         if (errno != EEXIST || attempt >= 100)
-            ThrowErrno();
+            ThrowOpenError(name);
     }
 }
 
@@ -113,6 +126,7 @@ std::string FileErrorText(int errorNumber) {
     case EACCES:
     case EPERM:
     case EROFS:
+    case EISDIR: // a folder is refused like a file one may not open
         return std::string(res::kAccessDenied);
     case ENOSPC:
     case EDQUOT:
@@ -160,12 +174,14 @@ void ReadFileInPieces(const std::string& path, const std::function<bool(std::str
     // O_NONBLOCK so that a FIFO without a writer cannot hang the open; a regular file ignores it.
     TFd fd(fs, fs.Open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0));
     if (fd.Get() < 0)
-        ThrowErrno();
+        ThrowOpenError(path);
     // Only a regular file can hold a recording or preferences: a device such as /dev/zero would
     // be read for ever and a FIFO at the mercy of its writer, with the window frozen meanwhile.
     struct stat status {};
     if (::fstat(fd.Get(), &status) != 0)
         ThrowErrno();
+    if (S_ISDIR(status.st_mode))
+        throw EFileError(EISDIR);
     if (!S_ISREG(status.st_mode))
         throw EFileError(EINVAL);
     const auto piece = std::make_unique<char[]>(kPieceSize);

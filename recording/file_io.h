@@ -13,8 +13,9 @@
 namespace sornafex {
 
 // The text shown for a failed file operation, by errno: "Fichier introuvable", "Nom de fichier
-// incorrect", "Trop de fichiers ouverts", "Accès au fichier refusé", "Disque plein", else
-// "Erreur E/S <errno>".
+// incorrect" (also for a missing folder on the way, which the helpers below report as ENOTDIR),
+// "Trop de fichiers ouverts", "Accès au fichier refusé" (also for a folder given as a file),
+// "Disque plein", else "Erreur E/S <errno>".
 std::string FileErrorText(int errorNumber);
 
 // A file that could not be opened, read, written or replaced. what() is FileErrorText.

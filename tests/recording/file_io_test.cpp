@@ -42,7 +42,8 @@ INSTANTIATE_TEST_SUITE_P(Codes, FileErrorTextTest,
                                          TErrnoCase{ENOSPC, "Disque plein"},
                                          TErrnoCase{EDQUOT, "Disque plein"},
                                          TErrnoCase{EIO, "Erreur E/S 5"},
-                                         TErrnoCase{EISDIR, "Erreur E/S 21"}));
+                                         TErrnoCase{EISDIR, "Accès au fichier refusé"},
+                                         TErrnoCase{EBADF, "Erreur E/S 9"}));
 
 TEST(WriteFileAtomically, CreatesAndReplaces) {
     TScratchFolder folder;
@@ -98,16 +99,41 @@ TEST(WriteFileAtomically, RefusesAReadOnlyFileEvenToItsOwner) {
 
 TEST(WriteFileAtomically, RefusesAFolderAsTarget) {
     TScratchFolder folder;
-    EXPECT_THROW(WriteFileAtomically(folder.Path(), "x"), EFileError);
+    try {
+        WriteFileAtomically(folder.Path(), "x");
+        FAIL();
+    } catch (const EFileError& error) {
+        EXPECT_STREQ(error.what(), "Accès au fichier refusé");
+    }
 }
 
-TEST(WriteFileAtomically, MissingFolderIsFileNotFound) {
+// A missing file is "Fichier introuvable"; a missing folder on the way, or a file standing where
+// a folder should, is a name that cannot be right. Reading and writing say the same.
+TEST(FileErrors, MissingFolderIsABadFileName) {
     TScratchFolder folder;
+    WriteBytes(folder / "plain", "x");
+    const struct {
+        std::string path;
+        const char* text;
+    } cases[] = {
+        {folder / "missing.dat", "Fichier introuvable"},
+        {folder / "missing/a.dat", "Nom de fichier incorrect"},
+        {folder / "plain/a.dat", "Nom de fichier incorrect"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        try {
+            ReadWholeFile(c.path);
+            ADD_FAILURE() << "read";
+        } catch (const EFileError& error) {
+            EXPECT_STREQ(error.what(), c.text);
+        }
+    }
     try {
         WriteFileAtomically(folder / "missing/a.dat", "x");
         FAIL();
     } catch (const EFileError& error) {
-        EXPECT_EQ(error.ErrorNumber(), ENOENT);
+        EXPECT_STREQ(error.what(), "Nom de fichier incorrect");
     }
 }
 
@@ -215,13 +241,19 @@ TEST(ReadFile, OnlyRegularFilesAreRead) {
     TScratchFolder folder;
     const std::string fifo = folder / "fifo";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {std::string("/dev/zero"), fifo, folder.Path()}) {
+    for (const std::string& path : {std::string("/dev/zero"), fifo}) {
         try {
             ReadWholeFile(path);
             ADD_FAILURE() << path << " was read";
         } catch (const EFileError& error) {
             EXPECT_STREQ(error.what(), "Nom de fichier incorrect") << path;
         }
+    }
+    try {
+        ReadWholeFile(folder.Path());
+        ADD_FAILURE() << "a folder was read";
+    } catch (const EFileError& error) {
+        EXPECT_STREQ(error.what(), "Accès au fichier refusé");
     }
 }
 
