@@ -36,7 +36,8 @@ struct TNumberSeparators {
 // allows one); trailing optional zeros are dropped. The one formatting function of the labels.
 std::string FormatAxisValue(double value, std::string_view format, const TNumberSeparators& seps);
 
-// Rounding used by the axis: to the nearest integer, halves to the even neighbour.
+// To the nearest integer, halves to the even neighbour, clamped to the int range: the rounding
+// of the axis, the series and the print layout.
 int NearestEven(double value);
 
 class TChartAxis {

@@ -1,25 +1,18 @@
 #include "chart/print_layout.h"
 
+#include "chart/axis.h"
+
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
 namespace sornafex::chart {
 
-int RoundHalfEven(double x) {
-    const double floor = std::floor(x);
-    const double fraction = x - floor;
-    double rounded = floor;
-    if (fraction > 0.5 || (fraction == 0.5 && std::fmod(floor, 2.0) != 0.0))
-        rounded = floor + 1.0;
-    return static_cast<int>(rounded);
-}
-
 int ProportionalMargin(double s1, double s2, double q, double dpiX, double dpiY) {
     // The chart may take 60 % of the long direction; the short direction gets as much as the
     // chart's proportions and the device's pixel shape ask for, and the rest is split in two.
     const double percent = 100.0 * (s2 - (s1 - s1 * 40.0 * 0.01) * q * dpiX / dpiY) / s2;
-    return RoundHalfEven(percent) / 2;
+    return NearestEven(percent) / 2;
 }
 
 TMargins ProportionalMargins(const TMargins& current, int chartWidth, int chartHeight,
@@ -44,7 +37,7 @@ TMargins ProportionalMargins(const TMargins& current, int chartWidth, int chartH
 
 TRect PrintPageRect(const TMargins& margins, int pageWidth, int pageHeight) {
     const auto part = [](int percent, int size) {
-        return RoundHalfEven(percent * double(size) / 100.0);
+        return NearestEven(percent * double(size) / 100.0);
     };
     return TRect{part(margins.left, pageWidth), part(margins.top, pageHeight),
                  pageWidth - part(margins.right, pageWidth),

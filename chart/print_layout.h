@@ -18,9 +18,6 @@ struct TPrintDevice {
     int dpiY = 0;       // LY
 };
 
-// The integer nearest to x, halves going to the even neighbour.
-int RoundHalfEven(double x);
-
 // m(S1, S2, q): the margin, in percent of S2, on each side of the short direction, when the
 // chart's short side over its long side is q and S1 is the page size along the long side.
 int ProportionalMargin(double s1, double s2, double q, double dpiX, double dpiY);

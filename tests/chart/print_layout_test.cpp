@@ -1,3 +1,4 @@
+#include "chart/axis.h"
 #include "chart/print_layout.h"
 
 #include <gtest/gtest.h>
@@ -11,13 +12,13 @@ struct TRoundCase {
     int expected;
 };
 
-class RoundHalfEvenTest : public testing::TestWithParam<TRoundCase> {};
+class NearestEvenTest : public testing::TestWithParam<TRoundCase> {};
 
-TEST_P(RoundHalfEvenTest, HalvesGoToTheEvenNeighbour) {
-    EXPECT_EQ(RoundHalfEven(GetParam().x), GetParam().expected) << GetParam().x;
+TEST_P(NearestEvenTest, HalvesGoToTheEvenNeighbour) {
+    EXPECT_EQ(NearestEven(GetParam().x), GetParam().expected) << GetParam().x;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RoundHalfEvenTest,
+INSTANTIATE_TEST_SUITE_P(Cases, NearestEvenTest,
                          testing::Values(TRoundCase{0.5, 0}, TRoundCase{1.5, 2}, TRoundCase{2.5, 2},
                                          TRoundCase{724.5, 724}, TRoundCase{727.5, 728},
                                          TRoundCase{2.4999, 2}, TRoundCase{2.5001, 3},
