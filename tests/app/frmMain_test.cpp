@@ -10,6 +10,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -18,6 +19,7 @@
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <gtest/gtest.h>
 #include <memory>
 #include <stdexcept>
@@ -173,6 +175,28 @@ TEST_F(MainWindowTest, ToolBarButtonsAndSeparators) {
               (std::vector<std::string>{"Nouveau", "Ouvrir...", "Sauver", "-", "Imprimer", "-",
                                         "D\xC3\xA9marrer", "Arr\xC3\xAAter", "-", "Quitter"}));
     EXPECT_EQ(window->ToolBar1->height(), 41);
+}
+
+TEST_F(MainWindowTest, ToolBarTooltipsAreTheHintsAndNoneWithoutAHint) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    const auto tipOf = [&](QAction* action) {
+        QToolTip::hideText();
+        QCoreApplication::processEvents();
+        auto* button = window->ToolBar1->findChild<QToolButton*>(QStringLiteral("ToolButton_") +
+                                                                 action->objectName());
+        EXPECT_NE(button, nullptr);
+        if (button == nullptr)
+            return std::string("no button");
+        const QPoint centre = button->rect().center();
+        QHelpEvent event(QEvent::ToolTip, centre, button->mapToGlobal(centre));
+        QCoreApplication::sendEvent(button, &event);
+        return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+    };
+    // "Démarrer" has no hint: no tooltip at all, not its caption.
+    EXPECT_EQ(tipOf(window->ActCaptureStart), "");
+    EXPECT_EQ(tipOf(window->ActCaptureStop), "Arr\xC3\xAAter");
+    EXPECT_EQ(tipOf(window->ActNew), "Nouveau");
 }
 
 TEST_F(MainWindowTest, HelpIndexStaysDisabledAndF1DoesNothing) {
