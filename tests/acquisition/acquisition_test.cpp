@@ -146,6 +146,20 @@ protected:
         } catch (const EAbort&) {
         }
     }
+    // Starts a run and stops it while its worker is blocked in the hand-off of its first sample:
+    // the worker's end cannot be reported before that hand-off is taken, so Stop gives up after
+    // its wait and returns with the worker still ending. False when that state was not reached.
+    bool RunThenStopThatGivesUp() {
+        acq->ActCaptureStart();
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (bridge.Pending() != 1u)
+            return false;
+        acq->ActCaptureStop();
+        return acq->CaptureThreadRunning();
+    }
     bool PumpUntil(const std::function<bool()>& condition) {
         return bridge.PumpUntil(condition, kPatienceMs);
     }
@@ -367,18 +381,8 @@ TEST_F(AcquisitionTest, QuietLineGivesZeroSamples) {
 TEST_F(AcquisitionTest, StartAfterAStopThatGaveUpStillDeliversSamples) {
     Make({{1, "sim:20.5"}}, fastClock.Source());
     StartUp(1);
-    acq->ActCaptureStart();
-
-    // Leave the worker blocked in the hand-off of its first sample: its end cannot be reported
-    // before that hand-off was taken, which Stop's first round of messages does.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(bridge.Pending(), 1u);
-
-    acq->ActCaptureStop();
+    ASSERT_TRUE(RunThenStopThatGivesUp());
     EXPECT_FALSE(acquiring);
-    EXPECT_TRUE(acq->CaptureThreadRunning()) << "Stop returned before the end was reported";
     EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
     const auto before = view.samples.size();
 
@@ -395,13 +399,7 @@ TEST_F(AcquisitionTest, StartAfterAStopThatGaveUpStillDeliversSamples) {
 TEST_F(AcquisitionTest, PortSwitchAfterAStopThatGaveUpWaitsForTheWorker) {
     Make({{1, "sim:20.25"}, {2, "sim:21.25"}}, fastClock.Source());
     StartUp(1);
-    acq->ActCaptureStart();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(bridge.Pending(), 1u);
-    acq->ActCaptureStop();
-    ASSERT_TRUE(acq->CaptureThreadRunning());
+    ASSERT_TRUE(RunThenStopThatGivesUp());
 
     bool workerRunningAtSwitch = true;
     view.onWaitCursor = [&] {
@@ -416,13 +414,7 @@ TEST_F(AcquisitionTest, PortSwitchAfterAStopThatGaveUpWaitsForTheWorker) {
 TEST_F(AcquisitionTest, StopDuringTheWaitOfStartAbandonsThatStart) {
     Make({{1, "sim:20.5"}}, fastClock.Source());
     StartUp(1);
-    acq->ActCaptureStart();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
-    while (bridge.Pending() == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    ASSERT_EQ(bridge.Pending(), 1u);
-    acq->ActCaptureStop();
-    ASSERT_TRUE(acq->CaptureThreadRunning());
+    ASSERT_TRUE(RunThenStopThatGivesUp());
 
     // The user stops again while the new start waits for the old worker.
     bridge.Post([&] { acq->ActCaptureStop(); });
