@@ -1,9 +1,9 @@
 #include "acquisition/acquisition.h"
 
-#include "app/errors.h"
-#include "app/uRes.h"
-#include "app/ui_bridge.h"
-#include "app/ui_services.h"
+#include "base/errors.h"
+#include "base/uRes.h"
+#include "base/ui_bridge.h"
+#include "base/ui_services.h"
 
 #include <algorithm>
 #include <chrono>

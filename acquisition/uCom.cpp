@@ -1,11 +1,11 @@
 #include "acquisition/uCom.h"
 
-#include "app/errors.h"
-#include "app/uRes.h"
-#include "app/ui_bridge.h"
-#include "app/ui_services.h"
-#include "serial/ComDispatcher.h"
+#include "base/errors.h"
+#include "base/uRes.h"
+#include "base/ui_bridge.h"
+#include "base/ui_services.h"
 #include "serial/ComPort.h"
+#include "serial/PortProbe.h"
 
 #include <chrono>
 #include <thread>
@@ -25,31 +25,16 @@ std::string ComPortName(int n, const TPortDeviceMap& devices) {
 }
 
 std::string ComListName(int n) {
-    return res::FormatInt(res::kPortNameFormat, n);
+    return PortListName(n);
 }
 
 bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory) {
-    if (n == 0)
-        return false;
-    TComDispatcher probe(nullptr, nullptr, factory);
-    const int handle = probe.OpenDevice(ComPortName(n, devices), kProbeQueueSize, kProbeQueueSize);
-    // Any descriptor is a success, 0 included: a program started with its standard input closed
-    // gets descriptor 0 for the first device it opens.
-    if (handle >= 0) {
-        probe.CloseDevice();
-        return true;
-    }
-    // Refused because busy or not permitted: the device is there, someone else has it.
-    return handle == -1 && probe.LastSystemError() == kSysAccessDenied;
+    return ProbePort(n, devices, factory);
 }
 
 void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
                   const TDeviceFactory& factory) {
-    list.clear();
-    for (int n = kFirstProbedPort; n <= kLastProbedPort; ++n) {
-        if (ProbeComPort(n, devices, factory))
-            list.push_back(ComListName(n));
-    }
+    list = ListPresentPorts(devices, factory);
 }
 
 bool ProcessMessagesUntil(TUiBridge& bridge, const std::function<bool()>& done, std::uint32_t ms,

@@ -20,24 +20,17 @@ class TUiServices;
 
 using TTickSource = std::function<TTickCount()>;
 
-// Ports probed at start-up: exactly COM1 to COM50.
-inline constexpr int kFirstProbedPort = 1;
-inline constexpr int kLastProbedPort = 50;
-// Queue sizes the probe asks for; the open does not use them.
-inline constexpr std::uint32_t kProbeQueueSize = 64;
-
 // The device that port n opens: the preferences' mapping, else the platform's default.
 std::string ComPortName(int n, const TPortDeviceMap& devices);
 // The name of port n in the list of available ports: "COM<n>".
 std::string ComListName(int n);
 
-// Whether port n exists: a dispatcher of its own (belonging to no port) opens the device
-// exclusively and closes it again at once. Present when that open succeeds or is refused because
-// the device is held elsewhere (or may not be used by this user); absent for port 0 and for any
-// other failure. Never shows anything. factory: as the port's (empty: the platform's devices).
+// Whether port n exists: the serial layer's probe (PortProbe.h) of the device the map gives it;
+// absent for port 0. Never shows anything. factory: as the port's (empty: the platform's devices).
 bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory = {});
 
-// Replaces list by the list names of the present ports among COM1 to COM50, in increasing order.
+// Replaces list by the list names of the present ports among COM1 to COM50, in increasing order:
+// the same list as the "Select Port" dialog's.
 void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
                   const TDeviceFactory& factory = {});
 

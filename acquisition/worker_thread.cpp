@@ -1,8 +1,8 @@
 #include "acquisition/worker_thread.h"
 
-#include "app/errors.h"
-#include "app/ui_bridge.h"
-#include "app/ui_services.h"
+#include "base/errors.h"
+#include "base/ui_bridge.h"
+#include "base/ui_services.h"
 
 #include <algorithm>
 #include <chrono>

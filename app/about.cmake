@@ -2,7 +2,7 @@
 # thread runs under ThreadSanitizer), and the dialog itself.
 sornafex_library(sornafex_about_core
     SOURCES scroll_text_core.cpp
-    DEPS sornafex_shell)
+    DEPS sornafex_base)
 
 sornafex_library(sornafex_about QT
     SOURCES frmAbout.cpp frmAbout.h

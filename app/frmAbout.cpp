@@ -1,5 +1,7 @@
 #include "app/frmAbout.h"
 
+#include "base/uRes.h"
+
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGuiApplication>
@@ -252,7 +254,7 @@ TfmAbout::TfmAbout(TUiBridge& bridge, QWidget* parent)
     m_scrollText->SetItems({QStringLiteral("aux développeurs des bibliothèques libres"),
                             QStringLiteral("aux utilisateurs et testeurs du capteur")});
 
-    m_ok = new QPushButton(QStringLiteral("OK"), this);
+    m_ok = new QPushButton(QString::fromUtf8(res::kOk.data(), res::kOk.size()), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
     m_ok->setGeometry(216, 160, 81, 25);
     m_ok->setDefault(true);

@@ -1,9 +1,9 @@
 #include "app/frmMain.h"
 
-#include "app/errors.h"
 #include "app/images.h"
-#include "app/uRes.h"
-#include "app/ui_services.h"
+#include "base/errors.h"
+#include "base/uRes.h"
+#include "base/ui_services.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 

@@ -4,8 +4,8 @@
 // Each area's commands are defined in their own source file (frmMain_<area>.cpp); this file and
 // frmMain.cpp hold the shell: layout, the command guard, start-up and closing.
 
-#include "app/paths.h"
-#include "app/ui_services.h"
+#include "base/paths.h"
+#include "base/ui_services.h"
 
 #include <QMainWindow>
 #include <cstdint>

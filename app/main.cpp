@@ -2,10 +2,10 @@
 
 #include "app/frmMain.h"
 #include "app/images.h"
-#include "app/paths.h"
 #include "app/qt_ui_bridge.h"
 #include "app/qt_ui_services.h"
 #include "app/translations.h"
+#include "base/paths.h"
 
 #include <QApplication>
 

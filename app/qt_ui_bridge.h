@@ -3,7 +3,7 @@
 // The UI-thread bridge on Qt: calls from other threads are queued to an object that lives on the
 // thread that created it (the GUI thread).
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 
 #include <QObject>
 

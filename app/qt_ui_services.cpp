@@ -1,5 +1,8 @@
 #include "app/qt_ui_services.h"
 
+#include "base/uRes.h"
+#include "serial/ComPort.h"
+
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
@@ -19,11 +22,15 @@ QString Q(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 void ShowBox(QWidget* owner, const std::string& caption, const std::string& text,
              QMessageBox::Icon icon) {
     QMessageBox box(icon, Q(caption), TQtUiServices::DisplayText(text), QMessageBox::NoButton,
                     owner);
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.addButton(Q(res::kOk), QMessageBox::AcceptRole);
     box.exec();
 }
 
@@ -58,11 +65,11 @@ void TQtUiServices::ShowMessage(const std::string& text) {
 }
 
 TConfirmResult TQtUiServices::Confirm(const std::string& text) {
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Confirmation"), DisplayText(text),
+    QMessageBox box(QMessageBox::Question, Q(res::kConfirmCaption), DisplayText(text),
                     QMessageBox::NoButton, m_owner);
-    QPushButton* yes = box.addButton(QStringLiteral("&Oui"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("&Non"), QMessageBox::NoRole);
-    QPushButton* cancel = box.addButton(QStringLiteral("Annuler"), QMessageBox::RejectRole);
+    QPushButton* yes = box.addButton(Q(res::kYes), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(Q(res::kNo), QMessageBox::NoRole);
+    QPushButton* cancel = box.addButton(Q(res::kCancel), QMessageBox::RejectRole);
     box.setDefaultButton(yes);
     box.setEscapeButton(cancel);
     box.exec();
@@ -80,8 +87,8 @@ std::optional<std::string> TQtUiServices::InputBox(const std::string& caption,
     dialog.setWindowTitle(Q(caption));
     dialog.setLabelText(Q(prompt));
     dialog.setTextValue(Q(initial));
-    dialog.setOkButtonText(QStringLiteral("OK"));
-    dialog.setCancelButtonText(QStringLiteral("Annuler"));
+    dialog.setOkButtonText(Q(res::kOk));
+    dialog.setCancelButtonText(Q(res::kCancel));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.textValue().toStdString();
@@ -128,11 +135,11 @@ bool TQtUiServices::PrintDialog(QPrinter& printer) {
 
 std::optional<std::string> TQtUiServices::SelectPort(const std::vector<std::string>& entries) {
     QDialog dialog(m_owner);
-    dialog.setWindowTitle(QStringLiteral("Select Port"));
+    dialog.setWindowTitle(Q(kSelectPortCaption));
     dialog.setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(QStringLiteral("The configured serial port is not valid.")));
-    layout->addWidget(new QLabel(QStringLiteral("Please choose another port.")));
+    layout->addWidget(new QLabel(Q(kSelectPortInvalid)));
+    layout->addWidget(new QLabel(Q(kSelectPortChoose)));
     auto* ports = new QComboBox;
     ports->setObjectName(QStringLiteral("PortsComboBox"));
     for (const auto& entry : entries)
@@ -140,8 +147,8 @@ std::optional<std::string> TQtUiServices::SelectPort(const std::vector<std::stri
     ports->setCurrentIndex(entries.empty() ? -1 : 0);
     layout->addWidget(ports);
     auto* buttons = new QDialogButtonBox;
-    QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
-    buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
+    QPushButton* ok = buttons->addButton(Q(res::kOk), QDialogButtonBox::AcceptRole);
+    buttons->addButton(Q(kSelectPortCancel), QDialogButtonBox::RejectRole);
     ok->setDefault(true);
     QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);

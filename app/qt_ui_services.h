@@ -2,7 +2,7 @@
 
 // The real dialogs, with the French texts the user expects.
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 
 #include <QString>
 

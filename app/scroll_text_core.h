@@ -5,7 +5,7 @@
 // Delay milliseconds on the user-interface thread (TScrollTimer). TScrollText in app/frmAbout
 // puts both on a widget.
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 
 #include <atomic>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "chart/chart_output.h"
 
-#include "app/uRes.h"
+#include "base/uRes.h"
 #include "chart/print_layout.h"
 #include "chart/qpainter_canvas.h"
 #include "chart/wmf_canvas.h"

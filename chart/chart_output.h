@@ -8,7 +8,7 @@
 // or the printer through TUiServices and turn a failure into the command's message (or, for
 // printing, into nothing).
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 #include "chart/chart_widget.h"
 
 #include <QImage>

@@ -7,5 +7,5 @@ sornafex_library(sornafex_chart_output
 
 sornafex_library(sornafex_chart_output_qt QT
     SOURCES chart_output.cpp
-    DEPS sornafex_chart_output sornafex_chart_qt sornafex_shell Qt6::Gui Qt6::Widgets
+    DEPS sornafex_chart_output sornafex_chart_qt sornafex_base Qt6::Gui Qt6::Widgets
          Qt6::PrintSupport)

@@ -1,8 +1,8 @@
 #include "chart/uGraph.h"
 
-#include "app/int_text.h"
-#include "app/uRes.h"
-#include "app/ui_services.h"
+#include "base/int_text.h"
+#include "base/uRes.h"
+#include "base/ui_services.h"
 #include "chart/axis.h"
 
 #include <algorithm>

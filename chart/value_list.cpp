@@ -1,6 +1,6 @@
 #include "chart/value_list.h"
 
-#include "app/uRes.h"
+#include "base/uRes.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 // Any bytes: the reader gives what converting each line on its own gives (last 256 values), the
 // same however the bytes are cut into pieces, and what it read writes and reads back the same.
 
-#include "app/int_text.h"
+#include "base/int_text.h"
 #include "recording/dat_format.h"
 
 #include <cstddef>

@@ -1,7 +1,7 @@
 // Any text: ParseIntText agrees with a plain second reading of the syntax, and every value it
 // gives reads back the same from its decimal text.
 
-#include "app/int_text.h"
+#include "base/int_text.h"
 
 #include <charconv>
 #include <cstddef>

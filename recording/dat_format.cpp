@@ -1,6 +1,6 @@
 #include "recording/dat_format.h"
 
-#include "app/int_text.h"
+#include "base/int_text.h"
 
 #include <charconv>
 #include <cmath>

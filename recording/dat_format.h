@@ -11,7 +11,7 @@
 // middle of a line. The last line may lack its end, and lines may be of any length. A line counts
 // when it matches the integer text syntax as a whole; any other line is skipped without a word.
 
-#include "recording/file_io.h"
+#include "base/file_io.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
 #include "recording/documents.h"
 
-#include "app/errors.h"
-#include "app/uRes.h"
+#include "base/errors.h"
+#include "base/uRes.h"
 #include "recording/dat_format.h"
 
 #include <unistd.h>

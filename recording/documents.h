@@ -5,8 +5,8 @@
 // window's closing. Runs on the UI thread; knows the window and the sample history only through
 // TDocumentView, and the user only through TUiServices.
 
-#include "app/ui_services.h"
-#include "recording/file_io.h"
+#include "base/file_io.h"
+#include "base/ui_services.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "serial/ComDispatcher.h"
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "serial/ComTicks.h"
 
 #include <algorithm>
@@ -774,23 +774,6 @@ void TComDispatcher::SetDataThreshold(std::uint16_t threshold) {
 void TComDispatcher::SetEventWordOption(bool on) {
     std::lock_guard lock(m_lineLock);
     m_eventWordOption = on;
-}
-
-// ---- Probe ------------------------------------------------------------------------------------
-
-bool ProbeDevicePresent(const std::string& device, const TDeviceFactory& factory, int* systemCode,
-                        std::string* reason) {
-    TComDispatcher dispatcher(nullptr, nullptr, factory);
-    const int handle = dispatcher.OpenDevice(device, 64, 64);
-    if (systemCode)
-        *systemCode = handle >= 0 ? 0 : dispatcher.LastSystemError();
-    if (reason)
-        *reason = handle >= 0 ? std::string() : dispatcher.LastSystemErrorText();
-    if (handle >= 0) {
-        dispatcher.CloseDevice();
-        return true;
-    }
-    return handle == -1 && dispatcher.LastSystemError() == kSysAccessDenied;
 }
 
 } // namespace sornafex

@@ -1,8 +1,8 @@
 #pragma once
 
 // The per-port I/O engine. One dispatcher exists for each open port (and briefly for each probe of
-// a port): it owns the device, its settings record, the modem-status shadow, three re-entrant
-// locks, six signals and, while the port is open, three threads of its own:
+// a port, PortProbe.h): it owns the device, its settings record, the modem-status shadow, three
+// re-entrant locks, six signals and, while the port is open, three threads of its own:
 //   TComThread   waits for device events and hands each one over;
 //   TDispThread  processes them: modem status, line errors, received data (at least every 50 ms);
 //   TOutThread   writes queued output.
@@ -308,12 +308,5 @@ private:
     TSignal m_writeDoneSignal{m_signals, TSignal::TReset::Manual};
     TSignal m_outputStopSignal{m_signals, TSignal::TReset::Auto};
 };
-
-// Whether the device of a port is there: its exclusive open through a dispatcher of its own
-// (sizes 64 and 64) succeeds, and is undone at once, or is refused because the device is held
-// elsewhere (system code 5). Never starts a thread; never shows anything. When systemCode or
-// reason are given they receive the failure of a refused open (0 and empty on success).
-bool ProbeDevicePresent(const std::string& device, const TDeviceFactory& factory = {},
-                        int* systemCode = nullptr, std::string* reason = nullptr);
 
 } // namespace sornafex

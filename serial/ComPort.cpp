@@ -1,9 +1,10 @@
 #include "serial/ComPort.h"
 
-#include "app/errors.h"
-#include "app/ui_bridge.h"
-#include "app/ui_services.h"
+#include "base/errors.h"
+#include "base/ui_bridge.h"
+#include "base/ui_services.h"
 #include "serial/ComErrors.h"
+#include "serial/PortProbe.h"
 
 #include <charconv>
 #include <utility>
@@ -12,10 +13,6 @@
 namespace sornafex {
 
 namespace {
-
-std::string PortListName(int n) {
-    return "COM" + std::to_string(n);
-}
 
 // The number in a list entry "COM<n>": its text from the fourth character on, in decimal.
 int EntryNumber(const std::string& entry) {
@@ -148,10 +145,8 @@ void TCustomComPort::EnsurePortNumber() {
         return;
     if (!m_promptForPort || m_context.services == nullptr)
         throw ENoPortSelected();
-    std::vector<std::string> entries;
-    for (int n = TPortDeviceMap::kFirstPort; n <= TPortDeviceMap::kLastPort; ++n)
-        if (ProbeDevicePresent(m_context.devices.DeviceFor(n), m_context.deviceFactory))
-            entries.push_back(PortListName(n));
+    const std::vector<std::string> entries =
+        ListPresentPorts(m_context.devices, m_context.deviceFactory);
     const auto chosen = m_context.services->SelectPort(entries);
     // With no port listed, "OK" chooses nothing: that is no selection either.
     const int number = chosen ? EntryNumber(*chosen) : 0;

@@ -35,6 +35,7 @@ class TUiServices;
 inline constexpr std::string_view kSelectPortCaption = "Select Port";
 inline constexpr std::string_view kSelectPortInvalid = "The configured serial port is not valid.";
 inline constexpr std::string_view kSelectPortChoose = "Please choose another port.";
+inline constexpr std::string_view kSelectPortCancel = "Cancel";
 
 enum class TComPortState { cpsClosed, cpsClosing, cpsOpen };
 enum class TDeviceLayer { dlWin32, dlWinsock };

@@ -15,7 +15,7 @@
 // file. Every other byte of the file is kept as it was, comments and unknown keys included. New
 // lines take the file's own line end (CR LF when its first line ends so, LF otherwise).
 
-#include "recording/file_io.h"
+#include "base/file_io.h"
 
 #include <optional>
 #include <string>

@@ -1,7 +1,7 @@
 #include "settings/uPrefs.h"
 
-#include "app/int_text.h"
-#include "app/uRes.h"
+#include "base/int_text.h"
+#include "base/uRes.h"
 
 namespace sornafex {
 

@@ -9,7 +9,7 @@
 //
 // Section Com may also map ports to devices (Device1 .. Device50); those keys are only read.
 
-#include "recording/file_io.h"
+#include "base/file_io.h"
 #include "settings/profile_file.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "acquisition/acquisition.h"
 #include "acquisition_fakes.h"
-#include "app/errors.h"
-#include "app/ui_bridge.h"
+#include "base/errors.h"
+#include "base/ui_bridge.h"
 #include "serial/SimComDevice.h"
 #include "tests/support/scripted_ui_services.h"
 

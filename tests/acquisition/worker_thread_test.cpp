@@ -1,5 +1,5 @@
 #include "acquisition/worker_thread.h"
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <atomic>

@@ -3,7 +3,7 @@
 
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "chart/axis.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
@@ -11,9 +11,9 @@
 #include "recording/documents.h"
 #include "serial/ComDevice.h"
 #include "serial/ComPort.h"
-#include "tests/recording/test_files.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/test_files.h"
 
 #include <QAction>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "app/frmAbout.h"
 #include "app/frmMain.h"
 #include "app/qt_ui_bridge.h"
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "chart/chart_widget.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"

@@ -1,7 +1,7 @@
-#include "app/errors.h"
 #include "app/frmMain.h"
 #include "app/translations.h"
-#include "app/ui_bridge.h"
+#include "base/errors.h"
+#include "base/ui_bridge.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
 

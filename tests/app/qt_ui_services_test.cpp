@@ -2,8 +2,8 @@
 // a user would, and looks at what the user would have seen.
 
 #include "app/qt_ui_services.h"
-#include "tests/recording/test_files.h"
 #include "tests/support/qt_app.h"
+#include "tests/support/test_files.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "app/uRes.h"
+#include "base/uRes.h"
 #include "chart/chart_output.h"
 #include "chart/print_layout.h"
 #include "chart/uGraph.h"

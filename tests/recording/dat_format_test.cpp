@@ -1,5 +1,5 @@
 #include "recording/dat_format.h"
-#include "tests/recording/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

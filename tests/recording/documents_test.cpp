@@ -1,8 +1,8 @@
-#include "app/errors.h"
+#include "base/errors.h"
 #include "recording/dat_format.h"
 #include "recording/documents.h"
-#include "tests/recording/test_files.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <string>

@@ -1,7 +1,7 @@
 // The port component: defaults, the setter rule, open and close, the port number, the selection
 // dialog, the failures and what they leave behind.
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "tests/serial/FakeComDevice.h"

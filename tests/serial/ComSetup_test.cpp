@@ -1,6 +1,6 @@
 // The device part of an open: what is written to the device, in which order.
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "tests/serial/FakeComDevice.h"

@@ -1,10 +1,11 @@
 // The Linux tty device, on pseudo-terminals: exclusive open, errno mapping, the termios that is
 // really set (read back on the master side), the event wait and its end.
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "serial/LinuxComDevice.h"
+#include "serial/PortProbe.h"
 
 #include <cerrno>
 #include <cstring>

@@ -1,7 +1,7 @@
 // The simulated sensor: its value syntax, the count of level changes at several frequencies, the
 // loop-back lines, the exclusive open and its event wait.
 
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 #include "serial/ComPort.h"
 #include "serial/SimComDevice.h"
 

@@ -1,5 +1,5 @@
 #include "settings/profile_file.h"
-#include "tests/recording/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <string>

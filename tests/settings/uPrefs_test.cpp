@@ -1,6 +1,6 @@
-#include "app/errors.h"
+#include "base/errors.h"
 #include "settings/uPrefs.h"
-#include "tests/recording/test_files.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <string>

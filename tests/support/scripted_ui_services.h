@@ -4,7 +4,7 @@
 // dialog appears that the script did not expect (or a scripted one never appears). Every dialog
 // shown is also recorded with its texts, so tests can check what the user would have read.
 
-#include "app/ui_services.h"
+#include "base/ui_services.h"
 
 #include <deque>
 #include <functional>

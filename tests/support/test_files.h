@@ -1,10 +1,10 @@
 #pragma once
 
 // Test doubles for code that writes files: a scratch folder, a file system whose calls fail on
-// demand, and a folder that refuses new files. Header-only, shared by the recording and the
-// settings tests.
+// demand, and a folder that refuses new files. Header-only, shared by the tests of every
+// module that writes files.
 
-#include "recording/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstdlib>

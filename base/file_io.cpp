@@ -1,6 +1,6 @@
-#include "recording/file_io.h"
+#include "base/file_io.h"
 
-#include "app/uRes.h"
+#include "base/uRes.h"
 
 #include <atomic>
 #include <cerrno>

@@ -1,4 +1,4 @@
-#include "app/uRes.h"
+#include "base/uRes.h"
 
 #include <algorithm>
 #include <array>

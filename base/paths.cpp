@@ -1,4 +1,6 @@
-#include "app/paths.h"
+#include "base/paths.h"
+
+#include "base/uRes.h"
 
 #include <cctype>
 #include <climits>
@@ -23,7 +25,7 @@ TAppPaths PathsForExecutable(std::string_view executablePath) {
                                  ? std::string("./")
                                  : std::string(executablePath.substr(0, slash + 1));
     paths.preferencesPath = PreferencesPathFor(executablePath);
-    paths.readmePath = paths.executableFolder + "A_Lire.txt";
+    paths.readmePath = paths.executableFolder + std::string(res::kReadmeName);
     return paths;
 }
 
@@ -34,7 +36,7 @@ std::string PreferencesPathFor(std::string_view executablePath) {
     std::string path(executablePath);
     if (dot != std::string_view::npos)
         path.erase(nameStart + dot);
-    return path + ".ini";
+    return path.append(res::kIniExt);
 }
 
 std::string ApplicationTitleFor(std::string_view executablePath) {

@@ -1,4 +1,4 @@
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ TEST(AppPaths, CurrentExecutableIsThisTest) {
     const std::string path = CurrentExecutablePath();
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.front(), '/');
-    EXPECT_NE(path.find("app_shell_test"), std::string::npos);
+    EXPECT_NE(path.find("base_test"), std::string::npos);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "recording/file_io.h"
-#include "tests/recording/test_files.h"
+#include "base/file_io.h"
+#include "tests/support/test_files.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

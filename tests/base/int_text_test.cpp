@@ -1,4 +1,4 @@
-#include "app/int_text.h"
+#include "base/int_text.h"
 
 #include <cstdint>
 #include <cstdio>

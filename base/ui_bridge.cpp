@@ -1,4 +1,4 @@
-#include "app/ui_bridge.h"
+#include "base/ui_bridge.h"
 
 #include <chrono>
 #include <exception>
