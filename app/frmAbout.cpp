@@ -1,5 +1,6 @@
 #include "app/frmAbout.h"
 
+#include "base/build_info.h"
 #include "base/uRes.h"
 
 #include <QFontMetrics>
@@ -233,7 +234,8 @@ TfmAbout::TfmAbout(TUiBridge& bridge, QWidget* parent)
         image->setPixmap(bullet);
     }
     AddLabel(this, "Version", QStringLiteral("Version :"), 32, 72);
-    AddLabel(this, "Label4", QStringLiteral("1.0.0.2"), 112, 72, kDarkGreen);
+    AddLabel(this, "Label4", QString::fromUtf8(build::kVersion.data(), build::kVersion.size()), 112,
+             72, kDarkGreen);
     AddLabel(this, "Author", QStringLiteral("Auteur :"), 32, 88);
     AddLabel(this, "Label5", QStringLiteral("L'équipe Sornafex"), 112, 88, kDarkGreen);
     AddLabel(this, "Comments", QStringLiteral("Commentaires :"), 32, 104);

@@ -5,6 +5,7 @@
 #include "app/qt_ui_bridge.h"
 #include "app/qt_ui_services.h"
 #include "app/translations.h"
+#include "base/build_info.h"
 #include "base/paths.h"
 
 #include <QApplication>
@@ -19,6 +20,9 @@ int main(int argc, char* argv[]) {
     // window's caption, and the captions are exactly the program's own.
     QApplication::setApplicationName(QString::fromStdString(title));
     QApplication::setWindowIcon(ApplicationIcon());
+    // The desktop entry's name without ".desktop": how the desktop ties the window to its entry.
+    QGuiApplication::setDesktopFileName(
+        QString::fromUtf8(build::kApplicationId.data(), build::kApplicationId.size()));
 
     InstallFrenchTranslations(app);
 
