@@ -2,6 +2,7 @@
 
 #include "app/images.h"
 #include "base/errors.h"
+#include "base/locations.h"
 #include "base/uRes.h"
 #include "base/ui_services.h"
 #include "chart/chart_widget.h"
@@ -11,6 +12,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenuBar>
@@ -348,12 +350,12 @@ void TfmMain::UpdateCaption(const std::string& fileName) {
 }
 
 void TfmMain::InitPaths(const std::string& executablePath) {
-    m_paths = PathsForExecutable(executablePath);
+    m_paths = LocateAppFiles(executablePath);
 }
 
 void TfmMain::StartUp(const std::string& executablePath) {
     InitPaths(executablePath);
-    PointDialogsAtExecutableFolder();
+    PointDialogsAtDocumentsFolder();
     DetectComPortsAtStartUp();
     LoadAndApplyPreferences();
     ApplyPendingStartupPort();
@@ -387,8 +389,7 @@ void TfmMain::ActAppReadmeExecute() {
     // The desktop's viewer for text files; the path goes as one argument, spaces and all. A
     // failure to start it is not the user's concern here: the viewer reports a missing file.
     const QString readme = QString::fromStdString(m_paths.readmePath);
-    QProcess::startDetached(QStringLiteral("xdg-open"), {readme},
-                            QString::fromStdString(m_paths.executableFolder));
+    QProcess::startDetached(QStringLiteral("xdg-open"), {readme}, QFileInfo(readme).path());
 }
 
 } // namespace sornafex

@@ -42,7 +42,8 @@ public:
     // The start-up routine: paths, dialogs' folder, port probe, preferences, writability test,
     // New. executablePath is the program's full path.
     void StartUp(const std::string& executablePath);
-    // Step one of the start-up routine alone: the executable folder, preferences and readme paths.
+    // Step one of the start-up routine alone: the executable folder, preferences and readme paths
+    // and the dialogs' folder, for a portable copy or an installed program (base/locations.h).
     void InitPaths(const std::string& executablePath);
 
     TUiServices& Ui() const { return m_ui; }
@@ -157,7 +158,7 @@ private:
 
     // Area: documents and preferences (frmMain_documents.cpp).
     void CreateDocuments();
-    void PointDialogsAtExecutableFolder();
+    void PointDialogsAtDocumentsFolder();
     void LoadAndApplyPreferences();
     void TestPreferencesWritable();
     bool CloseQueryDocument();

@@ -2,6 +2,7 @@
 // window and the toolkit-free document and preference modules.
 
 #include "app/frmMain.h"
+#include "base/locations.h"
 #include "chart/line_series.h"
 #include "chart/uGraph.h"
 #include "recording/documents.h"
@@ -74,9 +75,9 @@ void TfmMain::CreateDocuments() {
     SetDataModifiedHandler([this] { m_documents->document.MarkUnsaved(); });
 }
 
-void TfmMain::PointDialogsAtExecutableFolder() {
-    OpenDialog1.initialDir = m_paths.executableFolder;
-    SaveDialog1.initialDir = m_paths.executableFolder;
+void TfmMain::PointDialogsAtDocumentsFolder() {
+    OpenDialog1.initialDir = m_paths.documentsFolder;
+    SaveDialog1.initialDir = m_paths.documentsFolder;
 }
 
 void TfmMain::LoadAndApplyPreferences() {
@@ -85,7 +86,10 @@ void TfmMain::LoadAndApplyPreferences() {
 }
 
 void TfmMain::TestPreferencesWritable() {
-    m_documents->preferencesWritable = sornafex::TestPreferencesWritable(m_paths.preferencesPath);
+    // An installed program's configuration folder may not exist yet; a folder that can't be made
+    // fails the test like any other unwritable place.
+    m_documents->preferencesWritable = MakeFolderFor(m_paths.preferencesPath) &&
+                                       sornafex::TestPreferencesWritable(m_paths.preferencesPath);
 }
 
 bool TfmMain::CloseQueryDocument() {
@@ -94,6 +98,9 @@ bool TfmMain::CloseQueryDocument() {
 }
 
 void TfmMain::SavePreferencesAtClose() {
+    // The folder may have been removed while the program ran; the save reports what still fails.
+    if (m_documents->preferencesWritable)
+        MakeFolderFor(m_paths.preferencesPath);
     SavePreferences(m_paths.preferencesPath, m_documents->CurrentPreferences(),
                     m_documents->preferencesWritable);
 }

@@ -26,6 +26,7 @@ TAppPaths PathsForExecutable(std::string_view executablePath) {
                                  : std::string(executablePath.substr(0, slash + 1));
     paths.preferencesPath = PreferencesPathFor(executablePath);
     paths.readmePath = paths.executableFolder + std::string(res::kReadmeName);
+    paths.documentsFolder = paths.executableFolder;
     return paths;
 }
 

@@ -11,8 +11,11 @@ struct TAppPaths {
     std::string executableFolder; // ends with '/'
     std::string preferencesPath;
     std::string readmePath;
+    // Where the open and save dialogs start; ends with '/'.
+    std::string documentsFolder;
 };
 
+// The paths of a portable copy: everything in the executable's folder.
 TAppPaths PathsForExecutable(std::string_view executablePath);
 
 // The executable's full path with its last extension replaced by ".ini", or ".ini" appended when

@@ -16,8 +16,11 @@
 #include "tests/support/test_files.h"
 
 #include <QAction>
+#include <cstdlib>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 
@@ -106,6 +109,48 @@ TEST_F(DocumentsWindowTest, ReadOnlyPreferencesAreUsedButNeverWrittenAndNothingI
     EXPECT_TRUE(window->close());
     EXPECT_EQ(ReadBytes(ini), contents);
     EXPECT_TRUE(ui.Shown().empty());
+}
+
+// Sets an environment variable for as long as it lives.
+class TEnvironmentVariable {
+public:
+    TEnvironmentVariable(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name))
+            m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    TEnvironmentVariable(const TEnvironmentVariable&) = delete;
+    TEnvironmentVariable& operator=(const TEnvironmentVariable&) = delete;
+    ~TEnvironmentVariable() {
+        if (m_old)
+            ::setenv(m_name, m_old->c_str(), 1);
+        else
+            ::unsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+TEST_F(DocumentsWindowTest, AnInstalledProgramKeepsItsPreferencesInTheConfigFolder) {
+    // An install's layout: the program in bin/, its readme in share/sornafex/.
+    std::filesystem::create_directories(folder / "usr/bin");
+    std::filesystem::create_directories(folder / "usr/share/sornafex");
+    WriteBytes(folder / "usr/share/sornafex/A_Lire.txt", "");
+    std::filesystem::create_directories(folder / "home");
+    const TEnvironmentVariable home("HOME", folder / "home");
+    const TEnvironmentVariable configHome("XDG_CONFIG_HOME", folder / "home/.config");
+    const std::string configIni = folder / "home/.config/sornafex/sornafex.ini";
+
+    window->StartUp(folder / "usr/bin/sornafex");
+    EXPECT_EQ(ReadBytes(configIni), "[Test]\nWriteToIniTest=1\n");
+    EXPECT_EQ(window->OpenDialog1.initialDir, folder / "home/");
+    EXPECT_EQ(window->SaveDialog1.initialDir, folder / "home/");
+    EXPECT_TRUE(window->close());
+    EXPECT_EQ(ReadBytes(configIni), "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
+                                    "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n");
+    EXPECT_FALSE(test::Exists(folder / "usr/bin/sornafex.ini"));
 }
 
 TEST_F(DocumentsWindowTest, UnwritablePreferencesAtCloseShowTheErrorOnceAndCloseAnyway) {
