@@ -4,7 +4,9 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QSvgRenderer>
 #include <functional>
+#include <memory>
 
 namespace sornafex {
 
@@ -147,15 +149,6 @@ void ExitDoor(QPainter& p) {
     p.drawPolygon(QPolygonF{{15.5, 8}, {12, 4.5}, {12, 11.5}});
 }
 
-void AppGlyph(QPainter& p) {
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(0, 128, 0));
-    p.drawRoundedRect(QRectF(0.5, 0.5, 15, 15), 2.5, 2.5);
-    p.setPen(QPen(QColor(128, 255, 0), 1.3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPolyline(QPolygonF{{2, 11}, {4.5, 9}, {6, 12}, {8, 4}, {10, 10}, {12, 7}, {14, 8}});
-}
-
 } // namespace
 
 QIcon ImageListIcon(TImage image) {
@@ -181,7 +174,11 @@ QIcon ImageListIcon(TImage image) {
 }
 
 QIcon ApplicationIcon() {
-    return QIcon(new TGlyphIconEngine(AppGlyph));
+    // The picture the desktop shows for the program (app/install/sornafex.svg), so that the
+    // window, its menu entry and the about box show one icon.
+    auto renderer = std::make_shared<QSvgRenderer>(QStringLiteral(":/sornafex/sornafex.svg"));
+    return QIcon(new TGlyphIconEngine(
+        [renderer](QPainter& p) { renderer->render(&p, QRectF(0, 0, 16, 16)); }));
 }
 
 } // namespace sornafex

@@ -23,6 +23,7 @@ enum class TImage {
 inline constexpr int kImageListCount = 14;
 
 QIcon ImageListIcon(TImage image);
+// The program's icon, drawn from the same picture the install puts in the desktop's icon theme.
 QIcon ApplicationIcon();
 
 } // namespace sornafex

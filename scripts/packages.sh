@@ -4,6 +4,7 @@ SORNAFEX_PACKAGES=(
     qt6-base-dev qt6-translations-l10n fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     libwmf-bin poppler-utils xvfb xdg-utils
+    qt6-svg-dev
 )
 
 # Installs what is missing when run as root; otherwise names the command and fails.
