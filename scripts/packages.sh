@@ -5,6 +5,7 @@ SORNAFEX_PACKAGES=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libwmf-bin poppler-utils xvfb xdg-utils
     qt6-svg-dev
+    desktop-file-utils appstream dpkg-dev file
 )
 
 # Installs what is missing when run as root; otherwise names the command and fails.
