@@ -78,21 +78,6 @@ std::string ResolveTarget(const std::string& path) {
     return real ? std::string(real.get()) : path;
 }
 
-void WriteAll(TFileSystem& fs, int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = fs.Write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR)
-                continue;
-            ThrowErrno();
-        }
-        // A write that makes no progress would loop for ever; the disk is as good as full.
-        if (written == 0)
-            throw EFileError(ENOSPC);
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-}
-
 // Opens a new file beside the target under a name nobody else uses. O_EXCL makes a name that
 // already exists fail instead of being reused, so two writers never share a temporary file.
 std::pair<int, std::string> CreateTemporary(TFileSystem& fs, const std::string& target) {
@@ -231,7 +216,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
     try {
         if (exists && fs.Fchmod(fd.Get(), existing.st_mode & 07777) != 0)
             ThrowErrno();
-        WriteAll(fs, fd.Get(), bytes);
+        WriteAll(fd.Get(), bytes, fs);
         if (fs.Fsync(fd.Get()) != 0)
             ThrowErrno();
         if (fd.Close() != 0)
@@ -248,6 +233,21 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
     TFd folder(fs, fs.Open(FolderOf(target), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (folder.Get() >= 0)
         fs.Fsync(folder.Get());
+}
+
+void WriteAll(int fd, std::string_view bytes, TFileSystem& fs) {
+    while (!bytes.empty()) {
+        const ssize_t written = fs.Write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowErrno();
+        }
+        // A write that makes no progress would loop for ever; the disk is as good as full.
+        if (written == 0)
+            throw EFileError(ENOSPC);
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
 }
 
 } // namespace sornafex

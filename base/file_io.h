@@ -64,4 +64,8 @@ std::string ReadWholeFile(const std::string& path, TFileSystem& fs = TFileSystem
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          TFileSystem& fs = TFileSystem::Posix());
 
+// Writes all of bytes to fd, carrying on after short writes and EINTR; a write that moves nothing
+// counts as a full disk. Throws EFileError.
+void WriteAll(int fd, std::string_view bytes, TFileSystem& fs = TFileSystem::Posix());
+
 } // namespace sornafex

@@ -41,6 +41,14 @@ std::string ConfigHome(const TLocationProbe& probe, const std::string& home) {
     return home.empty() ? std::string() : Join(home, ".config");
 }
 
+// $XDG_DATA_HOME, or ~/.local/share, by the same rule.
+std::string DataHome(const TLocationProbe& probe, const std::string& home) {
+    const std::optional<std::string> dataHome = probe.Environment("XDG_DATA_HOME");
+    if (dataHome && !dataHome->empty() && dataHome->front() == '/')
+        return *dataHome;
+    return home.empty() ? std::string() : Join(home, ".local/share");
+}
+
 } // namespace
 
 std::optional<std::string> TLocationProbe::Environment(const std::string& name) const {
@@ -114,6 +122,29 @@ bool MakeFolderFor(const std::string& path) {
         return false;
     }
     return true;
+}
+
+bool MakeFolder(const std::string& folder) {
+    // The folder that holds "folder/" is folder itself.
+    return MakeFolderFor(folder + "/");
+}
+
+std::string LocateJournalFolder(std::string_view configured, std::string_view preferencesPath,
+                                const TLocationProbe& probe) {
+    const auto first = configured.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        const std::string dataHome = DataHome(probe, HomeFolder(probe));
+        return dataHome.empty()
+                   ? std::string()
+                   : Join(dataHome, std::string(build::kConfigFolderName) + "/journal");
+    }
+    const auto last = configured.find_last_not_of(" \t");
+    const std::string folder(configured.substr(first, last - first + 1));
+    if (folder == "~" || folder.starts_with("~/"))
+        return HomeFolder(probe) + folder.substr(1);
+    if (folder.front() == '/')
+        return folder;
+    return Join(std::filesystem::path(preferencesPath).parent_path().string(), folder);
 }
 
 } // namespace sornafex

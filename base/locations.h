@@ -52,5 +52,15 @@ TAppPaths LocateAppFiles(std::string_view executablePath,
 // mode 0700 (a configuration folder is the account's own business); folders that exist are left
 // as they are. False when one could not be made; errno then says why.
 bool MakeFolderFor(const std::string& path);
+// The same for the folder itself.
+bool MakeFolder(const std::string& folder);
+
+// The folder of the run journals. configured is the preferences' choice (blank: none): "~/" at
+// its start stands for the home folder, and a relative folder is taken from the preferences
+// file's folder. Without a choice: $XDG_DATA_HOME/sornafex/journal, or
+// ~/.local/share/sornafex/journal when that variable is unset or not an absolute path. Empty
+// without any home folder.
+std::string LocateJournalFolder(std::string_view configured, std::string_view preferencesPath,
+                                const TLocationProbe& probe = TLocationProbe::System());
 
 } // namespace sornafex

@@ -63,6 +63,22 @@ inline constexpr std::string_view kNoDataTitle = "Aucune données reçue";
 inline constexpr std::string_view kIniExt = ".ini";
 inline constexpr std::string_view kReadmeName = "A_Lire.txt";
 
+// Run journals, markers and the PNG and SVG pictures.
+inline constexpr std::string_view kMarkerStatusFormat = "Repère %d";
+inline constexpr std::string_view kJournalFailedFormat = "Journal impossible : %s";
+inline constexpr std::string_view kJournalBadLineFormat =
+    "Ce fichier n'est pas un journal : la ligne %d n'a pas pu être lue";
+inline constexpr std::string_view kJournalFilter = "Journaux (*.csv)|*.csv";
+inline constexpr std::string_view kJournalExt = "csv";
+inline constexpr std::string_view kPngFilter = "PNG (*.png)|*.png";
+inline constexpr std::string_view kPngExt = "png";
+inline constexpr std::string_view kSvgFilter = "SVG (*.svg)|*.svg";
+inline constexpr std::string_view kSvgExt = "svg";
+inline constexpr std::string_view kExportPngError =
+    "Une erreur est survenue durant l'export du fichier PNG.";
+inline constexpr std::string_view kExportSvgError =
+    "Une erreur est survenue durant l'export du fichier SVG.";
+
 // Texts of the toolkit and run-time library that reach the user.
 inline constexpr std::string_view kConfirmCaption = "Confirmation";
 inline constexpr std::string_view kYes = "&Oui";

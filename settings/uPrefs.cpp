@@ -17,6 +17,8 @@ constexpr std::string_view kKeyXMax = "XMax";
 constexpr std::string_view kKeyShowNoData = "ShowNoData";
 constexpr std::string_view kKeyWriteTest = "WriteToIniTest";
 constexpr std::string_view kDeviceKeyPrefix = "Device";
+constexpr std::string_view kSectionJournal = "Journal";
+constexpr std::string_view kKeyFolder = "Folder";
 constexpr int kFirstMappedPort = 1;
 constexpr int kLastMappedPort = 50;
 
@@ -108,6 +110,10 @@ std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path
             devices.emplace_back(n, std::move(device));
     }
     return devices;
+}
+
+std::string ReadJournalFolder(const std::string& path, TFileSystem& fs) {
+    return LoadForReading(path, fs).GetString(kSectionJournal, kKeyFolder, "");
 }
 
 } // namespace sornafex

@@ -7,7 +7,8 @@
 //   [Misc]  ShowNoData=1      the no-data warning
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //
-// Section Com may also map ports to devices (Device1 .. Device50); those keys are only read.
+// Section Com may also map ports to devices (Device1 .. Device50), and [Journal] Folder names
+// the folder of the run journals; those keys are only read.
 
 #include "base/file_io.h"
 #include "settings/profile_file.h"
@@ -79,5 +80,8 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
 // (port number, device) in port order. A missing or unreadable file maps nothing.
 std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path,
                                                          TFileSystem& fs = TFileSystem::Posix());
+
+// The value of Folder in section Journal as written, empty when there is none.
+std::string ReadJournalFolder(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
 
 } // namespace sornafex

@@ -106,5 +106,33 @@ TEST(Locations, ConfigurationFoldersAreMadePrivateAndExistingOnesKeepTheirMode) 
     EXPECT_EQ(errno, ENOTDIR);
 }
 
+TEST(Locations, JournalFolderFromThePreferencesOrTheDesktopsDataFolder) {
+    struct Row {
+        const char* configured;
+        const char* dataHome; // XDG_DATA_HOME; nullptr: unset
+        const char* home;     // HOME; nullptr: unset, the account's then
+        const char* folder;
+    } const rows[] = {
+        {"", nullptr, "/home/ana", "/home/ana/.local/share/sornafex/journal"},
+        {"  ", "/data", "/home/ana", "/data/sornafex/journal"},
+        {"", "relative/data", "/home/ana", "/home/ana/.local/share/sornafex/journal"},
+        {"", nullptr, nullptr, "/home/compte/.local/share/sornafex/journal"},
+        {" /srv/examens ", "/data", "/home/ana", "/srv/examens"},
+        {"~/examens", nullptr, "/home/ana", "/home/ana/examens"},
+        {"examens", nullptr, "/home/ana", "/opt/sornafex/examens"},
+    };
+    for (const Row& row : rows) {
+        TFakeProbe probe;
+        probe.accountHome = "/home/compte";
+        if (row.dataHome)
+            probe.environment["XDG_DATA_HOME"] = row.dataHome;
+        if (row.home)
+            probe.environment["HOME"] = row.home;
+        EXPECT_EQ(LocateJournalFolder(row.configured, "/opt/sornafex/sornafex.ini", probe),
+                  row.folder)
+            << "'" << row.configured << "'";
+    }
+}
+
 } // namespace
 } // namespace sornafex
