@@ -53,7 +53,7 @@ struct TRect {
     friend bool operator==(const TRect&, const TRect&) = default;
 };
 
-enum class TPenStyle { Solid, Dot, Clear };
+enum class TPenStyle { Solid, Dot, Clear, Dash };
 enum class TBrushStyle {
     Solid,
     Clear,
@@ -121,5 +121,14 @@ public:
 
     virtual TColor SysColor(TSysColor which) const = 0;
 };
+
+// The outline a canvas draws for Rectangle with a pen width pixels wide: four lines inside r.
+inline void OutlineInside(TCanvas& canvas, const TRect& r, int width) {
+    const int w = width < 1 ? 1 : width;
+    canvas.Line(r.left, r.top + w / 2, r.right, r.top + w / 2);
+    canvas.Line(r.left, r.bottom - 1 - (w - 1) / 2, r.right, r.bottom - 1 - (w - 1) / 2);
+    canvas.Line(r.left + w / 2, r.top, r.left + w / 2, r.bottom);
+    canvas.Line(r.right - 1 - (w - 1) / 2, r.top, r.right - 1 - (w - 1) / 2, r.bottom);
+}
 
 } // namespace sornafex::chart

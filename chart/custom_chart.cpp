@@ -1,11 +1,19 @@
 #include "chart/custom_chart.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <string>
 
 namespace sornafex::chart {
 
 namespace {
+
+// Rows between a shown title and the plot area, and between the marker numbers and the plot.
+constexpr int kTitleGap = 5;
+constexpr int kMarkerNumberGap = 2;
+// Columns kept free between two marker numbers.
+constexpr int kMarkerNumberSpacing = 3;
 
 // Margins round halves away from zero, unlike the axis arithmetic.
 int PercentOf(int percent, int length) {
@@ -124,6 +132,10 @@ void TCustomChart::SetBufferedDisplay(bool buffered) {
 void TCustomChart::SetClientSize(int width, int height) {
     m_clientWidth = std::max(0, width);
     m_clientHeight = std::max(0, height);
+}
+
+void TCustomChart::SetMarkers(std::vector<TChartMarker> markers) {
+    Assign(m_markers, markers);
 }
 
 TLineSeries& TCustomChart::AddSeries() {
@@ -259,6 +271,7 @@ void TCustomChart::Layout(TCanvas& canvas) {
 
     for (auto& axis : m_axes)
         axis->AdjustRange();
+    ReserveMarkerRoom(canvas);
 
     TRect room = m_chartRect;
     for (auto& axis : m_axes) {
@@ -307,6 +320,73 @@ void TCustomChart::Draw(TCanvas& canvas, const TRect& bounds) {
         series->DrawValues(canvas);
         if (clip)
             canvas.ResetClip();
+    }
+    DrawMarkers(canvas);
+}
+
+bool TCustomChart::MarkerShown(const TChartMarker& marker) const {
+    const TChartAxis& axis = BottomAxis();
+    return marker.x >= axis.IMinimum() && marker.x <= axis.IMaximum();
+}
+
+void TCustomChart::ReserveMarkerRoom(TCanvas& canvas) {
+    m_markerNumbersTop.reset();
+    if (std::none_of(m_markers.begin(), m_markers.end(),
+                     [this](const TChartMarker& m) { return MarkerShown(m); }))
+        return;
+    canvas.SetFont(LeftAxis().LabelsFont());
+    const int height = canvas.TextHeight("0");
+    // The highest row the numbers may use: under a shown title, else inside the bevels.
+    int highest = m_chartRect.top - kTitleGap + 1;
+    if (!m_title.Visible()) {
+        highest = m_bounds.top;
+        if (!m_printing)
+            highest += (m_bevelOuter != TBevel::None ? m_bevelWidth : 0) + m_borderWidth +
+                       (m_bevelInner != TBevel::None ? m_bevelWidth : 0);
+    }
+    const int top = std::max(m_chartRect.top - kMarkerNumberGap - height, highest);
+    m_chartRect.top = std::max(m_chartRect.top, top + height + kMarkerNumberGap);
+    NormalizeChartRect();
+    m_markerNumbersTop = top;
+}
+
+void TCustomChart::DrawMarkers(TCanvas& canvas) {
+    if (!m_markerNumbersTop)
+        return;
+    const TRect& c = m_chartRect;
+    // Each shown marker at its column inside the plot area's frame, where the series is drawn
+    // too, from left to right.
+    std::vector<std::pair<int, int>> shown; // column, number
+    for (const TChartMarker& m : m_markers)
+        if (MarkerShown(m))
+            shown.emplace_back(std::clamp(BottomAxis().CalcPosValue(m.x), c.left + 1,
+                                          std::max(c.left + 1, c.right - 1)),
+                               m.number);
+    std::stable_sort(shown.begin(), shown.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    const TChartPen pen{kClWhite, 1, TPenStyle::Dash, true, false};
+    canvas.SetPen(pen.ToPen(m_printing));
+    // The gaps between the dashes show the plot, not the background colour.
+    canvas.SetBackMode(TBackMode::Transparent);
+    const bool clip = CanClip();
+    if (clip)
+        canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+    for (const auto& [x, number] : shown)
+        canvas.Line(x, c.top + 1, x, c.bottom - 1);
+    if (clip)
+        canvas.ResetClip();
+
+    canvas.SetFont(LeftAxis().LabelsFont());
+    int freeRight = INT_MAX; // the numbers to the right begin there
+    for (auto m = shown.rbegin(); m != shown.rend(); ++m) {
+        const std::string text = std::to_string(m->second);
+        const int width = canvas.TextWidth(text);
+        const int left = m->first - width / 2;
+        if (left + width + kMarkerNumberSpacing > freeRight)
+            continue;
+        canvas.TextOut(left, *m_markerNumbersTop, text);
+        freeRight = left;
     }
 }
 

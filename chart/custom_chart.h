@@ -26,6 +26,13 @@ struct TMargins {
     friend bool operator==(const TMargins&, const TMargins&) = default;
 };
 
+// A numbered vertical line across the plot area, at an X value of the bottom axis.
+struct TChartMarker {
+    double x = 0;
+    int number = 0;
+    friend bool operator==(const TChartMarker&, const TChartMarker&) = default;
+};
+
 class TCustomChart {
 public:
     TCustomChart();
@@ -106,6 +113,13 @@ public:
         return *m_series.at(static_cast<std::size_t>(index));
     }
 
+    // Markers, drawn over the series as white dashed lines with their numbers above the plot
+    // area, in the axis labels' font. The plot area gives up room for the numbers only where the
+    // margin above it (or the gap under a shown title) is too narrow. Markers outside the bottom
+    // axis' range are not drawn; where numbers would overlap, the rightmost one is shown.
+    const std::vector<TChartMarker>& Markers() const { return m_markers; }
+    void SetMarkers(std::vector<TChartMarker> markers);
+
     // An axis is shown when axes are visible, it is visible, and (when the chart has an active
     // series) an active series uses it.
     bool IsAxisShown(const TChartAxis& axis) const;
@@ -161,6 +175,9 @@ private:
     // The back wall's fill, when it hides what is under it.
     std::optional<TRect> OpaqueWall() const;
     void DrawBackWall(TCanvas& canvas);
+    bool MarkerShown(const TChartMarker& marker) const;
+    void ReserveMarkerRoom(TCanvas& canvas);
+    void DrawMarkers(TCanvas& canvas);
 
     TMargins m_margins{3, 4, 3, 4};
     TColor m_color = kClDefault;
@@ -179,6 +196,7 @@ private:
     bool m_clipPoints = true;
     bool m_axisVisible = true;
     std::vector<std::unique_ptr<TLineSeries>> m_series;
+    std::vector<TChartMarker> m_markers;
 
     bool m_printing = false;
     bool m_metafiling = false;
@@ -192,7 +210,8 @@ private:
     int m_clientHeight = 0;
     TRect m_bounds;
     TRect m_chartRect;
-    TRect m_titlesRect; // the chart rectangle before the titles took their room
+    TRect m_titlesRect;                    // the chart rectangle before the titles took their room
+    std::optional<int> m_markerNumbersTop; // where the marker numbers stand, when any is shown
     std::uint64_t m_drawCount = 0;
     TNumberSeparators m_separators;
 };

@@ -31,6 +31,12 @@ Qt::BrushStyle ToQBrushStyle(TBrushStyle style) {
     return Qt::SolidPattern;
 }
 
+// Pixels on and off of the patterned pens, from a line's first point.
+constexpr int kDotOn = 3;
+constexpr int kDotOff = 3;
+constexpr int kDashOn = 6;
+constexpr int kDashOff = 3;
+
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -91,7 +97,9 @@ void TQPainterCanvas::ApplyPen() {
     if (pen.smallDots && pen.width <= 1)
         qpen.setDashPattern({1, 1});
     else if (pen.style == TPenStyle::Dot)
-        qpen.setDashPattern({3, 3});
+        qpen.setDashPattern({kDotOn, kDotOff});
+    else if (pen.style == TPenStyle::Dash)
+        qpen.setDashPattern({kDashOn, kDashOff});
     m_painter.setPen(qpen);
 }
 
@@ -184,12 +192,13 @@ void TQPainterCanvas::Flush() {
 
 void TQPainterCanvas::PatternedLine(int x1, int y1, int x2, int y2) {
     // A dotted pen repeats 3 pixels on and 3 off from the line's first point (the pattern of a
-    // cosmetic dotted pen); small dots alternate. One fill with a tiled texture is much cheaper
-    // than a rectangle per dot.
+    // cosmetic dotted pen), a dashed one 6 on and 3 off; small dots alternate. One fill with a
+    // tiled texture is much cheaper than a rectangle per dot.
     Flush();
-    const int on = m_pen.smallDots ? 1 : 3;
+    const int on = m_pen.smallDots ? 1 : m_pen.style == TPenStyle::Dash ? kDashOn : kDotOn;
+    const int off = m_pen.smallDots ? 1 : m_pen.style == TPenStyle::Dash ? kDashOff : kDotOff;
     const bool horizontal = y1 == y2;
-    const QBrush& tile = PatternTile(on, horizontal);
+    const QBrush& tile = PatternTile(on, off, horizontal);
     const int first = horizontal ? x1 : y1;
     const bool forward = horizontal ? x2 > x1 : y2 > y1;
     // The phase puts the first point on the first "on" pixel in the direction of drawing.
@@ -203,21 +212,22 @@ void TQPainterCanvas::PatternedLine(int x1, int y1, int x2, int y2) {
     m_painter.setBrushOrigin(savedOrigin);
 }
 
-const QBrush& TQPainterCanvas::PatternTile(int on, bool horizontal) {
+const QBrush& TQPainterCanvas::PatternTile(int on, int off, bool horizontal) {
     // Kept while the canvas lives: a new texture for every line would be converted anew.
     const QRgb ink = ToQColor(m_pen.color).rgba();
     for (const TTile& tile : m_tiles)
-        if (tile.ink == ink && tile.on == on && tile.horizontal == horizontal)
+        if (tile.ink == ink && tile.on == on && tile.off == off && tile.horizontal == horizontal)
             return tile.brush;
     constexpr int kRepeats = 32; // a wider tile means fewer tile seams per line
-    const int length = 2 * on * kRepeats;
+    const int period = on + off;
+    const int length = period * kRepeats;
     QImage image(horizontal ? length : 1, horizontal ? 1 : length,
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     for (int i = 0; i < length; ++i)
-        if (i % (2 * on) < on)
+        if (i % period < on)
             image.setPixel(horizontal ? i : 0, horizontal ? 0 : i, ink);
-    m_tiles.push_back({ink, on, horizontal, QBrush(image)});
+    m_tiles.push_back({ink, on, off, horizontal, QBrush(image)});
     return m_tiles.back().brush;
 }
 
@@ -279,12 +289,7 @@ void TQPainterCanvas::Rectangle(const TRect& r) {
     FillRect(r);
     if (m_pen.style == TPenStyle::Clear || r.Width() <= 0 || r.Height() <= 0)
         return;
-    const int w = std::max(1, m_pen.width);
-    // The outline lies inside the rectangle.
-    Line(r.left, r.top + w / 2, r.right, r.top + w / 2);
-    Line(r.left, r.bottom - 1 - (w - 1) / 2, r.right, r.bottom - 1 - (w - 1) / 2);
-    Line(r.left + w / 2, r.top, r.left + w / 2, r.bottom);
-    Line(r.right - 1 - (w - 1) / 2, r.top, r.right - 1 - (w - 1) / 2, r.bottom);
+    OutlineInside(*this, r, m_pen.width);
 }
 
 void TQPainterCanvas::TextOut(int x, int y, std::string_view text) {

@@ -2,9 +2,9 @@
 
 // The chart's canvas on a QPainter: the screen buffer, a QImage, a printer page. Without a scaling
 // transform, lines are set pixel by pixel as the canvas contract says (first point included,
-// end point excluded; Bresenham for slanted lines; a dotted pen 3 pixels on, 3 off); scaled (a
-// printer page) they are the painter's own lines. Fonts are chosen by character height in
-// pixels, "Arial" being Liberation Sans.
+// end point excluded; Bresenham for slanted lines; a dotted pen 3 pixels on, 3 off, a dashed one
+// 6 on, 3 off); scaled (a printer page) they are the painter's own lines. Fonts are chosen by
+// character height in pixels, "Arial" being Liberation Sans.
 
 #include "chart/canvas.h"
 
@@ -58,7 +58,7 @@ private:
     void ApplyBrush();
     void SolidThinLine(int x1, int y1, int x2, int y2);
     void PatternedLine(int x1, int y1, int x2, int y2);
-    const QBrush& PatternTile(int on, bool horizontal);
+    const QBrush& PatternTile(int on, int off, bool horizontal);
     // Solid one-colour pixel runs are collected and filled in one call; every other drawing
     // call and every clip change flushes them first, so the order of drawing is kept.
     void AddRun(const QRect& run);
@@ -80,6 +80,7 @@ private:
     struct TTile {
         QRgb ink;
         int on;
+        int off;
         bool horizontal;
         QBrush brush;
     };

@@ -108,6 +108,8 @@ void TGraph::InitGraph() {
     m_series.Clear();
     for (int i = 0; i < kHistoryLength; ++i)
         m_series.AddXY(i, 0);
+    m_markers.clear();
+    ShowMarkers();
 }
 
 void TGraph::AddSample(std::int32_t n) {
@@ -122,9 +124,38 @@ void TGraph::AddSample(std::int32_t n) {
         m_series.Delete(0);
     m_series.AddXY(kNewestSampleX, n);
 
+    if (!m_markers.empty()) {
+        for (TMarker& marker : m_markers)
+            ++marker.age;
+        std::erase_if(m_markers, [](const TMarker& m) { return m.age >= kHistoryLength; });
+        ShowMarkers();
+    }
+
     if (m_showNoData)
         m_chart.Title().SetVisible(n <= 0);
     m_host.SetDataModified();
+}
+
+void TGraph::AddMarker(int number) {
+    m_markers.push_back({number, -1});
+    ShowMarkers();
+}
+
+void TGraph::SettleMarkers() {
+    for (TMarker& marker : m_markers)
+        marker.age = std::max(marker.age, 0);
+}
+
+void TGraph::ShowMarkers() {
+    // The newest sample (age 0) stands at X = 256, the one before it at 254, then one less
+    // for each older one: the X values the points themselves have.
+    std::vector<TChartMarker> markers;
+    markers.reserve(m_markers.size());
+    for (const TMarker& marker : m_markers)
+        markers.push_back(
+            {marker.age <= 0 ? kNewestSampleX : double(kHistoryLength - 1 - marker.age),
+             marker.number});
+    m_chart.SetMarkers(std::move(markers));
 }
 
 bool TGraph::ToggleShowNoData(bool acquiring) {

@@ -49,11 +49,21 @@ public:
     // The history's Y values, oldest first (what a recording saves).
     std::vector<double> Values() const;
 
-    // 256 zero samples at X 0 .. 255. Leaves the readout, the title and the document alone.
+    // 256 zero samples at X 0 .. 255, and no marker. Leaves the readout, the title and the
+    // document alone.
     void InitGraph();
     // Shows "n Hz", drops the oldest sample, appends n at the right, drives the no-data title
     // when the warning is on (shown for n <= 0, hidden for n >= 1) and marks the data unsaved.
+    // The markers scroll with their samples; a marker whose sample drops out goes with it.
     void AddSample(std::int32_t n);
+
+    // Marks the sample being counted with number: the marker stands at the right edge and stays
+    // with that sample once it has arrived. Markers are not part of a recording.
+    void AddMarker(int number);
+    // The run has ended: markers still waiting for their sample stay with the newest one.
+    void SettleMarkers();
+    // The markers as the chart shows them, oldest first.
+    const std::vector<TChartMarker>& Markers() const { return m_chart.Markers(); }
 
     // The no-data warning preference (INI key ShowNoData).
     bool ShowNoData() const { return m_showNoData; }
@@ -81,12 +91,22 @@ public:
     void ActGraphSetXAuto();
 
 private:
+    void ShowMarkers();
+
+    // A marker and the number of samples added since its sample arrived; -1 while that sample
+    // is being counted.
+    struct TMarker {
+        int number;
+        int age;
+    };
+
     TCustomChart& m_chart;
     TLineSeries& m_series;
     TGraphHost& m_host;
     bool m_showNoData = true;
     std::int32_t m_verticalMin = kDefaultVerticalMin;
     std::int32_t m_verticalMax = kDefaultVerticalMax;
+    std::vector<TMarker> m_markers;
 };
 
 } // namespace sornafex::chart

@@ -12,6 +12,8 @@ wmf::TPenStyle PenStyleOf(const TPenSpec& pen) {
         return wmf::TPenStyle::Solid;
     case TPenStyle::Dot:
         return wmf::TPenStyle::Dot;
+    case TPenStyle::Dash:
+        return wmf::TPenStyle::Dash;
     case TPenStyle::Clear:
         return wmf::TPenStyle::Null;
     }
@@ -40,7 +42,7 @@ std::optional<wmf::THatch> HatchOf(TBrushStyle style) {
 }
 
 bool IsSolid(const TPenSpec& pen) {
-    return pen.style != TPenStyle::Dot;
+    return pen.style != TPenStyle::Dot && pen.style != TPenStyle::Dash;
 }
 bool IsSolid(const TBrushSpec& brush) {
     return brush.style == TBrushStyle::Solid || brush.style == TBrushStyle::Clear;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <climits>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -158,6 +159,59 @@ TEST_F(ChartRenderTest, TitleShowsAsARedBandWithYellowText) {
     while (image.pixel(bandLeft + 1, bandBottom) == kRed)
         ++bandBottom;
     EXPECT_EQ(plot.top, bandBottom + 5);
+}
+
+TEST_F(ChartRenderTest, MarkersAreWhiteDashedLinesNumberedAboveThePlotAndScrollAway) {
+    constexpr QRgb kWhite = qRgb(255, 255, 255);
+    const auto whiteColumns = [&](const QImage& image) {
+        const TRect clip = SeriesClip();
+        std::vector<int> columns;
+        for (int x = clip.left; x < clip.right; ++x)
+            for (int y = clip.top; y < clip.bottom; ++y)
+                if (image.pixel(x, y) == kWhite) {
+                    columns.push_back(x);
+                    break;
+                }
+        return columns;
+    };
+    Render(514, 335);
+    const int topWithout = m_chart.ChartRect().top;
+    m_graph.AddMarker(7);
+    for (int i = 0; i < 30; ++i)
+        m_graph.AddSample(100);
+
+    QImage image = Render(514, 335);
+    const TRect plot = SeriesClip();
+    const int x = m_chart.BottomAxis().CalcPosValue(226); // 29 samples after its own
+    EXPECT_EQ(whiteColumns(image), std::vector<int>{x});
+    // Dashed: six white pixels, three not, from the plot's first row down.
+    std::string column;
+    for (int y = plot.top; y < plot.top + 18; ++y)
+        column += image.pixel(x, y) == kWhite ? 'w' : '.';
+    EXPECT_EQ(column, "wwwwww...wwwwww...");
+    // Its number, dark on the panel, just above the plot, centred on the line.
+    int dark = 0;
+    int darkLeft = INT_MAX;
+    int darkRight = 0;
+    for (int y = 0; y < m_chart.ChartRect().top; ++y)
+        for (int dx = -10; dx <= 10; ++dx)
+            if (qGray(image.pixel(x + dx, y)) < 160) {
+                ++dark;
+                darkLeft = std::min(darkLeft, x + dx);
+                darkRight = std::max(darkRight, x + dx);
+            }
+    EXPECT_GT(dark, 8);
+    EXPECT_NEAR(darkLeft + darkRight, 2 * x, 3);
+    EXPECT_GE(m_chart.ChartRect().top, topWithout);
+
+    for (int i = 0; i < 10; ++i)
+        m_graph.AddSample(100);
+    image = Render(514, 335);
+    EXPECT_EQ(whiteColumns(image), std::vector<int>{m_chart.BottomAxis().CalcPosValue(216)});
+
+    for (int i = 0; i < 217; ++i) // the marked sample leaves the history
+        m_graph.AddSample(100);
+    EXPECT_TRUE(whiteColumns(Render(514, 335)).empty());
 }
 
 TEST_F(ChartRenderTest, LabelsAreDarkLeftOfTheAxis) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace sornafex::chart {
@@ -369,6 +370,42 @@ TEST_F(ScaleTest, ApplyVerticalRangeAcceptsAnyOrderedPair) {
     }
     SetAxis(-1, 400);
     EXPECT_THROW(m_graph.ApplyVerticalRange(10, 5), AxisException);
+}
+
+// Markers stand where their sample stands and leave with it.
+TEST_F(GraphTest, MarkersRideWithTheirSamples) {
+    struct Row {
+        const char* steps; // "m": a marker, "s" or "s<n>": samples, "settle", "init"
+        std::vector<TChartMarker> markers;
+    } const rows[] = {
+        {"m", {{256, 1}}},     // its sample is being counted: at the right edge
+        {"m s", {{256, 1}}},   // it arrived: the newest
+        {"m s s", {{254, 1}}}, // then it scrolls with the points
+        {"m s s254", {{1, 1}}},
+        {"m s s255", {{0, 1}}}, // the oldest point
+        {"m s s256", {}},       // and out with it
+        {"s m s m m s2", {{253, 1}, {254, 2}, {254, 3}}},
+        {"m settle s", {{254, 1}}}, // the run ended: it stays with the last sample
+        {"m s init", {}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.steps);
+        m_graph.InitGraph();
+        int number = 0;
+        std::istringstream steps(row.steps);
+        for (std::string step; steps >> step;) {
+            if (step == "m")
+                m_graph.AddMarker(++number);
+            else if (step == "settle")
+                m_graph.SettleMarkers();
+            else if (step == "init")
+                m_graph.InitGraph();
+            else
+                for (int n = step.size() > 1 ? std::stoi(step.substr(1)) : 1; n > 0; --n)
+                    m_graph.AddSample(7);
+        }
+        EXPECT_EQ(m_graph.Markers(), row.markers);
+    }
 }
 
 } // namespace
