@@ -3,7 +3,10 @@
 #include "base/errors.h"
 #include "base/uRes.h"
 #include "recording/dat_format.h"
+#include "recording/journal.h"
 
+#include <algorithm>
+#include <cctype>
 #include <unistd.h>
 
 namespace sornafex {
@@ -27,6 +30,17 @@ std::string WithDefaultExtension(const std::string& path, std::string_view ext) 
     return path + "." + std::string(ext);
 }
 
+bool IsJournalPath(std::string_view path) {
+    const std::string_view name = path.substr(path.rfind('/') + 1);
+    const std::string_view ext = res::kJournalExt;
+    if (name.size() <= ext.size() + 1 || name[name.size() - ext.size() - 1] != '.')
+        return false;
+    const std::string_view tail = name.substr(name.size() - ext.size());
+    return std::equal(tail.begin(), tail.end(), ext.begin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
 TDocument::TDocument(TDocumentView& view, TUiServices& ui, TFileDialogOptions& openDialog,
                      TFileDialogOptions& saveDialog, TFileSystem& fs)
     : m_view(view), m_ui(ui), m_openDialog(openDialog), m_saveDialog(saveDialog), m_fs(fs) {}
@@ -34,6 +48,7 @@ TDocument::TDocument(TDocumentView& view, TUiServices& ui, TFileDialogOptions& o
 void TDocument::New() {
     ConfirmDiscard();
     m_view.InitGraph();
+    m_journal = false;
     m_fileName = std::string(res::Text(res::TMsg::sNewFileName));
     m_view.UpdateCaption(m_fileName);
     m_unsaved = false;
@@ -42,6 +57,7 @@ void TDocument::New() {
 void TDocument::Open() {
     ConfirmDiscard();
     PrepareDataDialog(m_openDialog);
+    m_openDialog.filter.append("|").append(res::kJournalFilter);
     m_openDialog.overwritePrompt = false;
     const auto chosen = m_ui.OpenFileDialog(m_openDialog);
     if (!chosen)
@@ -56,7 +72,7 @@ void TDocument::Open() {
 }
 
 bool TDocument::Save() {
-    if (m_fileName.empty())
+    if (m_fileName.empty() || m_journal)
         return SaveAs();
     WriteRecording(m_fileName);
     m_unsaved = false;
@@ -79,10 +95,23 @@ bool TDocument::SaveAs() {
 void TDocument::ReadRecording(const std::string& path) {
     // The whole file is read and converted before the history is touched, so that a file that
     // cannot be read leaves the history, the name and the flag exactly as they were.
-    const std::vector<std::int32_t> values = ReadRecordingFile(path, m_fs);
-    m_view.InitGraph();
-    for (const std::int32_t value : values)
-        m_view.AddSample(value);
+    const bool journal = IsJournalPath(path);
+    if (journal) {
+        const std::vector<TJournalEntry> entries = ReadJournalFile(path, m_fs);
+        m_view.InitGraph();
+        for (const TJournalEntry& entry : entries) {
+            if (entry.kind == TJournalEntry::TKind::Marker)
+                m_view.AddMarker(entry.value);
+            else
+                m_view.AddSample(entry.value);
+        }
+    } else {
+        const std::vector<std::int32_t> values = ReadRecordingFile(path, m_fs);
+        m_view.InitGraph();
+        for (const std::int32_t value : values)
+            m_view.AddSample(value);
+    }
+    m_journal = journal;
     m_fileName = path;
     m_view.UpdateCaption(m_fileName);
     m_view.SetFrequencyText(std::string(res::kNoFrequency));
@@ -92,6 +121,7 @@ void TDocument::ReadRecording(const std::string& path) {
 void TDocument::WriteRecording(const std::string& path) {
     const std::vector<double> history = m_view.HistoryValues();
     WriteRecordingFile(path, history, m_fs);
+    m_journal = false;
     m_fileName = path;
     m_view.UpdateCaption(m_fileName);
 }

@@ -26,6 +26,8 @@ public:
     // Appends one sample as an acquisition does: status panel 1, the no-data title, and the
     // unsaved-data flag (through TDocument::MarkUnsaved).
     virtual void AddSample(std::int32_t value) = 0;
+    // Adds the marker of that number to the sample that will be added next.
+    virtual void AddMarker(int number) = 0;
     // The caption rule: "%s - [%s]" with the title and the file-name part of fileName.
     virtual void UpdateCaption(const std::string& fileName) = 0;
     // Status panel 1.
@@ -51,18 +53,20 @@ public:
 
     // After the prompt: 256 zeros, no file name, no unsaved data.
     void New();
-    // After the prompt, the open dialog and the file read in full: the history holds the last
-    // 256 values of the file (zeros before them when there are fewer), the file name is the path
-    // chosen, status panel 1 shows "-", no unsaved data. A file that cannot be read changes
-    // nothing at all.
+    // After the prompt, the open dialog (recordings, or run journals) and the file read in full:
+    // the history holds the last 256 values of the file (zeros before them when there are
+    // fewer) with a journal's markers, the file name is the path chosen, status panel 1 shows
+    // "-", no unsaved data. A file that cannot be read changes nothing at all.
     void Open();
-    // Writes to the current file, or runs Save as for a new document. Returns false when the
-    // user cancelled the Save as dialog.
+    // Writes to the current file, or runs Save as for a new document and for one read from a
+    // journal (which a recording must never overwrite). Returns false when the user cancelled
+    // the Save as dialog.
     bool Save();
     // The save dialog, then the write. Returns false when the user cancelled the dialog.
     bool SaveAs();
 
-    // Loads the file into the history (see Open) without asking anything.
+    // Loads the file into the history (see Open) without asking anything: a ".csv" file as a
+    // run journal (EJournalFormat when it is not one), any other as a recording.
     void ReadRecording(const std::string& path);
     // Writes the history to the file and names the document after it; the unsaved-data flag is
     // left to the caller. A failure leaves the file, the name and the flag as they were.
@@ -82,9 +86,13 @@ private:
     TFileSystem& m_fs;
     std::string m_fileName;
     bool m_unsaved = false;
+    // The current file is a journal: Save goes through Save as.
+    bool m_journal = false;
 };
 
 // path with ".<ext>" appended when its file-name part has no extension.
 std::string WithDefaultExtension(const std::string& path, std::string_view ext);
+// Whether the file-name part of path ends in ".csv", in any letter case.
+bool IsJournalPath(std::string_view path);
 
 } // namespace sornafex

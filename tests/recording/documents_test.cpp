@@ -1,6 +1,7 @@
 #include "base/errors.h"
 #include "recording/dat_format.h"
 #include "recording/documents.h"
+#include "recording/journal.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
 
@@ -25,11 +26,18 @@ public:
     std::string captionFileName = "<none>";
     std::string panel1;
     int addSampleCalls = 0;
+    // What entered the history since InitGraph: "s<hertz>" for a sample, "m<number>" a marker.
+    std::vector<std::string> entered;
 
     std::vector<double> HistoryValues() const override { return history; }
-    void InitGraph() override { history.assign(kHistorySize, 0.0); }
+    void InitGraph() override {
+        history.assign(kHistorySize, 0.0);
+        entered.clear();
+    }
+    void AddMarker(int number) override { entered.push_back("m" + std::to_string(number)); }
     void AddSample(std::int32_t value) override {
         ++addSampleCalls;
+        entered.push_back("s" + std::to_string(value));
         history.erase(history.begin());
         history.push_back(value);
         panel1 = std::to_string(value) + " Hz";
@@ -164,7 +172,7 @@ TEST_F(DocumentTest, OpenShowsTheDataDialogAndLoadsTheFile) {
 
     ASSERT_EQ(ui.Shown().size(), 1u);
     const TFileDialogOptions& shown = ui.Shown()[0].fileOptions;
-    EXPECT_EQ(shown.filter, "Données (*.dat)|*.dat");
+    EXPECT_EQ(shown.filter, "Données (*.dat)|*.dat|Journaux (*.csv)|*.csv");
     EXPECT_EQ(shown.defaultExt, "dat");
     EXPECT_EQ(shown.initialDir, folder.Path() + "/");
 
@@ -337,6 +345,55 @@ TEST_F(DocumentTest, SaveIntoAFolderThatRefusesWritesLeavesTheOldFile) {
     }
     EXPECT_EQ(ReadBytes(path), "1\r\n2\r\n");
     EXPECT_TRUE(document.Unsaved());
+}
+
+TEST_F(DocumentTest, AJournalOpensWithItsMarkersAndIsNeverOverwritten) {
+    TJournal journal([] { return TJournalInstant{1796721302123, 3600, 0}; });
+    journal.BeginRun(folder.Path(), 2, nullptr);
+    journal.Sample(10);
+    journal.Mark();
+    journal.Sample(20);
+    journal.Sample(30);
+    journal.Mark(); // the run ended while its sample was being counted
+    journal.EndRun();
+    const std::string path = journal.Path();
+    const std::string bytes = ReadBytes(path);
+
+    ui.ExpectOpen(path);
+    document.Open();
+    EXPECT_EQ(view.entered, (std::vector<std::string>{"s10", "m1", "s20", "m2", "s30"}));
+    EXPECT_EQ(std::vector<double>(view.history.end() - 4, view.history.end()),
+              (std::vector<double>{0, 10, 20, 30}));
+    EXPECT_EQ(view.captionFileName, path);
+    EXPECT_EQ(view.panel1, "-");
+    EXPECT_FALSE(document.Unsaved());
+
+    // A recording saved over the journal would destroy it: Save asks where to put the recording.
+    Acquire({40});
+    ui.ExpectSave(std::nullopt);
+    EXPECT_FALSE(document.Save());
+    EXPECT_EQ(ReadBytes(path), bytes);
+}
+
+TEST_F(DocumentTest, ACsvThatIsNotAJournalNamesItsLineAndKeepsTheHistory) {
+    const std::string recording = folder / "kept.dat";
+    WriteBytes(recording, "7\r\n");
+    ui.ExpectOpen(recording);
+    document.Open();
+    const std::string other = folder / "other.CSV";
+    WriteBytes(other, "horodatage,secondes,port,frequence_hz,repere,evenement\r\n"
+                      "t,1.0,COM1,57,,\r\n"
+                      "t,2.0,COM1,cinquante,,\r\n");
+    ui.ExpectOpen(other);
+    try {
+        document.Open();
+        FAIL();
+    } catch (const EJournalFormat& error) {
+        EXPECT_STREQ(error.what(),
+                     "Ce fichier n'est pas un journal : la ligne 3 n'a pas pu être lue");
+    }
+    EXPECT_EQ(view.history.back(), 7);
+    EXPECT_EQ(document.FileName(), recording);
 }
 
 TEST(WithDefaultExtension, AddsOnlyWhenTheNameHasNone) {
