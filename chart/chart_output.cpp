@@ -3,10 +3,12 @@
 #include "base/uRes.h"
 #include "chart/print_layout.h"
 #include "chart/qpainter_canvas.h"
+#include "chart/svg_canvas.h"
 #include "chart/wmf_canvas.h"
 
 #include <QByteArray>
 #include <QClipboard>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QImageWriter>
 #include <QMimeData>
@@ -68,6 +70,22 @@ template <typename TWrite> void WriteReplacing(const std::string& path, TWrite w
         throw std::runtime_error(file.errorString().toStdString());
 }
 
+void WriteImageReplacing(const std::string& path, const QImage& image, const char* format) {
+    WriteReplacing(path, [&](QSaveFile& file) {
+        QImageWriter writer(&file, format);
+        if (!writer.write(image))
+            throw std::runtime_error(writer.errorString().toStdString());
+    });
+}
+
+void WriteBytesReplacing(const std::string& path, std::string_view bytes) {
+    WriteReplacing(path, [&](QSaveFile& file) {
+        const auto size = static_cast<qint64>(bytes.size());
+        if (file.write(bytes.data(), size) != size)
+            throw std::runtime_error(file.errorString().toStdString());
+    });
+}
+
 QClipboard& Clipboard() {
     QClipboard* clipboard = QGuiApplication::clipboard();
     if (clipboard == nullptr)
@@ -116,22 +134,38 @@ std::vector<std::uint8_t> MakeChartMetafile(TChart& chart) {
     return canvas.Finish();
 }
 
+std::string MakeChartSvg(TChart& chart) {
+    const TRect bounds = ClientBounds(chart);
+    // Measured as on the screen, like the metafile.
+    QImage reference(1, 1, QImage::Format_RGB32);
+    QPainter referencePainter(&reference);
+    TQPainterCanvas measure(referencePainter, chart.palette());
+    const auto ascent = [&reference](const TFontSpec& font) {
+        return QFontMetrics(TQPainterCanvas::ToQFont(font), &reference).ascent();
+    };
+    TSvgCanvas canvas(bounds.Width(), bounds.Height(), measure, ascent);
+    {
+        TOutputDrawing drawing(chart, false, false);
+        chart.Draw(canvas, bounds);
+    }
+    return canvas.Finish();
+}
+
 void ExportBitmapFile(TChart& chart, const std::string& path) {
-    const QImage image = MakeChartBitmap(chart);
-    WriteReplacing(path, [&](QSaveFile& file) {
-        QImageWriter writer(&file, "bmp");
-        if (!writer.write(image))
-            throw std::runtime_error(writer.errorString().toStdString());
-    });
+    WriteImageReplacing(path, MakeChartBitmap(chart), "bmp");
 }
 
 void ExportMetafileFile(TChart& chart, const std::string& path) {
     const std::vector<std::uint8_t> bytes = MakeChartMetafile(chart);
-    WriteReplacing(path, [&](QSaveFile& file) {
-        const auto size = static_cast<qint64>(bytes.size());
-        if (file.write(reinterpret_cast<const char*>(bytes.data()), size) != size)
-            throw std::runtime_error(file.errorString().toStdString());
-    });
+    WriteBytesReplacing(path, {reinterpret_cast<const char*>(bytes.data()), bytes.size()});
+}
+
+void ExportPngFile(TChart& chart, const std::string& path) {
+    WriteImageReplacing(path, MakeChartBitmap(chart), "png");
+}
+
+void ExportSvgFile(TChart& chart, const std::string& path) {
+    WriteBytesReplacing(path, MakeChartSvg(chart));
 }
 
 void CopyBitmapToClipboard(TChart& chart) {
@@ -186,7 +220,7 @@ namespace {
 
 std::optional<std::string> ExportCommand(TChart& chart, TUiServices& ui, TFileDialogOptions& dialog,
                                          std::string_view filter, std::string_view extension,
-                                         res::TMsg failure,
+                                         std::string_view failure,
                                          void (*exportFile)(TChart&, const std::string&)) {
     dialog.filter = std::string(filter);
     dialog.defaultExt = std::string(extension);
@@ -198,7 +232,7 @@ std::optional<std::string> ExportCommand(TChart& chart, TUiServices& ui, TFileDi
     try {
         exportFile(chart, *path);
     } catch (...) {
-        ui.ShowMessage(std::string(res::Text(failure)));
+        ui.ShowMessage(std::string(failure));
     }
     return path;
 }
@@ -216,13 +250,25 @@ void CopyCommand(TChart& chart, TUiServices& ui, res::TMsg failure, void (*copy)
 std::optional<std::string> ExportBitmapCommand(TChart& chart, TUiServices& ui,
                                                TFileDialogOptions& dialog) {
     return ExportCommand(chart, ui, dialog, res::kBitmapFilter, res::kBitmapExt,
-                         res::TMsg::sExportBitmapError, &ExportBitmapFile);
+                         res::Text(res::TMsg::sExportBitmapError), &ExportBitmapFile);
 }
 
 std::optional<std::string> ExportMetafileCommand(TChart& chart, TUiServices& ui,
                                                  TFileDialogOptions& dialog) {
     return ExportCommand(chart, ui, dialog, res::kMetafileFilter, res::kMetafileExt,
-                         res::TMsg::sExportMetafileError, &ExportMetafileFile);
+                         res::Text(res::TMsg::sExportMetafileError), &ExportMetafileFile);
+}
+
+std::optional<std::string> ExportPngCommand(TChart& chart, TUiServices& ui,
+                                            TFileDialogOptions& dialog) {
+    return ExportCommand(chart, ui, dialog, res::kPngFilter, res::kPngExt, res::kExportPngError,
+                         &ExportPngFile);
+}
+
+std::optional<std::string> ExportSvgCommand(TChart& chart, TUiServices& ui,
+                                            TFileDialogOptions& dialog) {
+    return ExportCommand(chart, ui, dialog, res::kSvgFilter, res::kSvgExt, res::kExportSvgError,
+                         &ExportSvgFile);
 }
 
 void CopyBitmapCommand(TChart& chart, TUiServices& ui) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // The chart control taken out of the program: as a bitmap or a placeable metafile, into a file
-// or onto the clipboard, and onto a printer page. Every picture is drawn by the chart's own Draw,
-// so it shows what the screen shows (the printed page leaves out the panel and its bevel).
+// or onto the clipboard, as a PNG or an SVG file, and onto a printer page. Every picture is drawn
+// by the chart's own Draw, so it shows what the screen shows (the printed page leaves out the panel
+// and its bevel).
 //
 // The Make/Export/Copy/Print routines throw on failure; the commands below them ask for the file
 // or the printer through TUiServices and turn a failure into the command's message (or, for
@@ -32,9 +33,16 @@ QImage MakeChartBitmap(TChart& chart);
 // area in each direction (at least 1 x 1), the screen being the reference device.
 std::vector<std::uint8_t> MakeChartMetafile(TChart& chart);
 
-// Write the picture to path, replacing an existing file only once the new one is complete.
+// The chart as an SVG document of exactly the client size, drawn as on the screen, its texts as
+// text.
+std::string MakeChartSvg(TChart& chart);
+
+// Write the picture to path, replacing an existing file only once the new one is complete. PNG
+// holds the bitmap's picture.
 void ExportBitmapFile(TChart& chart, const std::string& path);
 void ExportMetafileFile(TChart& chart, const std::string& path);
+void ExportPngFile(TChart& chart, const std::string& path);
+void ExportSvgFile(TChart& chart, const std::string& path);
 // Replace the clipboard's contents: a QImage, or the metafile's bytes as kMetafileMimeType.
 void CopyBitmapToClipboard(TChart& chart);
 void CopyMetafileToClipboard(TChart& chart);
@@ -52,6 +60,10 @@ std::optional<std::string> ExportBitmapCommand(TChart& chart, TUiServices& ui,
                                                TFileDialogOptions& dialog);
 std::optional<std::string> ExportMetafileCommand(TChart& chart, TUiServices& ui,
                                                  TFileDialogOptions& dialog);
+std::optional<std::string> ExportPngCommand(TChart& chart, TUiServices& ui,
+                                            TFileDialogOptions& dialog);
+std::optional<std::string> ExportSvgCommand(TChart& chart, TUiServices& ui,
+                                            TFileDialogOptions& dialog);
 void CopyBitmapCommand(TChart& chart, TUiServices& ui);
 void CopyMetafileCommand(TChart& chart, TUiServices& ui);
 // Shows the print dialog on printer, then prints; every failure is silent. True when a page was

@@ -3,7 +3,7 @@ SORNAFEX_PACKAGES=(
     cmake ninja-build g++ clang libclang-rt-14-dev
     qt6-base-dev qt6-translations-l10n fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
-    libwmf-bin poppler-utils xvfb xdg-utils
+    libwmf-bin librsvg2-bin poppler-utils xvfb xdg-utils
     qt6-svg-dev
     desktop-file-utils appstream dpkg-dev file
 )

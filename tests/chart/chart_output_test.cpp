@@ -18,6 +18,7 @@
 #include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <optional>
 #include <regex>
 
 namespace sornafex::chart {
@@ -169,7 +170,7 @@ TEST_F(ChartOutputTest, CancelledSaveDialogsDoNothing) {
 
 struct TUnwritableCase {
     const char* name;
-    bool metafile;
+    std::optional<std::string> (*command)(TChart&, TUiServices&, TFileDialogOptions&);
     const char* message;
 };
 
@@ -180,8 +181,7 @@ TEST_P(UnwritablePathTest, ShowsTheCommandsMessageAndLeavesNothingBehind) {
     for (const std::string& path : {Path("missing/folder/x.file"), dir.path().toStdString()}) {
         ui.ExpectSave(path);
         ui.ExpectMessage();
-        const auto chosen = GetParam().metafile ? ExportMetafileCommand(*chart, ui, dialog)
-                                                : ExportBitmapCommand(*chart, ui, dialog);
+        const auto chosen = GetParam().command(*chart, ui, dialog);
         EXPECT_EQ(chosen, path);
         EXPECT_EQ(ui.Shown().back().text, GetParam().message);
     }
@@ -193,11 +193,14 @@ TEST_P(UnwritablePathTest, ShowsTheCommandsMessageAndLeavesNothingBehind) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, UnwritablePathTest,
-    testing::Values(TUnwritableCase{"bitmap", false,
+    testing::Values(TUnwritableCase{"bitmap", &ExportBitmapCommand,
                                     "Une erreur est survenue durant l'export du fichier Bitmap."},
-                    TUnwritableCase{
-                        "metafile", true,
-                        "Une erreur est survenue durant l'export du fichier Metafile."}),
+                    TUnwritableCase{"metafile", &ExportMetafileCommand,
+                                    "Une erreur est survenue durant l'export du fichier Metafile."},
+                    TUnwritableCase{"png", &ExportPngCommand,
+                                    "Une erreur est survenue durant l'export du fichier PNG."},
+                    TUnwritableCase{"svg", &ExportSvgCommand,
+                                    "Une erreur est survenue durant l'export du fichier SVG."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ChartOutputTest, MetafileExportReadsBackThroughLibwmf) {
@@ -235,6 +238,77 @@ TEST_F(ChartOutputTest, MetafileExportReadsBackThroughLibwmf) {
         << "no line in (128, 255, 0)";
     for (const char* label : {">400</text>", ">200</text>", ">0</text>"})
         EXPECT_NE(svg.find(label), std::string::npos) << label;
+}
+
+TEST_F(ChartOutputTest, PngAndSvgExportsAskLikeTheBitmapExport) {
+    const struct {
+        std::optional<std::string> (*command)(TChart&, TUiServices&, TFileDialogOptions&);
+        const char* filter;
+        const char* extension;
+    } rows[] = {{&ExportPngCommand, "PNG (*.png)|*.png", "png"},
+                {&ExportSvgCommand, "SVG (*.svg)|*.svg", "svg"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.extension);
+        ui.ExpectSave(std::nullopt);
+        EXPECT_EQ(row.command(*chart, ui, dialog), std::nullopt);
+        const auto& shown = ui.Shown().back().fileOptions;
+        EXPECT_EQ(shown.filter, row.filter);
+        EXPECT_EQ(shown.defaultExt, row.extension);
+        EXPECT_EQ(shown.fileName, "Nouveau");
+        EXPECT_TRUE(shown.overwritePrompt);
+    }
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+}
+
+TEST_F(ChartOutputTest, PngExportHoldsTheBitmapsPicture) {
+    chart->SetMarkers({{128, 3}});
+    const std::string path = Path("Nouveau.png");
+    ui.ExpectSave(path);
+    ExportPngCommand(*chart, ui, dialog);
+    const QImage png(QString::fromStdString(path), "PNG");
+    ASSERT_FALSE(png.isNull());
+    EXPECT_EQ(png.convertToFormat(QImage::Format_RGB32), MakeChartBitmap(*chart));
+}
+
+TEST_F(ChartOutputTest, SvgExportReadsBackThroughRsvgAsTheScreensPicture) {
+    chart->Title().SetVisible(true);
+    chart->SetMarkers({{128, 3}});
+    const std::string path = Path("Nouveau.svg");
+    ui.ExpectSave(path);
+    ExportSvgCommand(*chart, ui, dialog);
+    const auto bytes = ReadBytes(QString::fromStdString(path));
+    const std::string svg(bytes.begin(), bytes.end());
+    // The texts are text: the labels, the marker's number, the title.
+    for (const char* text : {">400</text>", ">0</text>", ">3</text>",
+                             ">Aucune donn\xC3\xA9"
+                             "es re\xC3\xA7ue</text>"})
+        EXPECT_NE(svg.find(text), std::string::npos) << text;
+
+    if (!HaveProgram("rsvg-convert"))
+        GTEST_SKIP() << "rsvg-convert (Debian librsvg2-bin) is not installed";
+    QProcess convert;
+    const QString pngPath = dir.filePath(QStringLiteral("from-svg.png"));
+    convert.start(QStringLiteral("rsvg-convert"),
+                  {QStringLiteral("-o"), pngPath, QString::fromStdString(path)});
+    ASSERT_TRUE(convert.waitForFinished(60000));
+    ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
+    const QImage rendered = QImage(pngPath).convertToFormat(QImage::Format_RGB32);
+    const QImage bitmap = MakeChartBitmap(*chart);
+    ASSERT_EQ(rendered.size(), bitmap.size());
+    // Shapes land on the very pixels of the screen's picture; only the glyphs' edges, drawn by
+    // another font renderer, may differ.
+    int differing = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            differing += !Near(rendered.pixelColor(x, y), bitmap.pixelColor(x, y), 40);
+    EXPECT_LT(differing, kWidth * kHeight / 100);
+    const TRect plot = chart->ChartRect();
+    EXPECT_EQ(rendered.pixelColor(plot.left + 5, plot.bottom - 5), kBackWall);
+    EXPECT_GT(CountNear(rendered, kLine, 0), 400);
+    EXPECT_GT(CountNear(rendered, QColor(255, 255, 255), 0,
+                        QRect(plot.left, plot.top, plot.Width(), plot.Height())),
+              100)
+        << "the marker's white dashes";
 }
 
 TEST_F(ChartOutputTest, MetafileFrameIsAtLeastOnePixel) {
