@@ -41,6 +41,9 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::GraphSetXAuto, idle},
         {A::ComSetComNum1, idle && com1Present},
         {A::ComSetComNum2, idle && com2Present},
+        {A::CaptureMark, acquiring},
+        {A::GraphExportPng, idle},
+        {A::GraphExportSvg, idle},
     }};
 }
 

@@ -38,13 +38,17 @@ enum class TCaptureAction {
     GraphSetXAuto,
     ComSetComNum1,
     ComSetComNum2,
+    CaptureMark,
+    GraphExportPng,
+    GraphExportSvg,
 };
-inline constexpr std::size_t kCaptureActionCount = 14;
+inline constexpr std::size_t kCaptureActionCount = 17;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
-// Which actions are enabled: Stop during a run; Start, quitting, help, the file, print, export and
-// optimum-scale commands while idle; each port command while idle and when its port was found.
+// Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
+// export and optimum-scale commands while idle; each port command while idle and when its port
+// was found.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and

@@ -84,6 +84,7 @@ TfmMain::TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent)
     setCentralWidget(Chart1);
 
     CreateGraph();
+    CreateJournal();
     CreateCapture();
     CreateDocuments();
 
@@ -187,6 +188,19 @@ void TfmMain::CreateActions() {
     ActAppReadme =
         MakeAction("ActAppReadme", QStringLiteral("Lisez-moi"), QStringLiteral("Lisez-moi"), noKey,
                    kNoImage, &TfmMain::ActAppReadmeExecute);
+    ActCaptureMark = MakeAction("ActCaptureMark", QStringLiteral("Marquer"),
+                                QStringLiteral("Marquer une question"), QKeySequence(Qt::Key_F8),
+                                static_cast<int>(TImage::Flag), &TfmMain::ActCaptureMarkExecute);
+    ActGraphExportPng = MakeAction("ActGraphExportPng", QStringLiteral("Exporter PNG (*.png)"),
+                                   QStringLiteral("Exporter PNG (*.png)"), noKey, kNoImage,
+                                   &TfmMain::ActGraphExportPngExecute);
+    ActGraphExportSvg = MakeAction("ActGraphExportSvg", QStringLiteral("Exporter SVG (*.svg)"),
+                                   QStringLiteral("Exporter SVG (*.svg)"), noKey, kNoImage,
+                                   &TfmMain::ActGraphExportSvgExecute);
+    ActJournalOpenFolder =
+        MakeAction("ActJournalOpenFolder", QStringLiteral("Ouvrir le dossier des journaux"),
+                   QStringLiteral("Ouvrir le dossier des journaux"), noKey, kNoImage,
+                   &TfmMain::ActJournalOpenFolderExecute);
 
     ActShowNoData->setCheckable(true);
     ActComSetComNum1->setCheckable(true);
@@ -212,7 +226,8 @@ void TfmMain::CreateMenus() {
     QMenu* file = bar->addMenu(QStringLiteral("Fichier"));
     file->addActions({ActNew, ActOpen, ActSave, ActSaveAs});
     file->addSeparator();
-    file->addActions({ActGraphExportBitmap, ActGraphExportMetafile});
+    file->addActions(
+        {ActGraphExportBitmap, ActGraphExportMetafile, ActGraphExportPng, ActGraphExportSvg});
     file->addSeparator();
     file->addAction(ActGraphPrint);
     file->addSeparator();
@@ -222,9 +237,11 @@ void TfmMain::CreateMenus() {
     edit->addActions({ActGraphCopyToClipboardBitmap, ActGraphCopyToClipboardMetafile});
 
     QMenu* capture = bar->addMenu(QStringLiteral("Acquisition"));
-    capture->addActions({ActCaptureStart, ActCaptureStop});
+    capture->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark});
     capture->addSeparator();
     capture->addAction(ActShowNoData);
+    capture->addSeparator();
+    capture->addAction(ActJournalOpenFolder);
 
     QMenu* port = bar->addMenu(QStringLiteral("Port"));
     port->addActions({ActComSetComNum1, ActComSetComNum2});
@@ -272,6 +289,7 @@ void TfmMain::CreateToolBar() {
     ToolBar1->addSeparator();
     add(ActCaptureStart);
     add(ActCaptureStop);
+    add(ActCaptureMark);
     ToolBar1->addSeparator();
     add(ActAppClose);
 }
@@ -358,6 +376,7 @@ void TfmMain::StartUp(const std::string& executablePath) {
     PointDialogsAtDocumentsFolder();
     DetectComPortsAtStartUp();
     LoadAndApplyPreferences();
+    LocateJournalFolder();
     ApplyPendingStartupPort();
     TestPreferencesWritable();
     RunGuarded([this] { ActNewExecute(); });

@@ -23,6 +23,8 @@ namespace sornafex {
 
 class TAcquisition;
 class TDocument;
+class TJournal;
+enum class TJournalEvent;
 class TUiBridge;
 class TUiServices;
 
@@ -89,6 +91,10 @@ public:
     QAction* ActGraphSetXDefault = nullptr;
     QAction* ActShowNoData = nullptr;
     QAction* ActAppReadme = nullptr;
+    QAction* ActCaptureMark = nullptr;
+    QAction* ActGraphExportPng = nullptr;
+    QAction* ActGraphExportSvg = nullptr;
+    QAction* ActJournalOpenFolder = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -117,6 +123,12 @@ public:
     TDocument& Document() const;
     // The result of the writability test of the preferences file, run at start-up.
     bool PreferencesWritable() const;
+
+    // The run journals (frmMain_journal.cpp): where they go, the journal of the run, and the
+    // serial layer's port events, which go into it.
+    const std::string& JournalFolder() const;
+    TJournal& Journal() const;
+    void JournalPortEvent(TJournalEvent event);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -175,6 +187,25 @@ private:
     void ActGraphCopyToClipboardMetafileExecute();
     void ActGraphPrintExecute();
     void ActAppAboutExecute();
+    void ActGraphExportPngExecute();
+    void ActGraphExportSvgExecute();
+
+    // Area: run journals and markers (frmMain_journal.cpp).
+    void CreateJournal();
+    // The folder from the preferences, or the desktop's data folder; read at start-up.
+    void LocateJournalFolder();
+    // A run began or ended (after Start and Stop have done their part); every sample of a run.
+    void BeginJournal();
+    void EndJournal();
+    void JournalSample(std::int32_t sample);
+    void QueueJournalWrite();
+    void ActCaptureMarkExecute();
+    void ActJournalOpenFolderExecute();
+    class TJournalArea;
+    struct TJournalAreaDeleter {
+        void operator()(TJournalArea* area) const;
+    };
+    std::unique_ptr<TJournalArea, TJournalAreaDeleter> m_journal;
     // The printer PrintDialog1 configures, kept from one print to the next; made on the first
     // print (looking printers up is slow). Shared so that this header needs no QPrinter.
     std::shared_ptr<QPrinter> m_printer;

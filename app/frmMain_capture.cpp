@@ -39,7 +39,10 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
         form.Chart1->Title().SetVisible(false);
         form.Chart1->Refresh();
     }
-    void AddSample(TSample sample) override { form.Graph().AddSample(sample); }
+    void AddSample(TSample sample) override {
+        form.Graph().AddSample(sample);
+        form.JournalSample(sample);
+    }
 
     QAction* Action(TCaptureAction action) const {
         switch (action) {
@@ -71,6 +74,12 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComSetComNum1;
         case TCaptureAction::ComSetComNum2:
             return form.ActComSetComNum2;
+        case TCaptureAction::CaptureMark:
+            return form.ActCaptureMark;
+        case TCaptureAction::GraphExportPng:
+            return form.ActGraphExportPng;
+        case TCaptureAction::GraphExportSvg:
+            return form.ActGraphExportSvg;
         }
         return form.ActCaptureStop;
     }
@@ -127,10 +136,14 @@ std::int32_t TfmMain::PortNumberPreference() const {
 
 void TfmMain::ActCaptureStartExecute() {
     m_capture->acquisition.ActCaptureStart();
+    // The worker's first sample reaches this thread only once the command has returned.
+    if (Acquiring)
+        BeginJournal();
 }
 
 void TfmMain::ActCaptureStopExecute() {
     m_capture->acquisition.ActCaptureStop();
+    EndJournal();
 }
 
 void TfmMain::ActComSetComNum1Execute() {

@@ -29,6 +29,7 @@ public:
     }
     void InitGraph() override { form.Graph().InitGraph(); }
     void AddSample(std::int32_t value) override { form.Graph().AddSample(value); }
+    void AddMarker(int number) override { form.Graph().AddMarker(number); }
     void UpdateCaption(const std::string& fileName) override { form.UpdateCaption(fileName); }
     void SetFrequencyText(const std::string& text) override { form.SetPanelText(1, text); }
 

@@ -17,6 +17,14 @@ void TfmMain::ActGraphExportMetafileExecute() {
     chart::ExportMetafileCommand(*Chart1, m_ui, SaveDialog1);
 }
 
+void TfmMain::ActGraphExportPngExecute() {
+    chart::ExportPngCommand(*Chart1, m_ui, SaveDialog1);
+}
+
+void TfmMain::ActGraphExportSvgExecute() {
+    chart::ExportSvgCommand(*Chart1, m_ui, SaveDialog1);
+}
+
 void TfmMain::ActGraphCopyToClipboardBitmapExecute() {
     chart::CopyBitmapCommand(*Chart1, m_ui);
 }

@@ -149,6 +149,21 @@ void ExitDoor(QPainter& p) {
     p.drawPolygon(QPolygonF{{15.5, 8}, {12, 4.5}, {12, 11.5}});
 }
 
+// A red flag on its pole: a question marked during a run.
+void Flag(QPainter& p) {
+    p.setPen(QPen(kOutline, 1.2, Qt::SolidLine, Qt::FlatCap));
+    p.drawLine(QPointF(3.5, 1), QPointF(3.5, 15));
+    p.setPen(QPen(QColor(130, 0, 0), 1));
+    p.setBrush(QColor(220, 0, 0));
+    QPainterPath cloth;
+    cloth.moveTo(4, 1.5);
+    cloth.cubicTo(7, 0, 9, 3.5, 14.5, 2);
+    cloth.lineTo(14.5, 8.5);
+    cloth.cubicTo(9, 10, 7, 6.5, 4, 8);
+    cloth.closeSubpath();
+    p.drawPath(cloth);
+}
+
 } // namespace
 
 QIcon ImageListIcon(TImage image) {
@@ -169,6 +184,8 @@ QIcon ImageListIcon(TImage image) {
         return QIcon(new TGlyphIconEngine(StopDisc));
     case TImage::ExitDoor:
         return QIcon(new TGlyphIconEngine(ExitDoor));
+    case TImage::Flag:
+        return QIcon(new TGlyphIconEngine(Flag));
     }
     return {};
 }

@@ -8,7 +8,7 @@
 namespace sornafex {
 
 // Indexes of the image list shared by the menus and the toolbar. The list has 14 places; the
-// commands use these eight.
+// commands use these nine.
 enum class TImage {
     BlankPage = 0,
     OpenFolder = 1,
@@ -18,6 +18,7 @@ enum class TImage {
     PlayTriangle = 9,
     StopDisc = 10,
     ExitDoor = 11,
+    Flag = 12,
 };
 
 inline constexpr int kImageListCount = 14;

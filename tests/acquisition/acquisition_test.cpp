@@ -44,7 +44,10 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::GraphExportMetafile,
                                A::GraphSetXAuto,
                                A::ComSetComNum1,
-                               A::ComSetComNum2};
+                               A::ComSetComNum2,
+                               A::CaptureMark,
+                               A::GraphExportPng,
+                               A::GraphExportSvg};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
             for (const bool com2 : {false, true}) {
@@ -53,7 +56,7 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                     const auto [action, on] = rules[i];
                     EXPECT_EQ(action, order[i]);
                     bool expected = !acquiring;
-                    if (action == A::CaptureStop)
+                    if (action == A::CaptureStop || action == A::CaptureMark)
                         expected = acquiring;
                     if (action == A::ComSetComNum1)
                         expected = !acquiring && com1;
@@ -311,7 +314,7 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     acq->ApplyCaptureState();
     EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
     EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
-    EXPECT_EQ(view.enableOrder.back(), A::ComSetComNum2);
+    EXPECT_EQ(view.enableOrder.back(), A::GraphExportSvg);
     EXPECT_EQ(view.panels[kFrequencyPanel], "-");
     EXPECT_EQ(view.titleHides, hides + 1);
 }

@@ -7,16 +7,20 @@
 #include "app/qt_ui_bridge.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
+#include "recording/documents.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/viewer_stand_in.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
+#include <regex>
 #include <string>
 
 namespace sornafex {
@@ -49,6 +53,8 @@ protected:
                    "\n";
         }
         ini += more;
+        // Journals of the runs go to the test's folder, never into the user's.
+        ini += "[Journal]\nFolder=" + journalFolder + "\n";
         QFile file(folder.filePath(QStringLiteral("sornafex.ini")));
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(ini.data(), static_cast<qint64>(ini.size()));
@@ -69,6 +75,7 @@ protected:
     }
 
     QTemporaryDir folder;
+    std::string journalFolder = folder.filePath(QStringLiteral("journaux")).toStdString();
     test::TScriptedUiServices ui;
     std::unique_ptr<TQtUiBridge> bridge;
     std::unique_ptr<TfmMain> window;
@@ -196,6 +203,88 @@ TEST_F(CaptureWindowTest, PortMenuSwitchesAndMovesTheCheckMark) {
     EXPECT_FALSE(window->ActComSetComNum1->isChecked());
     EXPECT_EQ(window->PortNumberPreference(), 2);
     EXPECT_EQ(window->Acquisition().ComPort1().ComNumber(), 2);
+}
+
+// A run with a marker: on the chart and in the status bar, then in the run's journal, which a
+// CSV reader reads and the program opens back into the history.
+TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
+    StartWith({{1, "sim:61.5"}});
+    EXPECT_FALSE(window->ActCaptureMark->isEnabled());
+    window->ActCaptureStart->trigger();
+    EXPECT_TRUE(window->ActCaptureMark->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
+    window->ActCaptureMark->trigger();
+    EXPECT_EQ(Panel(2), "Repère 1");
+    EXPECT_EQ(window->Graph().Markers(), (std::vector<chart::TChartMarker>{{256, 1}}));
+    const double before = window->Graph().Series().YValues().Value(255);
+    ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
+    window->ActCaptureStop->trigger();
+    EXPECT_FALSE(window->ActCaptureMark->isEnabled());
+
+    const QStringList journals = QDir(QString::fromStdString(journalFolder))
+                                     .entryList({QStringLiteral("*.csv")}, QDir::Files);
+    ASSERT_EQ(journals.size(), 1);
+    EXPECT_TRUE(std::regex_match(journals[0].toStdString(),
+                                 std::regex(R"(\d{4}-\d\d-\d\d_\d\d-\d\d-\d\d_COM1\.csv)")));
+    const std::string path = journalFolder + "/" + journals[0].toStdString();
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    ASSERT_GE(rows.size(), 4); // header, two samples and the marker at least, then the last end
+    EXPECT_EQ(rows[0], QStringLiteral("horodatage,secondes,port,frequence_hz,repere,evenement"));
+    const std::regex time(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)");
+    int markerRow = 0;
+    for (int i = 1; i + 1 < rows.size(); ++i) {
+        const QStringList fields = rows[i].split(QLatin1Char(','));
+        ASSERT_EQ(fields.size(), 6) << rows[i].toStdString();
+        EXPECT_TRUE(std::regex_match(fields[0].toStdString(), time)) << rows[i].toStdString();
+        EXPECT_EQ(fields[2], QStringLiteral("COM1"));
+        if (fields[4] == QStringLiteral("1"))
+            markerRow = i;
+    }
+    ASSERT_GT(markerRow, 1);
+    EXPECT_EQ(rows[markerRow - 1].split(QLatin1Char(','))[3].toDouble(), before);
+    EXPECT_EQ(rows.back(), QString());
+
+    // Opened back, the journal fills the history as the run left it, marker included.
+    const std::vector<double> history = window->Graph().Values();
+    const auto markers = window->Graph().Markers();
+    ui.ExpectConfirm(TConfirmResult::No);
+    ui.ExpectOpen(path);
+    window->ActOpen->trigger();
+    EXPECT_EQ(window->Graph().Values(), history);
+    EXPECT_EQ(window->Graph().Markers(), markers);
+    EXPECT_EQ(window->Document().FileName(), path);
+}
+
+TEST_F(CaptureWindowTest, AJournalThatCannotBeWrittenDoesNotStopTheRun) {
+    QFile blocker(folder.filePath(QStringLiteral("un fichier")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    journalFolder = blocker.fileName().toStdString() + "/journaux";
+    StartWith({{1, "sim:62.5"}});
+    window->ActCaptureStart->trigger();
+    ASSERT_TRUE(
+        WaitFor([&] { return Panel(2) == "Journal impossible : Nom de fichier incorrect"; }));
+    // The run goes on: more samples arrive, and the message is not repeated over a marker.
+    window->ActCaptureMark->trigger();
+    EXPECT_EQ(Panel(2), "Repère 1");
+    ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
+    EXPECT_EQ(Panel(2), "Repère 1");
+    window->ActCaptureStop->trigger();
+}
+
+TEST_F(CaptureWindowTest, JournalFolderOpensInTheFileManager) {
+    test::TViewerStandIn viewer;
+    ASSERT_TRUE(viewer.Valid());
+    StartWith({});
+    EXPECT_EQ(window->JournalFolder(), journalFolder);
+    window->ActJournalOpenFolder->trigger();
+    const QStringList lines = viewer.WaitForRecord();
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], QStringLiteral("1"));
+    EXPECT_EQ(lines[1].toStdString(), journalFolder);
+    EXPECT_TRUE(QDir(lines[1]).exists()) << "made before it is shown";
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "base/ui_bridge.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/viewer_stand_in.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -99,11 +100,16 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
          "e re\xC3\xA7ue",
          "", "", -1},
         {"ActAppReadme", "Lisez-moi", "Lisez-moi", "", -1},
+        {"ActCaptureMark", "Marquer", "Marquer une question", "F8", 12},
+        {"ActGraphExportPng", "Exporter PNG (*.png)", "Exporter PNG (*.png)", "", -1},
+        {"ActGraphExportSvg", "Exporter SVG (*.svg)", "Exporter SVG (*.svg)", "", -1},
+        {"ActJournalOpenFolder", "Ouvrir le dossier des journaux", "Ouvrir le dossier des journaux",
+         "", -1},
     };
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 22);
+    EXPECT_EQ(count, 26);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -128,11 +134,13 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
     EXPECT_EQ(
         MenuEntries(0),
         (Entries{"Nouveau", "Ouvrir...", "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
-                 "Exporter M\xC3\xA9tafichier (*.wmf)", "-", "Imprimer", "-", "Quitter"}));
+                 "Exporter M\xC3\xA9tafichier (*.wmf)", "Exporter PNG (*.png)",
+                 "Exporter SVG (*.svg)", "-", "Imprimer", "-", "Quitter"}));
     EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
-    EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "-",
+    EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer", "-",
                                        "Afficher avertissement si aucune donn\xC3\xA9"
-                                       "e re\xC3\xA7ue"}));
+                                       "e re\xC3\xA7ue",
+                                       "-", "Ouvrir le dossier des journaux"}));
     EXPECT_EQ(MenuEntries(3), (Entries{"Com 1", "Com 2"}));
     EXPECT_EQ(MenuEntries(4), (Entries{"Min \xC3\xA9"
                                        "chelle verticale...",
@@ -171,9 +179,9 @@ TEST_F(MainWindowTest, ToolBarButtonsAndSeparators) {
         EXPECT_EQ(button->text(), button->defaultAction()->text());
         layout.push_back(button->defaultAction()->text().toStdString());
     }
-    EXPECT_EQ(layout,
-              (std::vector<std::string>{"Nouveau", "Ouvrir...", "Sauver", "-", "Imprimer", "-",
-                                        "D\xC3\xA9marrer", "Arr\xC3\xAAter", "-", "Quitter"}));
+    EXPECT_EQ(layout, (std::vector<std::string>{"Nouveau", "Ouvrir...", "Sauver", "-", "Imprimer",
+                                                "-", "D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer",
+                                                "-", "Quitter"}));
     EXPECT_EQ(window->ToolBar1->height(), 41);
 }
 
@@ -265,33 +273,17 @@ TEST_F(MainWindowTest, GuardShowsErrorsWithTheFullStopRuleAndSwallowsAbort) {
 }
 
 TEST_F(MainWindowTest, ReadmeOpensInTheDesktopViewerWithSpacesInThePath) {
-    // A stand-in for xdg-open that writes down its arguments and working folder.
+    test::TViewerStandIn viewer;
+    ASSERT_TRUE(viewer.Valid());
     QTemporaryDir root;
     ASSERT_TRUE(root.isValid());
-    const QString bin = root.filePath(QStringLiteral("bin"));
     const QString folder = root.filePath(QStringLiteral("mes outils"));
-    ASSERT_TRUE(QDir().mkpath(bin) && QDir().mkpath(folder));
-    const QString record = root.filePath(QStringLiteral("record.txt"));
-    QFile viewer(bin + QStringLiteral("/xdg-open"));
-    ASSERT_TRUE(viewer.open(QIODevice::WriteOnly));
-    viewer.write(QStringLiteral("#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" \"$PWD\" > \"%1.tmp\"\n"
-                                "mv \"%1.tmp\" \"%1\"\n")
-                     .arg(record)
-                     .toUtf8());
-    viewer.close();
-    viewer.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    const QByteArray oldPath = qgetenv("PATH");
-    qputenv("PATH", bin.toUtf8() + ':' + oldPath);
+    ASSERT_TRUE(QDir().mkpath(folder));
 
     window->InitPaths((folder + QStringLiteral("/sornafex")).toStdString());
     window->findChild<QAction*>(QStringLiteral("ActAppReadme"))->trigger();
-    qputenv("PATH", oldPath);
 
-    QFile result(record);
-    for (int i = 0; i < 500 && !result.exists(); ++i)
-        QTest::qWait(20);
-    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
-    const QStringList lines = QString::fromUtf8(result.readAll()).split(QLatin1Char('\n'));
+    const QStringList lines = viewer.WaitForRecord();
     ASSERT_GE(lines.size(), 3);
     EXPECT_EQ(lines[0], QStringLiteral("1"));
     EXPECT_EQ(lines[1], folder + QStringLiteral("/A_Lire.txt"));
