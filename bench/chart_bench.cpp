@@ -1,20 +1,27 @@
 // The chart's drawing costs: one full Draw of the 256-point history into an image, and one
-// sample as the UI thread sees it (AddSample and the repaint it causes) on the screen control.
-// Run with QT_QPA_PLATFORM=offscreen for numbers without a display.
+// sample as the UI thread sees it (AddSample and the repaint it causes) on the screen control,
+// without and with the run's journal. Run with QT_QPA_PLATFORM=offscreen for numbers without a
+// display; the journal is written under $TMPDIR (default /tmp).
 
 #include "chart/chart_widget.h"
 #include "chart/qpainter_canvas.h"
 #include "chart/uGraph.h"
+#include "recording/journal.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 namespace {
 
 using namespace sornafex::chart;
+using sornafex::TJournal;
+using sornafex::TJournalInstant;
 
 class TNullHost final : public TGraphHost {
 public:
@@ -48,9 +55,45 @@ void BM_DrawFull(benchmark::State& state) {
 }
 BENCHMARK(BM_DrawFull)->Args({514, 335})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
+// A journal in a folder of its own under the temporary folder, whose run clock moves one second
+// per row as at one sample a second: it flushes to the disk every tenth row, as in a real run.
+class TBenchJournal {
+public:
+    // realClock: the system's clocks (a flush then comes every 10 s of the benchmark's time).
+    explicit TBenchJournal(bool realClock = false) : m_realClock(realClock) {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/sornafex-bench-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr)
+            m_folder = pattern;
+        journal.BeginRun(m_folder, 1, [](const std::string& reason) {
+            std::fprintf(stderr, "journal: %s\n", reason.c_str());
+            std::abort();
+        });
+    }
+    ~TBenchJournal() {
+        journal.EndRun();
+        std::error_code ignored;
+        std::filesystem::remove_all(m_folder, ignored);
+    }
+
+    TJournal journal{[this] {
+        if (m_realClock)
+            return sornafex::SystemJournalInstant();
+        m_ms += 1000;
+        return TJournalInstant{1796721302123 + m_ms, 3600, m_ms};
+    }};
+
+private:
+    bool m_realClock;
+    std::string m_folder;
+    std::int64_t m_ms = 0;
+};
+
 void BM_AddSampleAndRepaint(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
+    const bool journaled = state.range(2) != 0;
+    TBenchJournal journal;
     TChart chart;
     TLineSeries& series = SetupMainChart(chart);
     TNullHost host;
@@ -65,17 +108,24 @@ void BM_AddSampleAndRepaint(benchmark::State& state) {
     const auto paints = chart.PaintCount();
     const auto draws = chart.DrawCount();
     for (auto _ : state) {
-        graph.AddSample(Sample(i++));
+        const std::int32_t sample = Sample(i++);
+        graph.AddSample(sample);
+        if (journaled)
+            journal.journal.Sample(sample);
         QApplication::processEvents(); // the one deferred repaint
+        if (journaled)
+            journal.journal.Write(); // queued by the window after the hand-off
     }
     const double samples = static_cast<double>(state.iterations());
     state.counters["paints/sample"] = double(chart.PaintCount() - paints) / samples;
     state.counters["draws/sample"] = double(chart.DrawCount() - draws) / samples;
-    state.SetLabel(std::to_string(width) + "x" + std::to_string(height));
+    state.SetLabel(std::to_string(width) + "x" + std::to_string(height) +
+                   (journaled ? " with journal" : ""));
 }
 BENCHMARK(BM_AddSampleAndRepaint)
-    ->Args({514, 335})
-    ->Args({1920, 1080})
+    ->Args({514, 335, 0})
+    ->Args({514, 335, 1})
+    ->Args({1920, 1080, 0})
     ->Unit(benchmark::kMicrosecond);
 
 void BM_AddSampleOnly(benchmark::State& state) {
@@ -89,6 +139,31 @@ void BM_AddSampleOnly(benchmark::State& state) {
         graph.AddSample(Sample(i++));
 }
 BENCHMARK(BM_AddSampleOnly)->Unit(benchmark::kMicrosecond);
+
+// The journal's own share of a sample: the row made during the hand-off, while the counting
+// loop waits for the UI thread (with the system's clocks, as in the program), and its writing
+// afterwards (with a tenth of a flush to the disk).
+void BM_JournalRowInTheHandOff(benchmark::State& state) {
+    TBenchJournal journal(true);
+    int i = 0;
+    for (auto _ : state) {
+        journal.journal.Sample(Sample(i++));
+        state.PauseTiming();
+        journal.journal.Write();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_JournalRowInTheHandOff)->Unit(benchmark::kMicrosecond);
+
+void BM_JournalRowWritten(benchmark::State& state) {
+    TBenchJournal journal;
+    int i = 0;
+    for (auto _ : state) {
+        journal.journal.Sample(Sample(i++));
+        journal.journal.Write();
+    }
+}
+BENCHMARK(BM_JournalRowWritten)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
