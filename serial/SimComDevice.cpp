@@ -1,10 +1,12 @@
 #include "serial/SimComDevice.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <numbers>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -41,6 +43,18 @@ std::string ErrnoText(int error) {
     return strerror_r(error, buffer, sizeof buffer);
 }
 
+// Cycles of the sensor from the start up to t seconds (t > 0).
+double Cycles(const TSimSpec& sensor, double seconds) {
+    if (sensor.low == sensor.high)
+        return sensor.low * seconds;
+    // f(t) = mid + amp·sin(ωt), so the phase is mid·t + amp·(1 − cos ωt)/ω: never decreasing,
+    // since f stays between the two bounds.
+    const double mid = (sensor.low + sensor.high) / 2;
+    const double amp = (sensor.high - sensor.low) / 2;
+    const double omega = 2 * std::numbers::pi / kSimWanderPeriodSeconds;
+    return mid * seconds + amp * (1 - std::cos(omega * seconds)) / omega;
+}
+
 // FNV-1a: a short stable name for the sensor's lock.
 std::uint64_t Hash(std::string_view text) {
     std::uint64_t hash = 14695981039346656037ull;
@@ -74,18 +88,30 @@ std::optional<TSimSpec> ParseSimSpec(std::string_view name) {
 std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds) {
     if (seconds <= 0)
         return 0;
-    double cycles = 0;
-    if (sensor.low == sensor.high) {
-        cycles = sensor.low * seconds;
-    } else {
-        // f(t) = mid + amp·sin(ωt), so the phase is mid·t + amp·(1 − cos ωt)/ω: never decreasing,
-        // since f stays between the two bounds.
-        const double mid = (sensor.low + sensor.high) / 2;
-        const double amp = (sensor.high - sensor.low) / 2;
-        const double omega = 2 * std::numbers::pi / kSimWanderPeriodSeconds;
-        cycles = mid * seconds + amp * (1 - std::cos(omega * seconds)) / omega;
+    return static_cast<std::uint64_t>(std::floor(2 * Cycles(sensor, seconds)));
+}
+
+double SimTransitionTime(const TSimSpec& sensor, std::uint64_t n) {
+    if (n == 0)
+        return 0;
+    const double highest = std::max(sensor.low, sensor.high);
+    if (highest <= 0)
+        return std::numeric_limits<double>::infinity();
+    // The phase never decreases: bracket the moment, then halve the bracket until its two ends
+    // are neighbouring doubles.
+    double before = 0;
+    double after = static_cast<double>(n) / (2 * highest);
+    while (SimTransitionsAt(sensor, after) < n) {
+        before = after;
+        after *= 2;
     }
-    return static_cast<std::uint64_t>(std::floor(2 * cycles));
+    for (int i = 0; i < 200; ++i) {
+        const double mid = before + (after - before) / 2;
+        if (mid <= before || mid >= after)
+            break;
+        (SimTransitionsAt(sensor, mid) < n ? before : after) = mid;
+    }
+    return after;
 }
 
 TSimComDevice::TSimComDevice(std::function<double()> clock) : m_clock(std::move(clock)) {

@@ -36,6 +36,10 @@ std::optional<TSimSpec> ParseSimSpec(std::string_view name);
 // Level changes from the start up to t seconds: floor(2 × the integrated frequency).
 std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds);
 
+// When the n-th level change (n ≥ 1) happens, in seconds from the start: the moment at which
+// SimTransitionsAt reaches n. Infinite for a line that never gets there.
+double SimTransitionTime(const TSimSpec& sensor, std::uint64_t n);
+
 class TSimComDevice final : public TComDevice {
 public:
     // clock: seconds of a monotonic clock; empty uses CLOCK_MONOTONIC. The simulation starts at
@@ -63,6 +67,8 @@ public:
 
     // Level changes since Open, by the clock.
     std::uint64_t Transitions() const;
+    // The clock's reading at Open, in seconds: the start of SimTransitionsAt's time.
+    double OpenedAt() const { return m_start; }
 
 private:
     double Now() const;

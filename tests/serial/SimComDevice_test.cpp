@@ -78,6 +78,21 @@ TEST(SimTransitions, AWanderingFrequencyStaysWithinItsBoundsInEverySecond) {
     }
 }
 
+TEST(SimTransitions, TheTimeOfTheNthChangeIsWhenTheCountReachesIt) {
+    struct TCase {
+        TSimSpec sensor;
+        std::uint64_t n;
+    };
+    for (const TCase& c : {TCase{{40, 40}, 1}, TCase{{40, 40}, 81}, TCase{{40, 90}, 1},
+                           TCase{{40, 90}, 3901}, TCase{{0, 90}, 7}}) {
+        const double t = SimTransitionTime(c.sensor, c.n);
+        EXPECT_EQ(SimTransitionsAt(c.sensor, t), c.n) << c.n;
+        EXPECT_EQ(SimTransitionsAt(c.sensor, t - 1e-9), c.n - 1) << c.n;
+    }
+    EXPECT_DOUBLE_EQ(SimTransitionTime({40, 40}, 81), 81.0 / 80);
+    EXPECT_TRUE(std::isinf(SimTransitionTime({0, 0}, 1)));
+}
+
 // Polls the level as fast as the acquisition would and counts its changes over one second.
 int CountChanges(TComDevice& device, TManualClock& clock, double start, double step) {
     int changes = 0;
