@@ -1,5 +1,6 @@
 #include "acquisition/acquisition.h"
 
+#include "acquisition/capture_pacing.h"
 #include "base/errors.h"
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
@@ -143,16 +144,31 @@ void TAcquisition::ApplyCaptureState() {
 }
 
 void TAcquisition::CaptureWorker() {
-    CaptureLoop([this] { return ReadPortDCD(m_comPort1); }, m_tickCount,
-                [this](TSample sample) { HandOff(sample); }, m_stopRequested);
+    const auto readDcd = [this] {
+        return ReadPortDCD(m_comPort1);
+    };
+    const auto handOff = [this](TSample sample, const TCaptureWindow& window) {
+        HandOff(sample, window);
+    };
+    if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
+        TFullSpeedPolling pacing;
+        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, m_stopRequested);
+    } else {
+        // The worker thread is this run's own: its slack needs no restoring.
+        LowerTimerSlack();
+        TPacedPolling pacing;
+        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, m_stopRequested);
+    }
 }
 
-void TAcquisition::HandOff(TSample sample) {
+void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {
     // Blocking until the UI thread took the sample keeps the samples in window order and all of
     // them ahead of the worker's finish notification, which travels the same way.
-    m_bridge.RunOnUiThread([this, sample] {
-        if (!m_shuttingDown)
-            m_view.AddSample(sample);
+    m_bridge.RunOnUiThread([this, sample, &window] {
+        if (m_shuttingDown)
+            return;
+        m_lastWindow = window;
+        m_view.AddSample(sample);
     });
 }
 

@@ -93,8 +93,8 @@ public:
 class TAcquisition {
 public:
     // acquiring is the window's Acquiring flag (its close query reads it). bridge, ui and view
-    // must outlive this object. tickCount: the millisecond clock of the counting loop and of the
-    // waits.
+    // must outlive this object. tickCount: the millisecond clock of the waits (the counting loop
+    // keeps to the monotonic clock it paces its polls with).
     TAcquisition(TUiBridge& bridge, TUiServices& ui, TAcquisitionView& view, bool& acquiring,
                  TTickSource tickCount = TickCount);
     // Asks a worker still running to stop and waits for its end (UI messages keep being
@@ -121,6 +121,14 @@ public:
     void ApplyCaptureState();
     // The window may close exactly when no run is in progress.
     bool CloseQuery() const { return !m_acquiring; }
+
+    // The counting loop of the next run: false (the default) paces its polls, sleeping through
+    // most of each level; true polls without pause, as fast as the line can be read.
+    void SetFullSpeedPoll(bool on) { m_fullSpeedPoll.store(on, std::memory_order_relaxed); }
+    bool FullSpeedPoll() const { return m_fullSpeedPoll.load(std::memory_order_relaxed); }
+    // The change times of the window whose sample the view is being given, from the start of
+    // its AddSample on; for a finer frequency than the sample's hertz. UI thread only.
+    const TCaptureWindow& LastWindow() const { return m_lastWindow; }
 
     bool Acquiring() const { return m_acquiring; }
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
@@ -152,7 +160,7 @@ public:
 
 private:
     void CaptureWorker();
-    void HandOff(TSample sample);
+    void HandOff(TSample sample, const TCaptureWindow& window);
     void SwitchToPort(int n);
     std::string OpenFailureReason(const std::exception* error) const;
 
@@ -163,6 +171,8 @@ private:
     const TTickSource m_tickCount;
 
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_fullSpeedPoll{false};
+    TCaptureWindow m_lastWindow;
     bool m_captureThreadRunning = false;
     bool m_shuttingDown = false;
 

@@ -4,13 +4,15 @@
 
 namespace sornafex {
 
-TTickCount TickCount() {
+TMonoNs MonotonicNs() {
     timespec now{};
     // CLOCK_MONOTONIC cannot fail with a valid timespec; uptime never goes backwards.
     ::clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<TTickCount>(ms);
+    return static_cast<TMonoNs>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
+}
+
+TTickCount TickCount() {
+    return TickOf(MonotonicNs());
 }
 
 } // namespace sornafex

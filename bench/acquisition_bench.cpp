@@ -1,17 +1,25 @@
-// How fast the counting loop polls, and whether it counts every transition.
+// How fast the counting loop polls, whether it counts every transition, and what pacing its
+// polls saves.
 //
 //   BM_CarrierLevel/<device>  bare CarrierLevel calls on an open port: the ceiling of any loop
-//   BM_CaptureLoop/<device>   the counting loop on the same port, polls per second
-//   BM_CaptureLoopCoarseTick  the same with the kernel's coarse clock as its tick count
+//   BM_CaptureLoop/<device>   the counting loop at full speed on the same port, polls per second
+//   BM_CaptureLoopCoarseTick  the same with the kernel's coarse clock as its clock
 //   BM_Frequency/<F>          a simulated sensor of F Hz: the samples against F x the true length
 //                             of each window (a window is counted right when within 1)
+//   BM_Pacing/<sensor>        the paced loop and the loop at full speed, one after the other on
+//                             the same sensor: processor time of the loop thread per second of
+//                             run, polls per second, the error of the change times against the
+//                             sensor's true ones, and each window's count against the sensor's own
 //
 // Devices: the simulated sensor, and a pseudo-terminal (one modem-status ioctl per poll).
-// ACQ_BENCH_TRACE=1 in the environment prints every window of BM_Frequency.
+// ACQ_BENCH_TRACE=1 in the environment prints every window of BM_Frequency and BM_Pacing.
 
 #include "acquisition/capture_loop.h"
+#include "acquisition/capture_pacing.h"
 #include "serial/ComPort.h"
+#include "serial/SimComDevice.h"
 
+#include <algorithm>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -20,11 +28,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <limits>
 #include <memory>
 #include <stdexcept>
 #include <stdlib.h>
 #include <string>
 #include <thread>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -96,13 +106,12 @@ void BM_CarrierLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_CarrierLevel)->Arg(0)->Arg(1)->MinTime(2.0);
 
-// The tick count from the kernel's coarse clock (one read costs a fraction of a precise one,
-// its resolution is the scheduler tick): what the loop would poll at with such a clock.
-TTickCount CoarseTickCount() {
+// The kernel's coarse clock (one read costs a fraction of a precise one, its resolution is the
+// scheduler tick): what the loop would poll at with such a clock.
+TMonoNs CoarseMonotonicNs() {
     timespec now{};
     ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-    return static_cast<TTickCount>(static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                                   static_cast<std::uint64_t>(now.tv_nsec) / 1000000u);
+    return static_cast<TMonoNs>(now.tv_sec) * 1'000'000'000 + now.tv_nsec;
 }
 
 double ThreadCpuSeconds() {
@@ -113,7 +122,7 @@ double ThreadCpuSeconds() {
 
 // Runs the counting loop on port for about `seconds`; polls_per_s counts the polls per second of
 // the loop thread's processor time, so that other processes on the machine do not lower it.
-void MeasureLoop(benchmark::State& state, TTickCount (*tickCount)()) {
+void MeasureLoop(benchmark::State& state, TMonoNs (*clock)()) {
     TBenchDevice device(static_cast<int>(state.range(0)));
     state.SetLabel(DeviceLabel(static_cast<int>(state.range(0))));
     std::uint64_t polls = 0;
@@ -127,12 +136,13 @@ void MeasureLoop(benchmark::State& state, TTickCount (*tickCount)()) {
         });
         const auto start = Clock::now();
         const double cpuStart = ThreadCpuSeconds();
+        TFullSpeedPolling pacing;
         CaptureLoop(
             [&] {
                 ++polls;
                 return device.port->CarrierLevel();
             },
-            tickCount, [](TSample) {}, stop);
+            clock, pacing, SleepUntil, [](TSample, const TCaptureWindow&) {}, stop);
         cpu += ThreadCpuSeconds() - cpuStart;
         const std::chrono::duration<double> elapsed = Clock::now() - start;
         real += elapsed.count();
@@ -144,12 +154,12 @@ void MeasureLoop(benchmark::State& state, TTickCount (*tickCount)()) {
 }
 
 void BM_CaptureLoop(benchmark::State& state) {
-    MeasureLoop(state, TickCount);
+    MeasureLoop(state, MonotonicNs);
 }
 BENCHMARK(BM_CaptureLoop)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime();
 
 void BM_CaptureLoopCoarseTick(benchmark::State& state) {
-    MeasureLoop(state, CoarseTickCount);
+    MeasureLoop(state, CoarseMonotonicNs);
 }
 BENCHMARK(BM_CaptureLoopCoarseTick)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime();
 
@@ -176,6 +186,7 @@ void BM_Frequency(benchmark::State& state) {
         std::vector<Clock::time_point> ends;
         const auto start = Clock::now();
         auto previousPoll = start;
+        TFullSpeedPolling pacing;
         CaptureLoop(
             [&] {
                 ++polls;
@@ -188,8 +199,8 @@ void BM_Frequency(benchmark::State& state) {
                 previousPoll = now;
                 return level;
             },
-            TickCount,
-            [&](TSample sample) {
+            MonotonicNs, pacing, SleepUntil,
+            [&](TSample sample, const TCaptureWindow&) {
                 previousPoll = Clock::now();
                 ends.push_back(previousPoll);
                 samples.push_back(sample);
@@ -233,6 +244,203 @@ BENCHMARK(BM_Frequency)
     ->Arg(1000000)
     ->Iterations(1)
     ->UseManualTime();
+
+// ---- Paced against full speed ------------------------------------------------------------------
+
+// A simulated sensor of the pacing comparison, under one device value for each loop (spelt so
+// that no test running at the same time holds them). From stepAt seconds after its open on, its
+// clock runs stepFactor times faster: a step of its frequency.
+struct TPacingSensor {
+    const char* label;
+    const char* pacedDevice;
+    const char* fullDevice;
+    double stepAt = std::numeric_limits<double>::infinity();
+    double stepFactor = 1;
+};
+
+const TPacingSensor kPacingSensors[] = {
+    {"1 Hz", "sim:1.000", "sim:1.0000"},
+    {"10 Hz", "sim:10.000", "sim:10.0000"},
+    {"50 Hz", "sim:50.000", "sim:50.0000"},
+    {"100 Hz", "sim:100.000", "sim:100.0000"},
+    {"400 Hz", "sim:400.000", "sim:400.0000"},
+    {"1000 Hz", "sim:1000.000", "sim:1000.0000"},
+    {"2000 Hz", "sim:2000.000", "sim:2000.0000"},
+    {"40-90 Hz", "sim:40.000-90.000", "sim:40.0000-90.0000"},
+    {"50 Hz, 500 Hz from 2.5 s", "sim:50.00000", "sim:50.000000", 2.5, 10},
+};
+
+// Windows counted by each loop of the comparison.
+constexpr std::size_t kPacingWindows = 6;
+
+// The sensor behind an open port, with its clock and its true changes. A new open per run, so
+// that each loop starts on a sensor it has not seen.
+class TPacingRun {
+public:
+    TPacingRun(const TPacingSensor& sensor, const std::string& device)
+        : m_sensor(sensor), m_spec(ParseSimSpec(device).value()) {
+        m_port.SetDeviceFactory([this](const std::string&) {
+            auto sim = std::make_unique<TSimComDevice>([this] { return Warped(Seconds()); });
+            m_sim = sim.get();
+            return sim;
+        });
+        TPortDeviceMap map;
+        map.Set(1, device);
+        m_port.SetDeviceMap(map);
+        m_port.SetComNumber(1);
+        m_port.SetOpen(true);
+        m_stepMoment.store(m_sim->OpenedAt() + sensor.stepAt);
+    }
+    TComPort& Port() { return m_port; }
+
+    // The sensor's changes up to a monotonic time.
+    std::uint64_t ChangesAt(TMonoNs at) const {
+        return SimTransitionsAt(m_spec, Warped(at * 1e-9) - m_sim->OpenedAt());
+    }
+    // The distance from a change time to the nearest true change, in microseconds.
+    double ErrorUs(TMonoNs at) const {
+        const double seconds = at * 1e-9;
+        const std::uint64_t n = ChangesAt(at);
+        double nearest = std::numeric_limits<double>::infinity();
+        for (const std::uint64_t k : {n, n + 1})
+            if (k > 0)
+                nearest = std::min(nearest, std::fabs(seconds - ChangeTime(k)));
+        return nearest * 1e6;
+    }
+    bool HoldsTheStep(TMonoNs from, TMonoNs to) const {
+        const double step = m_stepMoment.load();
+        return from * 1e-9 <= step && step <= to * 1e-9;
+    }
+
+private:
+    static double Seconds() { return MonotonicNs() * 1e-9; }
+    double Warped(double seconds) const {
+        const double step = m_stepMoment.load();
+        return seconds < step ? seconds : step + (seconds - step) * m_sensor.stepFactor;
+    }
+    // The monotonic time of the sensor's k-th change, in seconds.
+    double ChangeTime(std::uint64_t k) const {
+        const double warped = m_sim->OpenedAt() + SimTransitionTime(m_spec, k);
+        const double step = m_stepMoment.load();
+        return warped < step ? warped : step + (warped - step) / m_sensor.stepFactor;
+    }
+
+    const TPacingSensor& m_sensor;
+    const TSimSpec m_spec;
+    // Read by the port's threads through the sensor's clock.
+    std::atomic<double> m_stepMoment{std::numeric_limits<double>::infinity()};
+    TSimComDevice* m_sim = nullptr;
+    TComPort m_port;
+};
+
+// A pacing that also keeps every change time the loop computes.
+template <CPollPacing Pacing> struct TChangeRecorder {
+    Pacing pacing;
+    std::vector<TMonoNs>& changes;
+
+    void Start(TMonoNs at) { pacing.Start(at); }
+    void Polled(TMonoNs previousAt, TMonoNs at, bool changed) {
+        if (changed)
+            changes.push_back(ChangeTimeOf(previousAt, at));
+        pacing.Polled(previousAt, at, changed);
+    }
+    void AfterHandOff() { pacing.AfterHandOff(); }
+    TMonoNs NextPollAt() const { return pacing.NextPollAt(); }
+};
+
+struct TPacingFigures {
+    double cpuShare = 0;       // of one core
+    double pollsPerSecond = 0; // of run
+    double medianErrorUs = 0;
+    double p99ErrorUs = 0;
+    std::int64_t worstCountError = 0; // the window holding a step left out
+};
+
+double Quantile(std::vector<double> values, double q) {
+    if (values.empty())
+        return 0;
+    const auto at = values.begin() + static_cast<std::ptrdiff_t>(q * (values.size() - 1));
+    std::nth_element(values.begin(), at, values.end());
+    return *at;
+}
+
+template <CPollPacing Pacing>
+TPacingFigures MeasurePacing(const TPacingSensor& sensor, const std::string& device) {
+    TPacingRun run(sensor, device);
+    std::vector<TMonoNs> changes;
+    const TSimSpec spec = ParseSimSpec(device).value();
+    changes.reserve(static_cast<std::size_t>(kPacingWindows * 2.5 * std::max(spec.low, spec.high) *
+                                             sensor.stepFactor) +
+                    16);
+    TChangeRecorder<Pacing> pacing{Pacing{}, changes};
+    std::vector<TCaptureWindow> windows;
+    std::atomic<bool> stop{false};
+    std::uint64_t polls = 0;
+    if constexpr (std::is_same_v<Pacing, TPacedPolling>)
+        LowerTimerSlack();
+    const double cpuStart = ThreadCpuSeconds();
+    const TMonoNs start = MonotonicNs();
+    CaptureLoop(
+        [&] {
+            ++polls;
+            return run.Port().CarrierLevel();
+        },
+        MonotonicNs, pacing, SleepUntil,
+        [&](TSample, const TCaptureWindow& window) {
+            windows.push_back(window);
+            if (windows.size() == kPacingWindows)
+                stop.store(true, std::memory_order_release);
+        },
+        stop);
+    const double seconds = (MonotonicNs() - start) * 1e-9;
+    TPacingFigures figures;
+    figures.cpuShare = (ThreadCpuSeconds() - cpuStart) / seconds;
+    figures.pollsPerSecond = static_cast<double>(polls) / seconds;
+    std::vector<double> errors;
+    errors.reserve(changes.size());
+    for (const TMonoNs at : changes)
+        errors.push_back(run.ErrorUs(at));
+    figures.medianErrorUs = Quantile(errors, 0.5);
+    figures.p99ErrorUs = Quantile(errors, 0.99);
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const TMonoNs from = i == 0 ? windows[0].openedAt : windows[i - 1].closedAt;
+        const auto truth =
+            static_cast<std::int64_t>(run.ChangesAt(windows[i].closedAt) - run.ChangesAt(from));
+        const std::int64_t error = std::abs(windows[i].changes - truth);
+        if (!run.HoldsTheStep(from, windows[i].closedAt))
+            figures.worstCountError = std::max(figures.worstCountError, error);
+        if (std::getenv("ACQ_BENCH_TRACE"))
+            std::fprintf(stderr, "%s %s window %zu: %d changes, the sensor made %lld\n",
+                         sensor.label, std::is_same_v<Pacing, TPacedPolling> ? "paced" : "full", i,
+                         windows[i].changes, static_cast<long long>(truth));
+    }
+    return figures;
+}
+
+void BM_Pacing(benchmark::State& state) {
+    const auto index = static_cast<std::size_t>(state.range(0));
+    const TPacingSensor& sensor = kPacingSensors[index];
+    state.SetLabel(sensor.label);
+    TPacingFigures p;
+    TPacingFigures f;
+    for (auto _ : state) {
+        const auto start = Clock::now();
+        p = MeasurePacing<TPacedPolling>(sensor, sensor.pacedDevice);
+        f = MeasurePacing<TFullSpeedPolling>(sensor, sensor.fullDevice);
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+    }
+    state.counters["cpu_paced_%"] = 100 * p.cpuShare;
+    state.counters["cpu_full_%"] = 100 * f.cpuShare;
+    state.counters["polls_paced"] = p.pollsPerSecond;
+    state.counters["polls_full"] = f.pollsPerSecond;
+    state.counters["err_med_paced_us"] = p.medianErrorUs;
+    state.counters["err_p99_paced_us"] = p.p99ErrorUs;
+    state.counters["err_med_full_us"] = f.medianErrorUs;
+    state.counters["err_p99_full_us"] = f.p99ErrorUs;
+    state.counters["count_off_paced"] = static_cast<double>(p.worstCountError);
+    state.counters["count_off_full"] = static_cast<double>(f.worstCountError);
+}
+BENCHMARK(BM_Pacing)->DenseRange(0, std::size(kPacingSensors) - 1)->Iterations(1)->UseManualTime();
 
 } // namespace
 } // namespace sornafex

@@ -379,6 +379,29 @@ TEST_F(AcquisitionTest, QuietLineGivesZeroSamples) {
         EXPECT_EQ(s, 0);
 }
 
+// The view taking a sample finds that window's change times beside it.
+TEST_F(AcquisitionTest, EachSampleComesWithItsWindowsChangeTimes) {
+    Make({{1, "sim:30.5"}});
+    StartUp(1);
+    std::vector<std::pair<TSample, TCaptureWindow>> seen;
+    view.onSample = [&](TSample sample) {
+        seen.emplace_back(sample, acq->LastWindow());
+    };
+    acq->ActCaptureStart();
+    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= 2; }));
+    acq->ActCaptureStop();
+    for (const auto& [sample, window] : seen) {
+        EXPECT_EQ(sample, window.changes / 2);
+        EXPECT_GT(window.closedAt - window.openedAt, 1000 * 1'000'000);
+        if (window.changes > 0) {
+            EXPECT_LE(window.openedAt, window.firstChangeAt);
+            EXPECT_LE(window.firstChangeAt, window.lastChangeAt);
+            EXPECT_LE(window.lastChangeAt, window.closedAt);
+        }
+    }
+    EXPECT_LT(seen[0].second.closedAt, seen[1].second.openedAt);
+}
+
 // Stop gives up after 1000 ms when the worker's end has not been reported; Start then lets that
 // worker end before launching the next one, whose samples do arrive.
 TEST_F(AcquisitionTest, StartAfterAStopThatGaveUpStillDeliversSamples) {

@@ -11,15 +11,17 @@ namespace sornafex {
 namespace {
 
 // A scripted line and clock. Poll i (1-based) happens step ms after poll i-1, the first one step
-// ms after the loop read its starting tick; the loop is asked to stop during the last poll.
+// ms after the loop read its starting tick; the loop is asked to stop during the last poll. The
+// loop polls at full speed, so it never sleeps.
 struct TScriptedLine {
-    TTickCount now = 0;
+    std::uint64_t now = 0; // milliseconds
     std::uint32_t step = 100;
     std::vector<int> levels;     // level of each poll
     std::uint32_t handOffMs = 0; // time a hand-off takes
     std::atomic<bool> stop{false};
     std::size_t polls = 0;
     std::vector<TSample> samples;
+    std::vector<TCaptureWindow> windows;
     std::vector<TTickCount> handOffTicks;
 
     bool Read() {
@@ -30,10 +32,14 @@ struct TScriptedLine {
         return level;
     }
     void Run() {
-        CaptureLoop([this] { return Read(); }, [this] { return now; },
-                    [this](TSample sample) {
+        TFullSpeedPolling pacing;
+        CaptureLoop([this] { return Read(); },
+                    [this] { return static_cast<TMonoNs>(now) * 1'000'000; }, pacing,
+                    [](TMonoNs) { ADD_FAILURE() << "a loop at full speed slept"; },
+                    [this](TSample sample, const TCaptureWindow& window) {
                         samples.push_back(sample);
-                        handOffTicks.push_back(now);
+                        windows.push_back(window);
+                        handOffTicks.push_back(static_cast<TTickCount>(now));
                         now += handOffMs;
                     },
                     stop);
@@ -127,17 +133,34 @@ TEST(CaptureLoop, NextWindowStartsAfterTheHandOff) {
     EXPECT_EQ(line.handOffTicks[1] - line.handOffTicks[0], 5000u + 1100u);
 }
 
+TEST(CaptureLoop, HandsTheChangeTimesWithTheSample) {
+    // Polls at 100, 200, ... 1100 ms; changes seen at 300 ms and 600 ms, after polls at 200 ms
+    // and 500 ms; the eleventh poll closes the window.
+    TScriptedLine line;
+    line.levels = Join({{0, 0, 1, 1, 1, 0}, Repeat(0, 5)});
+    line.Run();
+    constexpr TMonoNs kMs = 1'000'000;
+    ASSERT_EQ(line.windows.size(), 1u);
+    EXPECT_EQ(line.windows[0], (TCaptureWindow{.openedAt = 0,
+                                               .closedAt = 1100 * kMs,
+                                               .changes = 2,
+                                               .firstChangeAt = 250 * kMs,
+                                               .lastChangeAt = 550 * kMs}));
+}
+
 TEST(CaptureLoop, SourceErrorEndsTheLoop) {
     std::atomic<bool> stop{false};
     int polls = 0;
-    TTickCount now = 0;
+    TMonoNs now = 0;
+    TFullSpeedPolling pacing;
     EXPECT_THROW(CaptureLoop(
                      [&] {
                          if (++polls == 3)
                              throw std::runtime_error("line lost");
                          return false;
                      },
-                     [&] { return now += 10; }, [](TSample) {}, stop),
+                     [&] { return now += 10'000'000; }, pacing, [](TMonoNs) {},
+                     [](TSample, const TCaptureWindow&) {}, stop),
                  std::runtime_error);
     EXPECT_EQ(polls, 3);
 }
