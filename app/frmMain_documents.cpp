@@ -1,6 +1,7 @@
 // Recordings (New, Open, Save, Save as) and preferences of the main window: the glue between the
 // window and the toolkit-free document and preference modules.
 
+#include "acquisition/acquisition.h"
 #include "app/frmMain.h"
 #include "base/locations.h"
 #include "chart/line_series.h"
@@ -51,7 +52,7 @@ public:
     TPreferences CurrentPreferences() const {
         const chart::TGraph& graph = form.Graph();
         return TPreferences{form.PortNumberPreference(), graph.VerticalMin(), graph.VerticalMax(),
-                            graph.ShowNoData()};
+                            graph.ShowNoData(), form.Acquisition().FullSpeedPoll()};
     }
 
     TfmMain& form;
@@ -84,6 +85,7 @@ void TfmMain::PointDialogsAtDocumentsFolder() {
 void TfmMain::LoadAndApplyPreferences() {
     TPreferences prefs = LoadPreferences(m_paths.preferencesPath);
     ApplyPreferences(prefs, *m_documents);
+    Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
 }
 
 void TfmMain::TestPreferencesWritable() {

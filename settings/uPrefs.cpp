@@ -15,6 +15,7 @@ constexpr std::string_view kKeyComNumber = "ComNumber";
 constexpr std::string_view kKeyXMin = "XMin";
 constexpr std::string_view kKeyXMax = "XMax";
 constexpr std::string_view kKeyShowNoData = "ShowNoData";
+constexpr std::string_view kKeyFullSpeedPoll = "FullSpeedPoll";
 constexpr std::string_view kKeyWriteTest = "WriteToIniTest";
 constexpr std::string_view kDeviceKeyPrefix = "Device";
 constexpr std::string_view kSectionJournal = "Journal";
@@ -57,6 +58,8 @@ TPreferences LoadPreferences(const std::string& path, TFileSystem& fs) {
     prefs.verticalMin = ReadIntegerKey(profile, kSectionGraph, kKeyXMin, kDefaults.verticalMin);
     prefs.verticalMax = ReadIntegerKey(profile, kSectionGraph, kKeyXMax, kDefaults.verticalMax);
     prefs.showNoData = ReadBooleanKey(profile, kSectionMisc, kKeyShowNoData, kDefaults.showNoData);
+    prefs.fullSpeedPoll =
+        ReadBooleanKey(profile, kSectionMisc, kKeyFullSpeedPoll, kDefaults.fullSpeedPoll);
     return prefs;
 }
 
@@ -92,6 +95,8 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
         {std::string(kSectionGraph), std::string(kKeyXMin), std::to_string(prefs.verticalMin)},
         {std::string(kSectionGraph), std::string(kKeyXMax), std::to_string(prefs.verticalMax)},
         {std::string(kSectionMisc), std::string(kKeyShowNoData), prefs.showNoData ? "1" : "0"},
+        {std::string(kSectionMisc), std::string(kKeyFullSpeedPoll),
+         prefs.fullSpeedPoll ? "1" : "0"},
     };
     try {
         WriteProfileStrings(path, entries, fs);

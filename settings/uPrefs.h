@@ -5,6 +5,7 @@
 //   [Com]   ComNumber=1       the serial port number
 //   [Graph] XMin=-1  XMax=400 the vertical scale
 //   [Misc]  ShowNoData=1      the no-data warning
+//           FullSpeedPoll=0   1: the counting loop polls without pause instead of pacing its polls
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //
 // Section Com may also map ports to devices (Device1 .. Device50), and [Journal] Folder names
@@ -26,6 +27,7 @@ struct TPreferences {
     std::int32_t verticalMin = -1;
     std::int32_t verticalMax = 400;
     bool showNoData = true;
+    bool fullSpeedPoll = false;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
 };
@@ -53,7 +55,7 @@ std::int32_t ReadIntegerKey(const TProfile& profile, std::string_view section, s
 bool ReadBooleanKey(const TProfile& profile, std::string_view section, std::string_view key,
                     bool defaultValue);
 
-// The four values; a missing or unreadable file gives the defaults. The file is only read.
+// The values; a missing or unreadable file gives the defaults. The file is only read.
 TPreferences LoadPreferences(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
 
 // Pushes the values into the program: the port rule, the vertical range, the no-data warning,
@@ -71,8 +73,9 @@ public:
     explicit EPreferencesWriteError(const std::string& path);
 };
 
-// When writable, writes ComNumber, XMin, XMax and ShowNoData ("1"/"0"), in this order, in one
-// atomic replacement of the file; does nothing otherwise. Throws EPreferencesWriteError.
+// When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), in this
+// order, in one atomic replacement of the file; does nothing otherwise. Throws
+// EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 

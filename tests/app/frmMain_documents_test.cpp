@@ -55,7 +55,7 @@ protected:
     std::unique_ptr<TfmMain> window;
 };
 
-TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenTheFourAtClose) {
+TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenThePreferencesAtClose) {
     StartUp();
     EXPECT_EQ(ReadBytes(ini), "[Test]\nWriteToIniTest=1\n");
     EXPECT_TRUE(window->PreferencesWritable());
@@ -67,14 +67,16 @@ TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenTheFourAtClose) {
     EXPECT_EQ(window->Chart1->LeftAxis().Maximum(), 400);
 
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(ReadBytes(ini), "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
-                              "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n");
+    EXPECT_EQ(ReadBytes(ini),
+              "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
+              "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n");
     EXPECT_TRUE(ui.Shown().empty());
 }
 
 TEST_F(DocumentsWindowTest, StoredPreferencesAreAppliedAndWrittenBackWithTheDeviceKeys) {
     const std::string before = "; essai\n[Com]\nDevice1=sim:0\nDevice2=sim:0\nComNumber=2\n"
-                               "[graph]\nxmin=450\nXMAX=1000\n[Misc]\nShowNoData=0\n";
+                               "[graph]\nxmin=450\nXMAX=1000\n[Misc]\nShowNoData=0\n"
+                               "FullSpeedPoll=1\n";
     WriteBytes(ini, before);
     StartUp();
     EXPECT_EQ(window->PanelText(0), "Com 2 - Ouvert");
@@ -84,6 +86,7 @@ TEST_F(DocumentsWindowTest, StoredPreferencesAreAppliedAndWrittenBackWithTheDevi
     EXPECT_EQ(window->Graph().VerticalMin(), 450);
     EXPECT_FALSE(window->ActShowNoData->isChecked());
     EXPECT_FALSE(window->Graph().ShowNoData());
+    EXPECT_TRUE(window->Acquisition().FullSpeedPoll());
 
     EXPECT_TRUE(window->close());
     EXPECT_EQ(ReadBytes(ini), before + "[Test]\nWriteToIniTest=1\n");
@@ -96,7 +99,7 @@ TEST_F(DocumentsWindowTest, MinimumAboveMaximumStartsWithTheDefaultRange) {
     EXPECT_EQ(window->Chart1->LeftAxis().Maximum(), 400);
     EXPECT_TRUE(window->close());
     EXPECT_EQ(ReadBytes(ini), "[Graph]\nXMin=-1\nXMax=400\n[Test]\nWriteToIniTest=1\n"
-                              "[Com]\nComNumber=1\n[Misc]\nShowNoData=1\n");
+                              "[Com]\nComNumber=1\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n");
 }
 
 TEST_F(DocumentsWindowTest, ReadOnlyPreferencesAreUsedButNeverWrittenAndNothingIsShown) {

@@ -54,16 +54,17 @@ TEST_F(PrefsTest, FirstStartWithoutAFile) {
     EXPECT_EQ(ReadBytes(path), "[Test]\nWriteToIniTest=1\n");
 
     SavePreferences(path, prefs, true);
-    EXPECT_EQ(ReadBytes(path), "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
-                               "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n");
+    EXPECT_EQ(ReadBytes(path),
+              "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
+              "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n");
 }
 
 TEST_F(PrefsTest, SavedValuesLoadBack) {
-    const TPreferences saved{2, -5, 350, false};
+    const TPreferences saved{2, -5, 350, false, true};
     SavePreferences(path, saved, true);
     EXPECT_EQ(LoadPreferences(path), saved);
-    EXPECT_EQ(ReadBytes(path),
-              "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n[Misc]\nShowNoData=0\n");
+    EXPECT_EQ(ReadBytes(path), "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n"
+                               "[Misc]\nShowNoData=0\nFullSpeedPoll=1\n");
 }
 
 TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
@@ -73,7 +74,7 @@ TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
     SavePreferences(path, TPreferences{2, 10, 20, false}, true);
     EXPECT_EQ(ReadBytes(path), "[Com]\nDevice1=sim:40-90\nComNumber=2\nDevice2=sim:0\n"
                                "[Graph]\nXMin=10\nXMax=20\n[Misc]\nShowNoData=0\n"
-                               "[Test]\nWriteToIniTest=1\n");
+                               "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n");
 }
 
 struct TKeyCase {
