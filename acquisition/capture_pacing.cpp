@@ -14,7 +14,7 @@ constexpr TMonoNs kNsPerSecond = 1'000'000'000;
 constexpr unsigned long kTimerSlackNs = 1000;
 
 constexpr TMonoNs Decayed(TMonoNs value) {
-    return value - value / 16;
+    return value - value / 4;
 }
 
 constexpr TMonoNs DecayingMax(TMonoNs recent, TMonoNs value) {
@@ -39,7 +39,7 @@ void TPacedPolling::Polled(TMonoNs previousAt, TMonoNs at, bool changed) {
     }
     if (slept && at > m_next) {
         m_lateness = DecayingMax(m_lateness, at - m_next);
-        m_worst = std::max(m_worst, at - m_next);
+        m_worst = std::max(m_worst, std::min(at - m_next, kLongestGuardedDelay));
     }
     if (changed) {
         TChange change{ChangeTimeOf(previousAt, at), (at - previousAt) / 2};

@@ -27,7 +27,9 @@ namespace sornafex {
 //   half the level; a level shorter than twice kMinGuard is never slept through. Nor does the
 //   loop sleep so late that the largest wake-up delay seen in the last two to four seconds
 //   (kWorstMemory to twice that) would carry it past the change after the predicted one: a pair
-//   of changes would hide in such a delay.
+//   of changes would hide in such a delay. Delays count there up to kLongestGuardedDelay only:
+//   longer ones come from a machine busy with other work, which stalls a loop that never sleeps
+//   just as long.
 // - Looks. Until then the loop sleeps, waking to look at the line at jittered intervals of a
 //   quarter to a half of the level, never longer than kLongestSleep apart: a level that ends
 //   early is seen, a rhythm that jumped to a multiple of ours cannot hide between regular looks,
@@ -41,7 +43,9 @@ namespace sornafex {
 // - Quiet line. Without a rhythm and without a change for kQuietAfter, the loop looks at the line
 //   every kQuietLook / 2 to kQuietLook, so that a line that stopped changing costs next to nothing.
 // - The recent prediction error and wake-up delay are decaying maxima: a new value raises them at
-//   once, each update lowers them by a sixteenth first, and each change lowers the delay too.
+//   once, each update lowers them by a quarter first, and each change lowers the delay too. They
+//   follow the usual values rather than the rare large ones, which would keep the loop polling
+//   long before most changes.
 class TPacedPolling {
 public:
     static constexpr TMonoNs kMinGuard = 100'000;
@@ -49,6 +53,7 @@ public:
     static constexpr TMonoNs kQuietAfter = 25'000'000;
     static constexpr TMonoNs kQuietLook = 2'000'000;
     static constexpr TMonoNs kWorstMemory = 2'000'000'000;
+    static constexpr TMonoNs kLongestGuardedDelay = 1'000'000;
 
     void Start(TMonoNs at);
     void Polled(TMonoNs previousAt, TMonoNs at, bool changed);

@@ -161,10 +161,10 @@ TEST_P(PacedCounting, CountsEveryWindowAndSleepsThroughTheLevels) {
 
 INSTANTIATE_TEST_SUITE_P(
     Sensors, PacedCounting,
-    testing::Values(TSensorCase{"OneHertz", Steady(1), 0.05},
-                    TSensorCase{"TenHertz", Steady(10), 0.05},
-                    TSensorCase{"FiftyHertz", Steady(50), 0.05},
-                    TSensorCase{"HundredHertz", Steady(100), 0.05},
+    testing::Values(TSensorCase{"OneHertz", Steady(1), 0.03},
+                    TSensorCase{"TenHertz", Steady(10), 0.03},
+                    TSensorCase{"FiftyHertz", Steady(50), 0.03},
+                    TSensorCase{"HundredHertz", Steady(100), 0.03},
                     TSensorCase{"FourHundredHertz", Steady(400), 0.25},
                     TSensorCase{"ThousandHertz", Steady(1000), 0.5},
                     // Its levels are shorter than the 400 µs wake-up delay plus the guard: the
@@ -174,7 +174,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 [](double t) {
                                     return SimTransitionsAt(TSimSpec{40, 90}, t);
                                 },
-                                0.05}),
+                                0.03}),
     [](const testing::TestParamInfo<TSensorCase>& info) { return info.param.name; });
 
 TEST(PacedPolling, CatchesChangesThatComeEarlierWithinTheGuard) {
