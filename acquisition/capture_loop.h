@@ -98,7 +98,9 @@ requires std::predicate<DcdSource&> && std::convertible_to<std::invoke_result_t<
     std::invocable<Sleeper&, TMonoNs> && std::invocable<SampleSink&, TSample, const TCaptureWindow&>
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
-    // The first nanosecond at which the tick count is more than kCaptureWindowMs past the window's.
+    // The first nanosecond at which the tick count is more than kCaptureWindowMs past the
+    // window's (TicksSince(TickOf(at), TickOf(openedAt)) > kCaptureWindowMs), found once a window
+    // so that a poll costs no division.
     const auto closingTime = [](TMonoNs openedAt) {
         return (openedAt / 1'000'000 + kCaptureWindowMs + 1) * 1'000'000;
     };
@@ -109,7 +111,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
     TMonoNs polledAt = clock();
     pacing.Start(polledAt);
     for (;;) {
-        if (TicksSince(TickOf(polledAt), TickOf(window.openedAt)) > kCaptureWindowMs) {
+        if (polledAt >= closesAt) {
             window.closedAt = polledAt;
             handOff(static_cast<TSample>(window.changes / 2), std::as_const(window));
             window = TCaptureWindow{};
