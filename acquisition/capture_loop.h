@@ -50,10 +50,12 @@ constexpr TMonoNs ChangeTimeOf(TMonoNs previousPollAt, TMonoNs pollAt) {
 
 // What a window saw, handed over with its sample. Times are monotonic nanoseconds.
 struct TCaptureWindow {
-    TMonoNs openedAt = 0;      // the clock reading that opened the window
-    TMonoNs closedAt = 0;      // the clock reading after the poll that closed it
-    std::int32_t changes = 0;  // level changes counted; the sample is changes / 2
-    TMonoNs firstChangeAt = 0; // ChangeTimeOf the first and the last of them (when changes > 0)
+    TMonoNs openedAt = 0;     // the clock reading that opened the window
+    TMonoNs closedAt = 0;     // the clock reading after the poll that closed it
+    std::int32_t changes = 0; // level changes counted; the sample is changes / 2
+    // ChangeTimeOf the first and the last of them (when changes > 0). A change that the window's
+    // first poll sees happened during the hand-off before: it may be timed before openedAt.
+    TMonoNs firstChangeAt = 0;
     TMonoNs lastChangeAt = 0;
 
     friend bool operator==(const TCaptureWindow&, const TCaptureWindow&) = default;
