@@ -152,7 +152,8 @@ TEST_F(DocumentsWindowTest, AnInstalledProgramKeepsItsPreferencesInTheConfigFold
     EXPECT_EQ(window->SaveDialog1.initialDir, folder / "home/");
     EXPECT_TRUE(window->close());
     EXPECT_EQ(ReadBytes(configIni), "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
-                                    "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n");
+                                    "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n"
+                                    "FullSpeedPoll=0\n");
     EXPECT_FALSE(test::Exists(folder / "usr/bin/sornafex.ini"));
 }
 
