@@ -28,13 +28,13 @@ std::string ComListName(int n) {
     return PortListName(n);
 }
 
-bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory) {
-    return ProbePort(n, devices, factory);
+bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree) {
+    return ProbePort(n, devices, tree);
 }
 
 void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
-                  const TDeviceFactory& factory) {
-    list = ListPresentPorts(devices, factory);
+                  const TDeviceTree& tree) {
+    list = ListPresentPorts(devices, tree);
 }
 
 bool ProcessMessagesUntil(TUiBridge& bridge, const std::function<bool()>& done, std::uint32_t ms,

@@ -4,7 +4,7 @@
 // interface alive, and the two questions a run asks of the port (is it open, what is DCD).
 
 #include "acquisition/capture_loop.h"
-#include "serial/ComDevice.h"
+#include "serial/DeviceTree.h"
 #include "serial/PortDeviceMap.h"
 
 #include <cstdint>
@@ -25,14 +25,15 @@ std::string ComPortName(int n, const TPortDeviceMap& devices);
 // The name of port n in the list of available ports: "COM<n>".
 std::string ComListName(int n);
 
-// Whether port n exists: the serial layer's probe (PortProbe.h) of the device the map gives it;
-// absent for port 0. Never shows anything. factory: as the port's (empty: the platform's devices).
-bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory = {});
+// Whether port n exists: the serial layer's probe (PortProbe.h) of the device the map gives it,
+// which opens nothing; absent for port 0. Never shows anything. tree: where devices are looked
+// for (the port's).
+bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree = TDeviceTree());
 
 // Replaces list by the list names of the present ports among COM1 to COM50, in increasing order:
 // the same list as the "Select Port" dialog's.
 void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
-                  const TDeviceFactory& factory = {});
+                  const TDeviceTree& tree = TDeviceTree());
 
 // On the UI thread: processes pending UI messages, at least once, until done() holds or more
 // than ms milliseconds (an unsigned 32-bit tick difference) have passed. True when done() held.

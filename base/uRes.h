@@ -95,4 +95,40 @@ inline constexpr std::string_view kBadNumber = "Saisie numérique incorrecte";
 inline constexpr std::string_view kIoErrorFormat = "Erreur E/S %d";
 inline constexpr std::string_view kCannotWriteFormat = "Impossible d'écrire dans %s";
 
+// The device behind a port, and why a port is closed.
+inline constexpr std::string_view kPortToolTipFormat = "Com %d : %s";
+inline constexpr std::string_view kReasonAbsent = "absent";
+inline constexpr std::string_view kReasonLost = "débranché ou perdu";
+inline constexpr std::string_view kReasonBusy = "occupé par un autre programme";
+inline constexpr std::string_view kReasonHolderFormat = " : %s (pid %d)";
+inline constexpr std::string_view kReasonDenied = "accès refusé";
+inline constexpr std::string_view kReasonDeniedGroupFormat =
+    "accès refusé : ce compte n'est pas dans le groupe « %s »";
+inline constexpr std::string_view kReasonDeniedReloginFormat =
+    "accès refusé : cette session n'est pas encore dans le groupe « %s », reconnectez-vous";
+inline constexpr std::string_view kReasonSystemFormat = "erreur du système : %s";
+inline constexpr std::string_view kReasonNoThreadFormat =
+    "le système refuse un nouveau thread : %s";
+inline constexpr std::string_view kUnsupportedBaudFormat = "vitesse %d non prise en charge";
+inline constexpr std::string_view kUnsupportedByteSizeFormat =
+    "%d bits de données non pris en charge";
+inline constexpr std::string_view kUnsupportedParityFormat = "parité %d non prise en charge";
+inline constexpr std::string_view kUnsupportedStopBitsFormat =
+    "bits d'arrêt (code %d) non pris en charge";
+
+// The device dialog of the "Port" menu.
+inline constexpr std::string_view kChooseDevice = "Choisir le périphérique...";
+inline constexpr std::string_view kDeviceDialogCaptionFormat = "Périphérique du port Com %d";
+inline constexpr std::string_view kDeviceColumn = "Périphérique";
+inline constexpr std::string_view kKernelNameColumn = "Nom système";
+inline constexpr std::string_view kDescriptionColumn = "Description";
+inline constexpr std::string_view kSimulatedSensor = "Capteur simulé";
+inline constexpr std::string_view kSimulatedSensorDetail = "fréquence F ou F1-F2, en Hz";
+inline constexpr std::string_view kFrequencyLabel = "Fréquence (Hz) :";
+inline constexpr std::string_view kRefresh = "Actualiser";
+inline constexpr std::string_view kDeniedInListFormat = "accès refusé (groupe %s)";
+inline constexpr std::string_view kBadSimFrequency =
+    "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90";
+inline constexpr std::string_view kNoDeviceChosen = "Choisissez un périphérique de la liste";
+
 } // namespace sornafex::res

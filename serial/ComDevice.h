@@ -6,11 +6,12 @@
 // sensor and, in tests, a recording fake.
 //
 // System codes. A failed call leaves LastError() as a positive system code in the numbering the
-// serial layer's code table uses: 2 no such device, 5 the device is held elsewhere or this user may
-// not use it, 8 out of memory, 87 invalid parameter; any other platform failure keeps its own
-// number. LastErrorText() keeps the system's own words for the last failure (for an open refused
-// for lack of permission it names the group that owns the device), so that the user can be told
-// why a port stays closed.
+// serial layer's code table uses: 2 no such device, 4 too many open files, 5 the device is held
+// by another program, 6 the device is not open, 8 out of memory, 87 a setting the device cannot
+// take. Every other platform failure is kSysErrnoBase plus the platform's own error number, so
+// that no such number is ever read as one of the table's codes (on Linux EINTR is 4 and ESRCH 3).
+// LastErrorText() says why in the words the user reads: absent, busy (and who holds the device),
+// no permission (and which group would give it), lost, or the setting refused.
 
 #include <cstdint>
 #include <functional>
@@ -22,9 +23,13 @@ namespace sornafex {
 // System codes (positive) of the failures the logic tells apart.
 inline constexpr int kSysFileNotFound = 2;
 inline constexpr int kSysPathNotFound = 3;
-inline constexpr int kSysAccessDenied = 5;
+inline constexpr int kSysTooManyOpenFiles = 4;
+inline constexpr int kSysAccessDenied = 5; // held by another program
+inline constexpr int kSysInvalidHandle = 6;
 inline constexpr int kSysNotEnoughMemory = 8;
 inline constexpr int kSysInvalidParameter = 87;
+// The platform's own error number e is the system code kSysErrnoBase + e.
+inline constexpr int kSysErrnoBase = 100000;
 
 // Modem-status bits as ModemStatus() reports them.
 inline constexpr std::uint8_t kMsCtsOn = 0x10;
@@ -107,16 +112,19 @@ struct TComTimeouts {
 
 enum class TWaitOutcome {
     Completed, // events holds what happened (0 when the mask was changed during the wait)
-    Closed,    // the device was closed (or lost) while waiting: the waiter should end
+    Closed,    // the device was closed while waiting: the waiter should end
     Refused,   // the wait could not start; LastError() says why
+    Lost,      // the device hung up or went away (unplugged): it will never answer again
 };
 
-// Thread contract: Open and Close are called by one thread at a time. While a device is open,
-// WaitEvent may block on one thread while any other call runs on another; SetEventMask and Close
-// end a pending WaitEvent within a few milliseconds. ModemStatus is the hot path of the DCD poll:
-// one status query, no allocation, no sleep, no lock of the device's own; its callers keep it
-// from running at the same time as Close (the dispatcher calls both under LineLock). Read and
-// Write never block.
+// Thread contract: Open is called by one thread at a time; Close may come from any thread, also
+// from two at once. While a device is open, WaitEvent may block on one thread while any other
+// call runs on another; SetEventMask and Close end a pending WaitEvent within a few milliseconds,
+// and so does a loss that any call notices (a hang-up, or an error that only a vanished device
+// gives): the wait then ends with Lost. ModemStatus is the hot path of the DCD poll: one status
+// query, no allocation, no sleep, no lock of the device's own; its callers keep it from running
+// at the same time as Close (the dispatcher calls both under LineLock). Read and Write never
+// block.
 class TComDevice {
 public:
     virtual ~TComDevice() = default;

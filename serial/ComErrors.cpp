@@ -1,5 +1,7 @@
 #include "serial/ComErrors.h"
 
+#include "serial/ComDevice.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -100,10 +102,35 @@ ECommNotOpen::ECommNotOpen() : EOpenComm(TableText(2007), ecNotOpen) {}
 EAlreadyOpen::EAlreadyOpen() : EOpenComm(TableText(2008), ecAlreadyOpen) {}
 ENoPortSelected::ENoPortSelected() : EOpenComm(TableText(2011), ecNoPortSelected) {}
 EBadArgument::EBadArgument() : EGeneral(TableText(1002), ecBadArgument) {}
-EInOutError::EInOutError(int systemCode)
-    : ESerialException(ErrorText(systemCode), -systemCode), m_systemCode(systemCode) {}
+namespace {
 
-int RaiseForCode(int code) {
+bool HasRow(int code) {
+    return std::binary_search(
+        kErrorTable.begin(), kErrorTable.end(), TErrorRow{code, {}},
+        [](const TErrorRow& a, const TErrorRow& b) { return a.code < b.code; });
+}
+
+bool PlatformNumber(int code) {
+    return code <= -kSysErrnoBase || code >= kSysErrnoBase;
+}
+
+} // namespace
+
+EInOutError::EInOutError(int systemCode, std::string_view deviceText)
+    : ESerialException(HasRow(systemCode) || deviceText.empty() ? ErrorText(systemCode)
+                                                                : std::string(deviceText),
+                       -systemCode),
+      m_systemCode(systemCode) {}
+
+ESystemError::ESystemError(int code, std::string_view deviceText)
+    : ESerialException(deviceText.empty() ? ErrorText(code) : std::string(deviceText), code) {}
+
+int ESystemError::SystemErrno() const noexcept {
+    const int code = ErrorCode();
+    return (code < 0 ? -code : code) - kSysErrnoBase;
+}
+
+int RaiseForCode(int code, std::string_view deviceText) {
     if (code >= 0)
         return code;
     switch (code) {
@@ -123,7 +150,9 @@ int RaiseForCode(int code) {
         break;
     }
     if (code <= -2 && code >= -162)
-        throw EInOutError(-code);
+        throw EInOutError(-code, deviceText);
+    if (PlatformNumber(code))
+        throw ESystemError(code, deviceText);
     throw ESerialException(std::string(kSerialException), 0);
 }
 
@@ -133,7 +162,11 @@ std::string ErrorText(int n) {
                                       [](const TErrorRow& r, int c) { return r.code < c; });
     if (row != kErrorTable.end() && row->code == code)
         return std::string(row->message);
-    return SystemText(code);
+    // Below the platform's numbers every system code is one the table numbers itself: asking
+    // the system about it would name an unrelated error that happens to share the number.
+    if (!PlatformNumber(code))
+        return std::string(kSerialException);
+    return SystemText(code - kSysErrnoBase);
 }
 
 } // namespace sornafex

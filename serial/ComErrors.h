@@ -2,8 +2,9 @@
 
 // Result codes of the serial layer and the exceptions they become at the port component's
 // boundary. Dispatcher operations return 0 for success, a positive value when nothing was done and
-// a negative value for failure; −2 to −162 are negated system codes (see ComDevice.h for the
-// numbering of system codes on this platform).
+// a negative value for failure; −2 to −162 are negated system codes of the code table, and codes
+// from −kSysErrnoBase down are the platform's own error numbers lifted clear of every code the
+// table knows (see ComDevice.h for the numbering of system codes).
 
 #include <exception>
 #include <string>
@@ -67,24 +68,37 @@ public:
     EBadArgument();
 };
 // A system failure n (2 ≤ n ≤ 162) without a class of its own: ErrorCode() is −n,
-// InOutErrorCode() is n and the message is ErrorText(n).
+// InOutErrorCode() is n and the message is the table's row for n, else the device's own words
+// when it gave some, else ErrorText(n).
 class EInOutError : public ESerialException {
 public:
-    explicit EInOutError(int systemCode);
+    explicit EInOutError(int systemCode, std::string_view deviceText = {});
     int InOutErrorCode() const noexcept { return m_systemCode; }
 
 private:
     int m_systemCode;
 };
 
+// A failure that only the platform's own error number names (code −(kSysErrnoBase + errno)):
+// ErrorCode() is the result code, SystemErrno() the number, and the message the device's own
+// words when it gave some, else the system's text for the number.
+class ESystemError : public ESerialException {
+public:
+    ESystemError(int code, std::string_view deviceText = {});
+    int SystemErrno() const noexcept;
+};
+
 // Returns code unchanged when it is 0 or more; otherwise throws the exception of the code table:
-// the classes above, std::bad_alloc for −8, EInOutError for other codes from −2 to −162, and a
-// plain ESerialException (code 0, "Serial port exception") for any other negative code.
-int RaiseForCode(int code);
+// the classes above, std::bad_alloc for −8, EInOutError for other codes from −2 to −162,
+// ESystemError for the platform's own numbers, and a plain ESerialException (code 0, "Serial port
+// exception") for any other negative code. deviceText: the device's words for the failure that
+// gave code, used where the table has no text of its own.
+int RaiseForCode(int code, std::string_view deviceText = {});
 
 // The message for n (a result code or a system code, looked up by absolute value): the table's
-// row when there is one, otherwise the system's own text for error n with every character below
-// 32 turned into a space and runs of spaces collapsed to one.
+// row when there is one; for the platform's own numbers the system's text, with every character
+// below 32 turned into a space and runs of spaces collapsed to one; "Serial port exception" for
+// any other code, which no system names.
 std::string ErrorText(int n);
 
 // A system message as ErrorText shows it: at most 255 characters, every character below 32 turned

@@ -1,9 +1,11 @@
 #include "serial/LinuxComDevice.h"
 
+#include "base/uRes.h"
+#include "serial/PortReasons.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <grp.h>
 #include <linux/serial.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -12,7 +14,6 @@
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
-#include <vector>
 
 namespace sornafex {
 
@@ -50,24 +51,18 @@ std::int32_t SpeedBaud(speed_t code) {
     return 0;
 }
 
+// Errors that only a device that went away gives: the tty was hung up (a USB adapter unplugged,
+// a pseudo-terminal's other side closed) and every later call fails the same way.
+bool IsLoss(int error) {
+    return error == EIO || error == ENXIO || error == ENODEV;
+}
+
 std::string ErrnoText(int error) {
     char buffer[256] = {};
     return strerror_r(error, buffer, sizeof buffer);
 }
 
-// "Permission denied (group dialout)": the words of the system and the group that may use it.
-std::string DeniedText(const std::string& path, int error) {
-    std::string text = ErrnoText(error);
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return text;
-    group entry{};
-    group* found = nullptr;
-    std::vector<char> buffer(4096);
-    if (getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        text += std::string(" (group ") + found->gr_name + ")";
-    return text;
-}
+} // namespace
 
 std::uint8_t ModemBits(int lines) {
     std::uint8_t bits = 0;
@@ -81,6 +76,8 @@ std::uint8_t ModemBits(int lines) {
         bits |= kMsCtsOn;
     return bits;
 }
+
+namespace {
 
 std::uint32_t ModemEvents(std::uint8_t before, std::uint8_t after) {
     const std::uint8_t moved = before ^ after;
@@ -108,16 +105,14 @@ int SystemCodeFromErrno(int error) {
         return kSysFileNotFound;
     case EBUSY:
     case EWOULDBLOCK:
-    case EACCES:
-    case EPERM:
         return kSysAccessDenied;
     case ENOMEM:
         return kSysNotEnoughMemory;
     case EMFILE:
     case ENFILE:
-        return 4;
+        return kSysTooManyOpenFiles;
     default:
-        return error;
+        return kSysErrnoBase + error;
     }
 }
 
@@ -218,10 +213,15 @@ void SettingsFromTermios(const termios& t, TComSettings& settings) {
     settings.xoffChar = static_cast<char>(t.c_cc[VSTOP]);
 }
 
-TLinuxComDevice::TLinuxComDevice() = default;
+TLinuxComDevice::TLinuxComDevice() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (m_wakeFd < 0)
+        m_wakeError = errno;
+}
 
 TLinuxComDevice::~TLinuxComDevice() {
     Close();
+    if (m_wakeFd >= 0)
+        ::close(m_wakeFd);
 }
 
 bool TLinuxComDevice::Fail(int error, std::string text) {
@@ -233,7 +233,27 @@ bool TLinuxComDevice::Fail(int error, std::string text) {
 
 bool TLinuxComDevice::FailErrno() {
     const int error = errno;
-    return Fail(SystemCodeFromErrno(error), ErrnoText(error));
+    if (IsLoss(error)) {
+        MarkLost();
+        return Fail(SystemCodeFromErrno(error), std::string(res::kReasonLost));
+    }
+    return Fail(SystemCodeFromErrno(error), SystemReason(error));
+}
+
+bool TLinuxComDevice::FailOpen(int error, const std::string& name) {
+    const int code = SystemCodeFromErrno(error);
+    if (code == kSysFileNotFound)
+        return Fail(code, std::string(res::kReasonAbsent));
+    if (code == kSysAccessDenied)
+        return Fail(code, BusyReason(name));
+    if (error == EACCES || error == EPERM)
+        return Fail(code, AccessDeniedReason(AccessFacts(name)));
+    return Fail(code, SystemReason(error));
+}
+
+void TLinuxComDevice::MarkLost() {
+    if (!m_lost.exchange(true, std::memory_order_acq_rel))
+        Wake();
 }
 
 int TLinuxComDevice::LastError() const {
@@ -248,34 +268,29 @@ std::string TLinuxComDevice::LastErrorText() const {
 
 bool TLinuxComDevice::Open(const std::string& name) {
     if (m_fd.load() >= 0)
-        return Fail(kSysAccessDenied, ErrnoText(EBUSY));
+        return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
+    if (m_wakeFd < 0)
+        return FailOpen(m_wakeError, name);
     m_name = name;
     const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
-        if (error == EACCES || error == EPERM)
-            return Fail(kSysAccessDenied, DeniedText(name, error));
-        return Fail(SystemCodeFromErrno(error), ErrnoText(error));
-    }
-    const auto refuse = [fd](int error, std::string text, TLinuxComDevice& self) {
+    if (fd < 0)
+        return FailOpen(errno, name);
+    // The reason is found once the descriptor is closed: a look for the device's holder must
+    // not find this process.
+    const auto refuse = [fd, &name, this](int error) {
         ::close(fd);
-        return self.Fail(error, std::move(text));
+        return FailOpen(error, name);
     };
     termios t{};
-    if (::tcgetattr(fd, &t) != 0) {
-        const int error = errno;
-        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
-    }
+    if (::tcgetattr(fd, &t) != 0)
+        return refuse(errno);
     // TIOCEXCL refuses other openers of the tty (root excepted); the lock also covers root and
-    // every program that locks serial devices the same way.
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
-        return refuse(kSysAccessDenied, ErrnoText(error == EWOULDBLOCK ? EBUSY : error), *this);
-    }
-    if (::ioctl(fd, TIOCEXCL) != 0) {
-        const int error = errno;
-        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
-    }
+    // every program that locks serial devices the same way. Only a lock that is taken means a
+    // holder: any other failure of the call is reported as what it is.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return refuse(errno);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return refuse(errno);
     // CLOCAL from the first moment, before any setting is written: a carrier drop on a line
     // that watches DCD hangs the tty up for good, and the sensor drops it many times a second.
     if (!(t.c_cflag & CLOCAL)) {
@@ -283,14 +298,8 @@ bool TLinuxComDevice::Open(const std::string& name) {
         if (::tcsetattr(fd, TCSANOW, &t) != 0) {
             const int error = errno;
             ::ioctl(fd, TIOCNXCL);
-            return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
+            return refuse(error);
         }
-    }
-    const int wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (wake < 0) {
-        const int error = errno;
-        ::ioctl(fd, TIOCNXCL);
-        return refuse(SystemCodeFromErrno(error), ErrnoText(error), *this);
     }
     {
         std::lock_guard lock(m_stateLock);
@@ -313,14 +322,16 @@ bool TLinuxComDevice::Open(const std::string& name) {
         m_lastError = 0;
         m_lastErrorText.clear();
     }
-    m_wakeFd = wake;
     m_mask.store(0);
     m_closing.store(false);
+    m_lost.store(false);
     m_fd.store(fd, std::memory_order_release);
     return true;
 }
 
 void TLinuxComDevice::Wake() {
+    // The eventfd lives as long as this object, so a wake from any thread never reaches a
+    // descriptor that a close has freed for another file.
     if (m_wakeFd >= 0) {
         const std::uint64_t one = 1;
         // A full counter already wakes the waiter, so a failed write loses nothing.
@@ -340,15 +351,13 @@ bool TLinuxComDevice::Close() {
     ::ioctl(fd, TIOCNXCL);
     // Never retried: on Linux the descriptor is gone even when close reports EINTR.
     ::close(fd);
-    ::close(m_wakeFd);
-    m_wakeFd = -1;
     return true;
 }
 
 bool TLinuxComDevice::SetQueueSizes(std::uint32_t, std::uint32_t) {
     // The tty layer sizes its own queues: any size is accepted.
     if (m_fd.load(std::memory_order_acquire) < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     return true;
 }
 
@@ -357,7 +366,7 @@ bool TLinuxComDevice::ReadSettings(TComSettings& settings) {
     const int fd = m_fd.load(std::memory_order_acquire);
     termios t{};
     if (fd < 0 || ::tcgetattr(fd, &t) != 0)
-        return fd < 0 ? Fail(6, ErrnoText(EBADF)) : FailErrno();
+        return fd < 0 ? Fail(kSysInvalidHandle, ErrnoText(EBADF)) : FailErrno();
     std::lock_guard state(m_stateLock);
     settings = m_extra;
     SettingsFromTermios(t, settings);
@@ -369,11 +378,14 @@ bool TLinuxComDevice::WriteSettings(const TComSettings& settings) {
     const int fd = m_fd.load(std::memory_order_acquire);
     termios t{};
     if (fd < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     if (::tcgetattr(fd, &t) != 0)
         return FailErrno();
-    if (!SettingsToTermios(settings, t))
-        return Fail(kSysInvalidParameter, ErrnoText(EINVAL));
+    if (!SettingsToTermios(settings, t)) {
+        speed_t speed = 0;
+        return Fail(kSysInvalidParameter,
+                    RefusedSettingReason(settings, SpeedCode(settings.baud, speed)));
+    }
     if (::tcsetattr(fd, TCSANOW, &t) != 0)
         return FailErrno();
     // As with the Win32 settings record, an enabled or disabled control mode sets the line.
@@ -396,7 +408,7 @@ bool TLinuxComDevice::Escape(TEscapeFunction function) {
     std::shared_lock lock(m_fdLock);
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     int line = 0;
     unsigned long request = TIOCMBIS;
     switch (function) {
@@ -425,15 +437,17 @@ std::uint8_t TLinuxComDevice::ModemStatus() {
     // Close (the dispatcher runs both under LineLock), so the descriptor stays valid here.
     const int fd = m_fd.load(std::memory_order_acquire);
     int lines = 0;
-    if (fd < 0 || ::ioctl(fd, TIOCMGET, &lines) != 0)
-        return 0;
-    return ModemBits(lines);
+    if (fd >= 0 && ::ioctl(fd, TIOCMGET, &lines) == 0)
+        return ModemBits(lines);
+    if (fd >= 0 && IsLoss(errno))
+        MarkLost();
+    return 0;
 }
 
 bool TLinuxComDevice::SetEventMask(std::uint32_t mask) {
     std::shared_lock lock(m_fdLock);
     if (m_fd.load(std::memory_order_acquire) < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     const int fd = m_fd.load(std::memory_order_acquire);
     {
         // Changes count from the moment the mask is set, as a driver reports them.
@@ -465,25 +479,28 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0 || m_closing.load(std::memory_order_acquire))
         return TWaitOutcome::Closed;
+    if (m_lost.load(std::memory_order_acquire))
+        return TWaitOutcome::Lost;
     const std::uint64_t generation = m_maskGeneration.load(std::memory_order_acquire);
     const std::uint32_t mask = m_mask.load(std::memory_order_acquire);
     if (mask == 0) {
         Fail(kSysInvalidParameter, ErrnoText(EINVAL));
         return TWaitOutcome::Refused;
     }
-    bool watchDevice = true;
     for (;;) {
         std::uint64_t drained = 0;
         while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
         }
         if (m_closing.load(std::memory_order_acquire))
             return TWaitOutcome::Closed;
+        if (m_lost.load(std::memory_order_acquire))
+            return TWaitOutcome::Lost;
         if (m_maskGeneration.load(std::memory_order_acquire) != generation)
             return TWaitOutcome::Completed; // the mask changed: the wait ends with no event
         pollfd fds[2] = {};
         // Level-triggered input would wake at once while unread bytes wait; it is watched only
         // while the queue is empty, and growth is sampled otherwise.
-        fds[0].fd = watchDevice ? fd : -1;
+        fds[0].fd = fd;
         std::uint32_t lastInQueue = 0;
         {
             std::lock_guard state(m_stateLock);
@@ -504,16 +521,24 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
             return TWaitOutcome::Completed;
         if (fds[0].revents & POLLNVAL)
             return TWaitOutcome::Closed;
+        // A tty reports a hang-up (and nothing else ever again) once its device is gone.
         if (fds[0].revents & (POLLHUP | POLLERR))
-            watchDevice = false; // a hung-up line would wake poll for ever; keep sampling
+            MarkLost();
         std::uint32_t found = 0;
         int lines = 0;
         int waiting = 0;
-        const std::uint8_t modem =
-            (mask & kEvModemLines) && ::ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
-        const std::uint32_t inQueue = (mask & kEvRxChar) && ::ioctl(fd, TIOCINQ, &waiting) == 0
-                                          ? static_cast<std::uint32_t>(waiting)
-                                          : 0u;
+        std::uint8_t modem = 0;
+        if ((mask & kEvModemLines) && ::ioctl(fd, TIOCMGET, &lines) == 0)
+            modem = ModemBits(lines);
+        else if ((mask & kEvModemLines) && IsLoss(errno))
+            MarkLost();
+        std::uint32_t inQueue = 0;
+        if ((mask & kEvRxChar) && ::ioctl(fd, TIOCINQ, &waiting) == 0)
+            inQueue = static_cast<std::uint32_t>(waiting);
+        else if ((mask & kEvRxChar) && IsLoss(errno))
+            MarkLost();
+        if (m_lost.load(std::memory_order_acquire))
+            return TWaitOutcome::Lost;
         {
             std::lock_guard state(m_stateLock);
             if (mask & kEvModemLines) {
@@ -540,7 +565,7 @@ bool TLinuxComDevice::ClearError(std::uint32_t& errors, TComStatus& status) {
     std::shared_lock lock(m_fdLock);
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     int waiting = 0;
     if (::ioctl(fd, TIOCINQ, &waiting) != 0)
         return FailErrno();
@@ -570,7 +595,7 @@ bool TLinuxComDevice::Purge(std::uint32_t flags) {
     std::shared_lock lock(m_fdLock);
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0)
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     const bool input = flags & (kPurgeRxAbort | kPurgeRxClear);
     const bool output = flags & (kPurgeTxAbort | kPurgeTxClear);
     const int queue = input && output ? TCIOFLUSH : input ? TCIFLUSH : TCOFLUSH;
@@ -583,7 +608,7 @@ std::int32_t TLinuxComDevice::Read(std::uint8_t* buffer, std::uint32_t count) {
     std::shared_lock lock(m_fdLock);
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0) {
-        Fail(6, ErrnoText(EBADF));
+        Fail(kSysInvalidHandle, ErrnoText(EBADF));
         return -1;
     }
     const ssize_t got = ::read(fd, buffer, count);
@@ -599,7 +624,7 @@ std::int32_t TLinuxComDevice::Write(const std::uint8_t* buffer, std::uint32_t co
     std::shared_lock lock(m_fdLock);
     const int fd = m_fd.load(std::memory_order_acquire);
     if (fd < 0) {
-        Fail(6, ErrnoText(EBADF));
+        Fail(kSysInvalidHandle, ErrnoText(EBADF));
         return -1;
     }
     const ssize_t sent = ::write(fd, buffer, count);

@@ -8,7 +8,11 @@
 // - DTR/RTS: TIOCMBIS / TIOCMBIC. Modem status: TIOCMGET, a failed query reads as 0.
 // - WaitEvent: poll() on the device and an eventfd, with the modem lines sampled every few
 //   milliseconds; costs next to no CPU and ends within milliseconds of Close or SetEventMask.
-// errno becomes a system code in one place (SystemCodeFromErrno), keeping strerror's words.
+// - Loss: a hang-up seen by the wait (POLLHUP, POLLERR) or EIO, ENXIO, ENODEV from any call marks
+//   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
+//   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
+// errno becomes a system code in one place (SystemCodeFromErrno); LastErrorText() says why in the
+// user's words (PortReasons.h).
 
 #include "serial/ComDevice.h"
 
@@ -22,9 +26,13 @@ struct termios;
 
 namespace sornafex {
 
-// ENOENT, ENODEV, ENXIO, EIO, ENOTTY → 2; EBUSY, EWOULDBLOCK, EACCES, EPERM → 5; ENOMEM → 8;
-// EMFILE, ENFILE → 4; anything else stays its errno.
+// ENOENT, ENODEV, ENXIO, EIO, ENOTTY → 2 (no such device); EBUSY, EWOULDBLOCK → 5 (held by
+// another program); ENOMEM → 8; EMFILE, ENFILE → 4; anything else, EACCES and EPERM included,
+// kSysErrnoBase + errno.
 int SystemCodeFromErrno(int error);
+
+// The line bits of TIOCMGET as ModemStatus reports them (kMsRlsdOn for TIOCM_CAR, and so on).
+std::uint8_t ModemBits(int lines);
 
 // Puts the record's framing, speed and flow fields into t, and makes t raw with CREAD and CLOCAL.
 // False when the baud rate has no termios speed.
@@ -57,15 +65,22 @@ public:
 
 private:
     bool Fail(int error, std::string text = {});
+    // A failed call on the open device (errno): a loss marks the device lost.
     bool FailErrno();
+    // A refused open: the code and the reason (absent, busy and who holds it, no permission).
+    bool FailOpen(int error, const std::string& name);
+    void MarkLost();
     void Wake();
 
     // Guards the descriptor: every call that uses it holds it shared, Close holds it exclusively,
     // so the number is never used after close (or reused by another file).
     mutable std::shared_mutex m_fdLock;
     std::atomic<int> m_fd{-1};
+    // Wakes a pending wait; made with the object and closed with it, never by Close.
     int m_wakeFd = -1;
+    int m_wakeError = 0;
     std::atomic<bool> m_closing{false};
+    std::atomic<bool> m_lost{false};
     std::atomic<std::uint32_t> m_mask{0};
     std::atomic<std::uint64_t> m_maskGeneration{0};
     // Settings that termios cannot hold, kept so that a read gives back what was written.

@@ -1,9 +1,11 @@
 #pragma once
 
 // Which ports are there. The one probe of the serial layer, used by the start-up detection and by
-// the list of the "Select Port" dialog.
+// the list of the "Select Port" dialog. It opens nothing: opening a tty raises DTR even without
+// blocking, drops it at close and leaves the opener's line settings behind, and a port the
+// program does not keep (a console's line, another program's free port) must stay as it was.
 
-#include "serial/ComDevice.h"
+#include "serial/DeviceTree.h"
 #include "serial/PortDeviceMap.h"
 
 #include <string>
@@ -11,21 +13,19 @@
 
 namespace sornafex {
 
-// Whether the device of a port is there: its exclusive open through a dispatcher of its own
-// (sizes 64 and 64) succeeds, and is undone at once, or is refused because the device is held
-// elsewhere (system code 5). Never starts a thread; never shows anything. When systemCode or
-// reason are given they receive the failure of a refused open (0 and empty on success).
-bool ProbeDevicePresent(const std::string& device, const TDeviceFactory& factory = {},
-                        int* systemCode = nullptr, std::string* reason = nullptr);
+// Whether the device of a port is there (TDeviceTree::Present): a well-formed simulated sensor,
+// or a character device node, a ttyS port with a known UART type. A device that another program
+// holds is there too. Never shows anything.
+bool ProbeDevicePresent(const std::string& device, const TDeviceTree& tree = TDeviceTree());
 
 // Whether port n is there: false for port 0, else the probe of the device the map gives it.
-bool ProbePort(int n, const TPortDeviceMap& devices, const TDeviceFactory& factory = {});
+bool ProbePort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree = TDeviceTree());
 
 // The name of port n in a list of ports: "COM<n>".
 std::string PortListName(int n);
 
 // The list names of the present ports among the map's ports (COM1 to COM50), in increasing order.
 std::vector<std::string> ListPresentPorts(const TPortDeviceMap& devices,
-                                          const TDeviceFactory& factory = {});
+                                          const TDeviceTree& tree = TDeviceTree());
 
 } // namespace sornafex

@@ -1,5 +1,8 @@
 #include "serial/SimComDevice.h"
 
+#include "base/uRes.h"
+#include "serial/PortReasons.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
@@ -149,16 +152,17 @@ std::string TSimComDevice::LastErrorText() const {
 
 bool TSimComDevice::Open(const std::string& name) {
     if (m_open.load())
-        return Fail(kSysAccessDenied, ErrnoText(EBUSY));
+        return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
     const auto sensor = ParseSimSpec(name);
     if (!sensor)
-        return Fail(kSysFileNotFound, ErrnoText(ENOENT));
+        return Fail(kSysFileNotFound, std::string(res::kReasonAbsent));
     // The exclusive hold is a name in the abstract socket namespace: refused to every second
     // opener, this process or another, and released by the kernel however the holder ends.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         const int error = errno;
-        return Fail(error == ENOMEM ? kSysNotEnoughMemory : error, ErrnoText(error));
+        return Fail(error == ENOMEM ? kSysNotEnoughMemory : kSysErrnoBase + error,
+                    SystemReason(error));
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -170,7 +174,10 @@ bool TSimComDevice::Open(const std::string& name) {
     if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = errno;
         ::close(fd);
-        return Fail(kSysAccessDenied, ErrnoText(error == EADDRINUSE ? EBUSY : error));
+        // Only a name already taken means a holder.
+        if (error == EADDRINUSE)
+            return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
+        return Fail(kSysErrnoBase + error, SystemReason(error));
     }
     {
         std::lock_guard lock(m_mutex);
@@ -213,12 +220,12 @@ std::uint64_t TSimComDevice::Transitions() const {
 }
 
 bool TSimComDevice::SetQueueSizes(std::uint32_t, std::uint32_t) {
-    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+    return m_open.load() ? true : Fail(kSysInvalidHandle, ErrnoText(EBADF));
 }
 
 bool TSimComDevice::ReadSettings(TComSettings& settings) {
     if (!m_open.load())
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     std::lock_guard lock(m_mutex);
     settings = m_settings;
     return true;
@@ -226,10 +233,10 @@ bool TSimComDevice::ReadSettings(TComSettings& settings) {
 
 bool TSimComDevice::WriteSettings(const TComSettings& settings) {
     if (!m_open.load())
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     if (settings.baud <= 0 || settings.byteSize < 5 || settings.byteSize > 8 ||
         settings.parity > 4 || settings.stopBits > kTwoStopBits)
-        return Fail(kSysInvalidParameter, ErrnoText(EINVAL));
+        return Fail(kSysInvalidParameter, RefusedSettingReason(settings, settings.baud > 0));
     std::lock_guard lock(m_mutex);
     m_settings = settings;
     return true;
@@ -237,7 +244,7 @@ bool TSimComDevice::WriteSettings(const TComSettings& settings) {
 
 bool TSimComDevice::Escape(TEscapeFunction function) {
     if (!m_open.load())
-        return Fail(6, ErrnoText(EBADF));
+        return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     switch (function) {
     case TEscapeFunction::SetDtr:
         m_dtr.store(true);
@@ -283,7 +290,7 @@ bool TSimComDevice::SetEventMask(std::uint32_t mask) {
 }
 
 bool TSimComDevice::SetTimeouts(const TComTimeouts&) {
-    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+    return m_open.load() ? true : Fail(kSysInvalidHandle, ErrnoText(EBADF));
 }
 
 TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
@@ -329,17 +336,17 @@ TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
 bool TSimComDevice::ClearError(std::uint32_t& errors, TComStatus& status) {
     errors = 0;
     status = TComStatus{};
-    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+    return m_open.load() ? true : Fail(kSysInvalidHandle, ErrnoText(EBADF));
 }
 
 bool TSimComDevice::Purge(std::uint32_t) {
-    return m_open.load() ? true : Fail(6, ErrnoText(EBADF));
+    return m_open.load() ? true : Fail(kSysInvalidHandle, ErrnoText(EBADF));
 }
 
 std::int32_t TSimComDevice::Read(std::uint8_t*, std::uint32_t) {
     // The sensor sends no data.
     if (!m_open.load()) {
-        Fail(6, ErrnoText(EBADF));
+        Fail(kSysInvalidHandle, ErrnoText(EBADF));
         return -1;
     }
     return 0;
@@ -348,7 +355,7 @@ std::int32_t TSimComDevice::Read(std::uint8_t*, std::uint32_t) {
 std::int32_t TSimComDevice::Write(const std::uint8_t*, std::uint32_t count) {
     // Whatever is sent to the sensor is taken and ignored.
     if (!m_open.load()) {
-        Fail(6, ErrnoText(EBADF));
+        Fail(kSysInvalidHandle, ErrnoText(EBADF));
         return -1;
     }
     return static_cast<std::int32_t>(count);

@@ -1,5 +1,7 @@
+#include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
 
+#include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <new>
@@ -71,6 +73,38 @@ TEST(RaiseForCode, InOutErrorCarriesTheSystemCode) {
     }
 }
 
+// The platform's own numbers share values with the table's codes (EINTR is 4, "Too many open
+// files"; ESRCH is 3, a missing port): lifted above every code, they keep their own meaning.
+TEST(RaiseForCode, ThePlatformsNumbersNeverMeetTheTablesCodes) {
+    for (const int error : {EINTR, ESRCH, EINVAL, EUSERS, ENOLCK}) {
+        SCOPED_TRACE(error);
+        try {
+            RaiseForCode(-(kSysErrnoBase + error));
+            FAIL();
+        } catch (const ESystemError& e) {
+            EXPECT_EQ(e.SystemErrno(), error);
+            EXPECT_EQ(std::string(e.what()), CleanSystemText(std::strerror(error)));
+        }
+    }
+}
+
+TEST(RaiseForCode, TheDevicesWordsNameWhatTheTableDoesNot) {
+    // A settings record the device refuses: its words, not the system's for the number 87.
+    try {
+        RaiseForCode(-kSysInvalidParameter, "vitesse 14400 non prise en charge");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "vitesse 14400 non prise en charge");
+    }
+    // A row of the table keeps its text.
+    try {
+        RaiseForCode(-4, "something else");
+        FAIL();
+    } catch (const EInOutError& e) {
+        EXPECT_STREQ(e.what(), "Too many open files");
+    }
+}
+
 TEST(ErrorText, TableRowsByAbsoluteValue) {
     EXPECT_EQ(ErrorText(5), "File access denied");
     EXPECT_EQ(ErrorText(-5), "File access denied");
@@ -79,9 +113,11 @@ TEST(ErrorText, TableRowsByAbsoluteValue) {
     EXPECT_EQ(ErrorText(-2008), "ie_Open - device already open");
 }
 
-TEST(ErrorText, OtherCodesGiveTheSystemsOwnText) {
-    // 22 has no row: the system's words for EINVAL.
-    EXPECT_EQ(ErrorText(22), std::string(std::strerror(22)));
+TEST(ErrorText, ThePlatformsNumbersGiveTheSystemsOwnTextAndNoOtherCodeDoes) {
+    EXPECT_EQ(ErrorText(kSysErrnoBase + EINVAL), std::string(std::strerror(EINVAL)));
+    EXPECT_EQ(ErrorText(-(kSysErrnoBase + EINVAL)), std::string(std::strerror(EINVAL)));
+    // 87 has no row, and is not the platform's EUSERS ("Too many users").
+    EXPECT_EQ(ErrorText(87), "Serial port exception");
 }
 
 TEST(CleanSystemText, ControlCharactersBecomeSingleSpaces) {

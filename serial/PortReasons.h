@@ -1,0 +1,42 @@
+#pragma once
+
+// Why a port is closed, in the words the user reads (French, from the message table): the
+// device is absent, lost, held by another program (and by which, when /proc shows it), or this
+// account may not use it (and which group would let it). The serial layer keeps these as the
+// device's LastErrorText(), so the status bar's tooltip and the error box say the same.
+
+#include "serial/ComDevice.h"
+#include "serial/DeviceTree.h"
+
+#include <string>
+
+namespace sornafex {
+
+// "occupé par un autre programme", followed by " : name (pid n)" when /proc shows who holds it.
+std::string BusyReason(const std::string& device, const TDeviceTree& tree = TDeviceTree());
+
+// What decides the words of a refused open: the device's group, whether that group may read and
+// write it, whether this account is a member of it in the group database, and whether this
+// process holds it (a membership added since the session began is not held yet).
+struct TAccessFacts {
+    std::string group;
+    bool groupMayUse = false;
+    bool accountListed = false;
+    bool sessionInGroup = false;
+};
+TAccessFacts AccessFacts(const std::string& device);
+
+// "accès refusé : ce compte n'est pas dans le groupe « dialout »", or the same advice to log in
+// again when the account is listed but the session does not hold the group yet; plain
+// "accès refusé" when no group would help.
+std::string AccessDeniedReason(const TAccessFacts& facts);
+
+// Why a device refuses settings, naming the first value it has no form for: the baud rate when
+// baudTaken is false, else a byte size, parity or stop-bit code out of range ("vitesse 14400 non
+// prise en charge"). Empty when none is.
+std::string RefusedSettingReason(const TComSettings& settings, bool baudTaken);
+
+// "erreur du système : " and the system's text for error, for failures without words of ours.
+std::string SystemReason(int error);
+
+} // namespace sornafex
