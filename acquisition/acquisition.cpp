@@ -45,6 +45,7 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::CaptureMark, acquiring},
         {A::GraphExportPng, idle},
         {A::GraphExportSvg, idle},
+        {A::ComChooseDevice, idle},
     }};
 }
 
@@ -67,6 +68,7 @@ TAcquisition::TAcquisition(TUiBridge& bridge, TUiServices& ui, TAcquisitionView&
     m_threadCapture.SetFreeOnTerminate(true);
     m_threadCapture.SetOnExecute([this](TWorkerThread*, void*) { CaptureWorker(); });
     m_threadCapture.SetOnFinish([this](void*) { m_captureThreadRunning = false; });
+    m_comPort1.SetOnPortEvent([this](TPortEvent event) { OnPortEvent(event); });
 }
 
 TAcquisition::~TAcquisition() {
@@ -176,7 +178,7 @@ void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {
 
 void TAcquisition::DetectComPorts() {
     std::vector<std::string> list;
-    ListComPorts(list, m_comPort1.DeviceMap(), m_comPort1.DeviceFactory());
+    ListComPorts(list, m_comPort1.DeviceMap(), m_comPort1.DeviceTree());
     const auto listed = [&](int n) {
         return std::find(list.begin(), list.end(), ComListName(n)) != list.end();
     };
@@ -204,7 +206,7 @@ void TAcquisition::SelectComPort(int n) {
         WaitWithMessages(m_bridge, kPortSwitchPauseMs, m_tickCount);
         m_comPort1.SetOpen(true);
         m_view.SetPanelText(kPortPanel, m_view.PanelText(kPortPanel) + std::string(res::kPortOpen));
-        m_view.SetPanelToolTip(kPortPanel, {});
+        m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
         m_portNumberPreference = n;
     } catch (const std::exception& error) {
         m_view.SetPanelText(kPortPanel,
@@ -220,10 +222,37 @@ void TAcquisition::SelectComPort(int n) {
 }
 
 std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
-    const TOpenFailure& failure = m_comPort1.LastOpenFailure();
-    if (failure.code != 0 && !failure.reason.empty())
-        return failure.device.empty() ? failure.reason : failure.device + " : " + failure.reason;
+    if (m_comPort1.LastOpenFailure().code != 0)
+        return m_comPort1.Describe();
     return error ? std::string(error->what()) : std::string();
+}
+
+void TAcquisition::OnPortEvent(TPortEvent event) {
+    const std::string_view state =
+        event == TPortEvent::Lost ? res::kPortClosedSuffix : res::kPortOpen;
+    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) +
+                                        std::to_string(m_comPort1.ComNumber()) +
+                                        std::string(state));
+    m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
+    m_view.PortEvent(event);
+}
+
+void TAcquisition::SetPortDevice(int n, const std::string& device) {
+    TPortDeviceMap devices = m_comPort1.DeviceMap();
+    devices.Set(n, device);
+    m_comPort1.SetDeviceMap(devices);
+    // Chosen by hand, the port counts as found, as if the start-up probe had seen it.
+    const bool present = ProbeComPort(n, devices, m_comPort1.DeviceTree());
+    if (n == 1)
+        m_com1Present = present;
+    else if (n == 2)
+        m_com2Present = present;
+    if (n == m_comPort1.ComNumber()) {
+        SwitchToPort(n);
+        if (!m_comPort1.Open())
+            m_ui.ShowError(ErrorBoxText(m_comPort1.Describe()));
+    }
+    ApplyCaptureState();
 }
 
 void TAcquisition::SwitchToPort(int n) {

@@ -41,14 +41,15 @@ enum class TCaptureAction {
     CaptureMark,
     GraphExportPng,
     GraphExportSvg,
+    ComChooseDevice,
 };
-inline constexpr std::size_t kCaptureActionCount = 17;
+inline constexpr std::size_t kCaptureActionCount = 18;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
 // Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
 // export and optimum-scale commands while idle; each port command while idle and when its port
-// was found.
+// was found; the device dialog while idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and
@@ -82,6 +83,8 @@ public:
     virtual void HideNoDataTitle() = 0;
     // The sample history's per-sample routine: readout, chart, no-data title, unsaved flag.
     virtual void AddSample(TSample sample) = 0;
+    // The port's device was lost, or came back; the status bar already says so.
+    virtual void PortEvent(TPortEvent) {}
 };
 
 // Raised when the worker component started no thread although nothing was running.
@@ -145,8 +148,8 @@ public:
 
     // Closes the port, gives it number n, waits 500 ms processing messages and opens it, with
     // the hourglass and "Paramétrage du port com..." meanwhile. Panel 0 ends as "Com n - Ouvert"
-    // (the port number preference becomes n) or "Com n - Fermé" with the system's reason in its
-    // tooltip (the preference is kept). Never raises.
+    // (the port number preference becomes n) or "Com n - Fermé" (the preference is kept); its
+    // tooltip names the device and, when closed, why. Never raises.
     void SelectComPort(int n);
     // The port commands: the switch, then the check mark. A port command chosen during the pause
     // of a switch is held back and runs when that switch has ended.
@@ -158,11 +161,18 @@ public:
     // The number of the last port a switch opened, or the loaded value until one has.
     std::int32_t PortNumberPreference() const { return m_portNumberPreference; }
 
+    // The device dialog's choice: device goes behind port n, which counts as found when the
+    // probe finds device; when n is the port's number, the port is switched to it again, as by
+    // its command, and a failed open is shown in the error box. UI thread, while idle.
+    void SetPortDevice(int n, const std::string& device);
+
 private:
     void CaptureWorker();
     void HandOff(TSample sample, const TCaptureWindow& window);
     void SwitchToPort(int n);
     std::string OpenFailureReason(const std::exception* error) const;
+    // Panel 0 and its tooltip after the port lost its device or got it back.
+    void OnPortEvent(TPortEvent event);
 
     TUiBridge& m_bridge;
     TUiServices& m_ui;

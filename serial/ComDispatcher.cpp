@@ -1,5 +1,6 @@
 #include "serial/ComDispatcher.h"
 
+#include "base/uRes.h"
 #include "base/ui_bridge.h"
 #include "serial/ComTicks.h"
 
@@ -11,6 +12,13 @@
 #include <thread>
 
 namespace sornafex {
+
+namespace {
+
+// How long a dispatcher thread sleeps in LineLock before it looks at the stop flag again.
+constexpr auto kLineLockSlice = std::chrono::milliseconds(20);
+
+} // namespace
 
 // ---- Threads ----------------------------------------------------------------------------------
 
@@ -25,9 +33,18 @@ public:
     TDispatcherThread(const TDispatcherThread&) = delete;
     TDispatcherThread& operator=(const TDispatcherThread&) = delete;
 
+    // Counted and referenced before it runs, so that a close never misses a thread that exists
+    // but has not yet run a line; both undone when the system refuses the thread.
     void Start() {
+        m_dispatcher.m_activeThreads.fetch_add(1, std::memory_order_acq_rel);
         m_reference.store(this, std::memory_order_release);
-        m_thread = std::thread([this] { Run(); });
+        try {
+            m_thread = m_dispatcher.LaunchThread([this] { Run(); });
+        } catch (...) {
+            m_reference.store(nullptr, std::memory_order_release);
+            m_dispatcher.CountThreadOut();
+            throw;
+        }
     }
     void Join() {
         if (m_thread.joinable())
@@ -44,8 +61,6 @@ protected:
 
 private:
     void Run() {
-        // Counted before anything can fail, so the exit step always has something to undo.
-        m_dispatcher.m_activeThreads.fetch_add(1, std::memory_order_acq_rel);
         try {
             Execute();
         } catch (...) {
@@ -74,10 +89,17 @@ private:
         device.SetTimeouts(TComTimeouts{0xFFFFFFFFu, 0, 0, 0, 0});
         d.m_handshakeSignal.Raise();
         for (;;) {
+            // A stop that came before the wait began would not end it.
+            if (d.m_threadsStopping.load(std::memory_order_acquire))
+                return End();
             std::uint32_t events = 0;
             const TWaitOutcome outcome = device.WaitEvent(events);
             if (outcome == TWaitOutcome::Closed)
                 return End();
+            if (outcome == TWaitOutcome::Lost) {
+                d.DeviceLost();
+                return End();
+            }
             if (outcome == TWaitOutcome::Completed) {
                 d.m_eventWord.store(events, std::memory_order_release);
                 if (events & (kEvRingTrailingEdge | kEvRing))
@@ -278,6 +300,43 @@ void TComDispatcher::SetThreadErrorHandler(std::function<void(std::exception_ptr
     m_threadErrorHandler = std::move(handler);
 }
 
+void TComDispatcher::SetLostHandler(std::function<void()> handler) {
+    std::lock_guard lock(m_lineLock);
+    m_lostHandler = std::move(handler);
+}
+
+void TComDispatcher::SetThreadLauncher(TThreadLauncher launcher) {
+    std::lock_guard lock(m_lineLock);
+    m_threadLauncher = std::move(launcher);
+}
+
+std::thread TComDispatcher::LaunchThread(std::function<void()> body) {
+    // Under LineLock: StartThreads holds it.
+    if (m_threadLauncher)
+        return m_threadLauncher(std::move(body));
+    return std::thread(std::move(body));
+}
+
+void TComDispatcher::DeviceLost() {
+    // A close already under way holds LineLock and waits for this thread: it closes the device
+    // itself, and the owner is not told of a loss it no longer cares about.
+    if (!LockLineUnlessStopping())
+        return;
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(m_lineLock, std::adopt_lock);
+        // Released at once, not at the owner's close: until every descriptor of a vanished
+        // device is closed, the kernel keeps its name and a replugged adapter gets another one.
+        if (m_device && m_device->Close())
+            m_handle.store(-1, std::memory_order_release);
+        m_lastSystemError = kSysFileNotFound;
+        m_lastSystemErrorText = res::kReasonLost;
+        handler = m_lostHandler;
+    }
+    if (handler)
+        handler();
+}
+
 void TComDispatcher::ReportThreadError(std::exception_ptr error) {
     std::function<void(std::exception_ptr)> handler;
     {
@@ -303,6 +362,10 @@ void TComDispatcher::ThreadEnded(TDispatcherThread* thread,
         ReleaseResources();
         m_finishOnExit.store(false, std::memory_order_release);
     }
+    CountThreadOut();
+}
+
+void TComDispatcher::CountThreadOut() {
     if (m_activeThreads.fetch_sub(1, std::memory_order_acq_rel) == 1)
         m_threadsRunning.store(false, std::memory_order_release);
     { std::lock_guard lock(m_exitMutex); }
@@ -506,15 +569,21 @@ void TComDispatcher::StartThreads() {
         throw std::runtime_error("Dispatcher already started");
     m_threadsRunning.store(true, std::memory_order_release);
     m_threadsStopping.store(false, std::memory_order_release);
+    // Room first: a thread object that runs must never be dropped by a failing push_back.
+    m_threadObjects.reserve(m_threadObjects.size() + 3);
     const auto start = [this](std::unique_ptr<TDispatcherThread> thread) {
-        TDispatcherThread* raw = thread.get();
+        thread->Start(); // a refused thread never ran: its object is simply dropped
         m_threadObjects.push_back(std::move(thread));
-        raw->Start();
         m_signals.Wait(m_handshakeSignal, 3000);
     };
-    start(std::make_unique<TComThread>(*this, m_comThread));
-    start(std::make_unique<TDispThread>(*this, m_dispThread));
-    start(std::make_unique<TOutThread>(*this, m_outThread));
+    try {
+        start(std::make_unique<TComThread>(*this, m_comThread));
+        start(std::make_unique<TDispThread>(*this, m_dispThread));
+        start(std::make_unique<TOutThread>(*this, m_outThread));
+    } catch (...) {
+        StopThreads();
+        throw;
+    }
 }
 
 void TComDispatcher::StopThreads() {
@@ -608,8 +677,13 @@ int TComDispatcher::ModemRead(std::uint8_t clearMask) {
 }
 
 std::uint8_t TComDispatcher::ReadModemStatus(std::uint8_t clearMask) {
-    std::lock_guard lock(m_lineLock);
-    return static_cast<std::uint8_t>(ModemRead(clearMask));
+    std::uint8_t status = 0;
+    {
+        std::lock_guard lock(m_lineLock);
+        status = static_cast<std::uint8_t>(ModemRead(clearMask));
+    }
+    m_lineWaiters.Yield();
+    return status;
 }
 
 bool TComDispatcher::ReadDcd() {
@@ -659,14 +733,19 @@ int TComDispatcher::SetRtsLine(bool level) {
 // ---- The processing thread's pass -------------------------------------------------------------
 
 bool TComDispatcher::LockLineUnlessStopping() {
-    // StopThreads holds LineLock while it waits for this thread; blocking here would keep both
-    // waiting until the give-up. Once stopping is set the pass is skipped instead.
-    while (!m_lineLock.try_lock()) {
+    // StopThreads holds LineLock while it waits for this thread; blocking here for good would
+    // keep both waiting until the give-up. So the wait sleeps in the lock a slice at a time and
+    // gives up once stopping is set. (The system clock: a timed lock on it is one the thread
+    // checkers understand, and a clock step only makes one slice longer or shorter.)
+    m_lineWaiters.Announce();
+    bool locked = false;
+    while (
+        !(locked = m_lineLock.try_lock_until(std::chrono::system_clock::now() + kLineLockSlice))) {
         if (m_threadsStopping.load(std::memory_order_acquire))
-            return false;
-        std::this_thread::sleep_for(std::chrono::microseconds(100));
+            break;
     }
-    return true;
+    m_lineWaiters.Withdraw();
+    return locked;
 }
 
 void TComDispatcher::ProcessEvents() {

@@ -19,6 +19,7 @@
 #include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
 #include "serial/ComSignal.h"
+#include "serial/StepAside.h"
 
 #include <atomic>
 #include <cstdint>
@@ -27,6 +28,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace sornafex {
@@ -75,6 +77,9 @@ inline constexpr std::uint32_t kReceiveBufferSize = 8192;
 // Event mask of the event thread.
 inline constexpr std::uint32_t kComThreadEventMask = 0x1F9;
 
+// Starts a thread running body; throws std::system_error when the system refuses one.
+using TThreadLauncher = std::function<std::thread(std::function<void()> body)>;
+
 class TComDispatcher {
 public:
     // owner: the port component, or none for a probe. bridge: UI messages keep being processed
@@ -104,6 +109,12 @@ public:
     // Errors of dispatcher threads that end through an exception are handed here (on the ending
     // thread) before the thread runs its exit step; without a handler they are dropped.
     void SetThreadErrorHandler(std::function<void(std::exception_ptr)> handler);
+    // Called once, on the event thread, when the device is lost (unplugged, hung up), after the
+    // device was closed: the descriptor is already released, and DCD reads as not asserted.
+    // Not called when the loss meets a close already under way.
+    void SetLostHandler(std::function<void()> handler);
+    // How the three threads are started (empty: std::thread).
+    void SetThreadLauncher(TThreadLauncher launcher);
 
     // ---- Device primitives --------------------------------------------------------------------
     // Opens the device exclusively (sizes are not used; see SetQueueSizes). Returns a positive
@@ -137,7 +148,9 @@ public:
     // Stops the threads and frees both buffers.
     void ReleaseResources();
     // Starts the three threads, waiting up to 3000 ms for each to report; throws
-    // std::runtime_error("Dispatcher already started") when they already run.
+    // std::runtime_error("Dispatcher already started") when they already run. When the system
+    // refuses a thread (std::system_error), the threads already started are stopped again and the
+    // error is raised.
     void StartThreads();
     // Ends the three threads. The processing thread is given up after two waits of 36 ticks; it
     // then ends on its own (it never waits for LineLock while stopping) and the destructor waits
@@ -152,6 +165,8 @@ public:
     // ---- Modem status ------------------------------------------------------------------------
     // Live status: the four line bits of one device query merged with the change bits kept in
     // MsrShadow (and the ring latch); returns the merged byte, then clears what clearMask clears.
+    // When a dispatcher thread waits for LineLock, it gets the lock before this caller can take it
+    // again; so a caller must not hold LineLock itself.
     std::uint8_t ReadModemStatus(std::uint8_t clearMask);
     // ReadModemStatus(kClearDcdChange): the DCD level of one live query.
     bool ReadDcd();
@@ -169,7 +184,8 @@ public:
     // ---- Device setup ------------------------------------------------------------------------
     // Opens, sizes, raises DTR/RTS (before anything else is written), takes a fresh modem
     // reading, applies the line settings and starts the threads. Any failure shuts down again
-    // and is returned: −8, or the negated system code of the failed call.
+    // and is returned: −8, or the negated system code of the failed call (a thread the system
+    // refuses included), with LastSystemErrorText() saying why.
     int PortSetup(const std::string& name, std::int32_t baud, std::uint8_t parity,
                   std::uint8_t dataBits, std::uint8_t stopBits, std::uint32_t inSize,
                   std::uint32_t outSize, std::uint8_t options);
@@ -235,9 +251,14 @@ private:
     void PullReceivedData();
     void RefreshLocked();
     void FreeBuffers();
-    // The processing thread's LineLock: gives up (false) instead of waiting once the threads are
+    // A dispatcher thread's LineLock: gives up (false) instead of waiting once the threads are
     // told to stop, so StopThreads holding the lock never waits on it.
     bool LockLineUnlessStopping();
+    // The event thread's part of a loss: closes the device, then calls the lost handler.
+    void DeviceLost();
+    std::thread LaunchThread(std::function<void()> body);
+    // A thread counted out of ActiveThreads; the last one clears ThreadsRunning.
+    void CountThreadOut();
     void ThreadEnded(TDispatcherThread* thread, std::atomic<TDispatcherThread*>& reference);
     void ReportThreadError(std::exception_ptr error);
     void CloseSignals();
@@ -250,9 +271,15 @@ private:
     TDeviceFactory m_factory;
     int m_registryIndex = -1;
     std::string m_displayName;
-    std::function<void(std::exception_ptr)> m_threadErrorHandler;
+    std::function<void(std::exception_ptr)> m_threadErrorHandler; // LineLock
+    std::function<void()> m_lostHandler;                          // LineLock
+    TThreadLauncher m_threadLauncher;                             // LineLock
 
-    mutable std::recursive_mutex m_lineLock;
+    // Timed, so that a dispatcher thread can wait for it in the kernel and still give up when the
+    // threads are told to stop.
+    mutable std::recursive_timed_mutex m_lineLock;
+    // Dispatcher threads waiting for LineLock: the DCD poll steps aside until they have it.
+    TStepAside m_lineWaiters;
     mutable std::recursive_mutex m_outputLock;
     mutable std::recursive_mutex m_inputLock;
 

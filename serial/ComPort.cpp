@@ -1,12 +1,16 @@
 #include "serial/ComPort.h"
 
 #include "base/errors.h"
+#include "base/uRes.h"
 #include "base/ui_bridge.h"
 #include "base/ui_services.h"
 #include "serial/ComErrors.h"
 #include "serial/PortProbe.h"
 
 #include <charconv>
+#include <condition_variable>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -54,9 +58,48 @@ std::string TBaseComponent::Version() const {
     return "1.0";
 }
 
-TCustomComPort::TCustomComPort(TComPortContext context) : m_context(std::move(context)) {}
+// Calls a task every period on a thread of its own until it is destroyed; the thread sleeps in
+// between, and the destruction wakes it at once.
+class TCustomComPort::TRetryTimer {
+public:
+    TRetryTimer(std::chrono::milliseconds period, std::function<void()> task,
+                const TThreadLauncher& launcher) {
+        auto body = [this, period, task = std::move(task)] {
+            std::unique_lock lock(m_mutex);
+            while (!m_wake.wait_for(lock, period, [this] { return m_stop; })) {
+                lock.unlock();
+                task();
+                lock.lock();
+            }
+        };
+        m_thread = launcher ? launcher(std::move(body)) : std::thread(std::move(body));
+    }
+    ~TRetryTimer() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    TRetryTimer(const TRetryTimer&) = delete;
+    TRetryTimer& operator=(const TRetryTimer&) = delete;
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false; // m_mutex
+    std::thread m_thread;
+};
+
+TCustomComPort::TCustomComPort(TComPortContext context)
+    : m_context(std::move(context)), m_life(std::make_shared<TLife>(TLife{this})) {}
 
 TCustomComPort::~TCustomComPort() {
+    StopRetrying();
+    // A call already posted for this port finds nothing when it runs.
+    m_life.reset();
     if (State() == TComPortState::cpsOpen) {
         try {
             DeactivatePort();
@@ -66,8 +109,27 @@ TCustomComPort::~TCustomComPort() {
     }
 }
 
-int TCustomComPort::RaiseForCode(int code) {
-    return sornafex::RaiseForCode(code);
+int TCustomComPort::RaiseForCode(int code) const {
+    if (code >= 0 || !m_dispatcher || -code != m_dispatcher->LastSystemError())
+        return sornafex::RaiseForCode(code);
+    return sornafex::RaiseForCode(code, m_dispatcher->LastSystemErrorText());
+}
+
+std::string TCustomComPort::Describe() const {
+    std::string text =
+        res::FormatStr(res::FormatInt(res::kPortToolTipFormat, m_comNumber), DeviceName());
+    if (!Open() && m_lastOpenFailure.code != 0 && !m_lastOpenFailure.reason.empty())
+        text.append("\n").append(m_lastOpenFailure.reason);
+    return text;
+}
+
+void TCustomComPort::SetState(TComPortState state) {
+    m_stateChange.Announce();
+    {
+        std::lock_guard lock(m_carrierLock);
+        m_stateChange.Withdraw();
+        m_state.store(state, std::memory_order_release);
+    }
 }
 
 std::string TCustomComPort::DeviceName() const {
@@ -77,6 +139,11 @@ std::string TCustomComPort::DeviceName() const {
 // ---- Open and close ---------------------------------------------------------------------------
 
 void TCustomComPort::SetOpen(bool value) {
+    // Asked to open or close, the port stops looking for a lost device on its own.
+    if (m_lost) {
+        StopRetrying();
+        m_lost = false;
+    }
     if (value == Open())
         return;
     if (!value) {
@@ -90,10 +157,17 @@ void TCustomComPort::SetOpen(bool value) {
 }
 
 bool TCustomComPort::CarrierLevel() const {
-    if (m_state.load(std::memory_order_acquire) != TComPortState::cpsOpen)
-        return false;
-    TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire);
-    return dispatcher != nullptr && dispatcher->ReadDcd();
+    // Every change of the open state waits for a read in progress, so the dispatcher stays alive
+    // for the length of the read; the lock is otherwise only ever taken by this thread.
+    bool level = false;
+    {
+        std::lock_guard lock(m_carrierLock);
+        TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire);
+        level = m_state.load(std::memory_order_acquire) == TComPortState::cpsOpen &&
+                dispatcher != nullptr && dispatcher->ReadDcd();
+    }
+    m_stateChange.Yield();
+    return level;
 }
 
 TComDispatcher* TCustomComPort::RequireDispatcher() {
@@ -106,6 +180,19 @@ std::unique_ptr<TComDispatcher> TCustomComPort::CreateDispatcher() {
     auto dispatcher =
         std::make_unique<TComDispatcher>(this, m_context.bridge, m_context.deviceFactory);
     dispatcher->SetDisplayName(PortListName(m_comNumber));
+    dispatcher->SetThreadLauncher(m_context.threadLauncher);
+    // A loss is noticed on a dispatcher thread; the close and the retries happen on the UI thread,
+    // if this port and this very open are still there by then.
+    if (TUiBridge* bridge = m_context.bridge) {
+        const std::weak_ptr<TLife> life = m_life;
+        const std::uint64_t generation = ++m_openGeneration;
+        dispatcher->SetLostHandler([bridge, life, generation] {
+            bridge->Post([life, generation] {
+                if (const auto alive = life.lock())
+                    alive->port->DeviceLost(generation);
+            });
+        });
+    }
     // Errors of the dispatcher threads reach the user like any other error, on the UI thread.
     TUiBridge* bridge = m_context.bridge;
     TUiServices* services = m_context.services;
@@ -145,8 +232,7 @@ void TCustomComPort::EnsurePortNumber() {
         return;
     if (!m_promptForPort || m_context.services == nullptr)
         throw ENoPortSelected();
-    const std::vector<std::string> entries =
-        ListPresentPorts(m_context.devices, m_context.deviceFactory);
+    const std::vector<std::string> entries = ListPresentPorts(m_context.devices, m_context.tree);
     const auto chosen = m_context.services->SelectPort(entries);
     // With no port listed, "OK" chooses nothing: that is no selection either.
     const int number = chosen ? EntryNumber(*chosen) : 0;
@@ -183,7 +269,7 @@ void TCustomComPort::ActivatePort() {
                                              m_dispatcher->LastSystemErrorText()};
             RaiseForCode(result);
         }
-        m_state.store(TComPortState::cpsOpen, std::memory_order_release);
+        SetState(TComPortState::cpsOpen);
         UpdateHandlerMode();
         {
             // Every setter re-applies its value now, changed or not.
@@ -215,7 +301,7 @@ void TCustomComPort::ActivatePort() {
             }
         }
         m_open.store(false, std::memory_order_release);
-        m_state.store(TComPortState::cpsClosed, std::memory_order_release);
+        SetState(TComPortState::cpsClosed);
         m_dispatcherRef.store(nullptr, std::memory_order_release);
         m_dispatcher.reset(); // closes the device and ends its threads
         throw;
@@ -225,13 +311,13 @@ void TCustomComPort::ActivatePort() {
 void TCustomComPort::DeactivatePort() {
     if (State() != TComPortState::cpsOpen)
         return;
-    m_state.store(TComPortState::cpsClosing, std::memory_order_release);
+    SetState(TComPortState::cpsClosing);
     NotifyPortClosing();
     m_dispatcher->PortShutdown();
     m_dispatcherRef.store(nullptr, std::memory_order_release);
     // The dispatcher's destructor waits for its threads, processing UI messages meanwhile.
     m_dispatcher.reset();
-    m_state.store(TComPortState::cpsClosed, std::memory_order_release);
+    SetState(TComPortState::cpsClosed);
     m_open.store(false, std::memory_order_release);
     NotifyPortClosed();
     if (m_openPending) {
@@ -263,15 +349,84 @@ void TCustomComPort::NotifyPortClosed() {
 void TCustomComPort::NotifyPortClosing() {}
 
 void TCustomComPort::ReportBackgroundError(std::exception_ptr error) {
-    // An open that no caller waits for reports through the application's error box.
+    // An open that no caller waits for reports through the application's error box, saying what
+    // the status bar says.
     if (m_context.services == nullptr)
         return;
     try {
         std::rethrow_exception(error);
     } catch (const std::exception& e) {
-        m_context.services->ShowError(ErrorBoxText(e.what()));
+        m_context.services->ShowError(
+            ErrorBoxText(m_lastOpenFailure.reason.empty() ? std::string(e.what()) : Describe()));
     } catch (...) {
     }
+}
+
+// ---- A lost device ----------------------------------------------------------------------------
+
+void TCustomComPort::DeviceLost(std::uint64_t generation) {
+    if (generation != m_openGeneration || State() != TComPortState::cpsOpen)
+        return;
+    const std::string device = DeviceName();
+    DeactivatePort();
+    // The close processes UI messages: a command run meanwhile may have opened the port again.
+    if (State() != TComPortState::cpsClosed || Open())
+        return;
+    m_lastOpenFailure =
+        TOpenFailure{ecNotOpen, kSysFileNotFound, device, std::string(res::kReasonLost)};
+    m_lost = true;
+    StartRetrying();
+    FirePortEvent(TPortEvent::Lost);
+}
+
+void TCustomComPort::StartRetrying() {
+    if (m_context.bridge == nullptr)
+        return;
+    TUiBridge* bridge = m_context.bridge;
+    const std::weak_ptr<TLife> life = m_life;
+    // The look for the node costs a stat or two; only a device that is there again costs the UI
+    // thread an open, and one at a time.
+    auto look = [this, bridge, life, device = DeviceName(), tree = m_context.tree] {
+        if (!tree.Present(device) || m_retryPosted.exchange(true))
+            return;
+        bridge->Post([life] {
+            if (const auto alive = life.lock())
+                alive->port->RetryReopen();
+        });
+    };
+    try {
+        m_retry = std::make_unique<TRetryTimer>(m_context.reopenPeriod, std::move(look),
+                                                m_context.threadLauncher);
+    } catch (const std::system_error&) {
+        // No thread for the retries: the port stays closed until the user opens it again.
+    }
+}
+
+void TCustomComPort::StopRetrying() {
+    m_retry.reset();
+    m_retryPosted.store(false);
+}
+
+void TCustomComPort::RetryReopen() {
+    m_retryPosted.store(false);
+    if (!m_lost || State() != TComPortState::cpsClosed)
+        return;
+    const TOpenFailure lost = m_lastOpenFailure;
+    try {
+        ActivatePort();
+    } catch (...) {
+        // Not back yet (or held by another program now): the next look is a second away.
+        m_lastOpenFailure = lost;
+        return;
+    }
+    m_lost = false;
+    StopRetrying();
+    FirePortEvent(TPortEvent::Reopened);
+}
+
+void TCustomComPort::FirePortEvent(TPortEvent event) {
+    if (m_onPortEvent)
+        m_onPortEvent(event);
 }
 
 // ---- Port number ------------------------------------------------------------------------------
@@ -279,6 +434,10 @@ void TCustomComPort::ReportBackgroundError(std::exception_ptr error) {
 void TCustomComPort::SetComNumber(std::uint16_t number) {
     if (number == m_comNumber)
         return;
+    if (m_lost) {
+        StopRetrying();
+        m_lost = false;
+    }
     if (State() != TComPortState::cpsOpen) {
         m_comNumber = number;
         return;

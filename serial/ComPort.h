@@ -6,22 +6,31 @@
 // 19200 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS raised.
 //
 // All members run on the UI thread, except CarrierLevel, which the acquisition worker calls in a
-// tight loop. Closing or renumbering the port while a worker reads it is the caller's fault to
-// avoid (the program disables those commands during a run).
+// tight loop and which may meet a close at any moment: the port lost, then reopened, under it.
 //
 // Failures are exceptions of the ESerialException family (ComErrors.h). A failed open leaves the
 // component as it was: closed, no dispatcher, no thread, the device closed; LastOpenFailure()
-// then tells why in the system's own words.
+// then tells why in the user's words.
+//
+// A lost device (unplugged adapter, hung-up line) closes the port by itself: the descriptor goes
+// at once, the port is closed and reads no carrier, and about once a second it looks for its
+// device again and reopens it, set up as at any open, when it is back. An explicit open, close or
+// renumbering ends those retries. The UI thread hears of both through the port events; without a
+// UI bridge a lost device is only closed.
 
 #include "serial/ComDevice.h"
 #include "serial/ComDispatcher.h"
+#include "serial/DeviceTree.h"
 #include "serial/PortDeviceMap.h"
+#include "serial/StepAside.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -38,6 +47,10 @@ inline constexpr std::string_view kSelectPortChoose = "Please choose another por
 inline constexpr std::string_view kSelectPortCancel = "Cancel";
 
 enum class TComPortState { cpsClosed, cpsClosing, cpsOpen };
+// What happened to an open port without anyone asking: its device was lost, or came back.
+enum class TPortEvent { Lost, Reopened };
+// How often a lost port looks for its device again.
+inline constexpr std::chrono::milliseconds kReopenPeriod{1000};
 enum class TDeviceLayer { dlWin32, dlWinsock };
 enum class TParity : std::uint8_t { pNone, pOdd, pEven, pMark, pSpace };
 enum class THWFlowOption : std::uint8_t { hwfUseDTR, hwfUseRTS, hwfRequireDSR, hwfRequireCTS };
@@ -67,8 +80,9 @@ private:
     std::uint8_t m_bits = 0;
 };
 
-// Why the last open failed: the result code raised, the system code and the system's words (for
-// example "Device or resource busy", or "Permission denied (group dialout)"), and the device.
+// Why the last open failed, or why the port was lost: the result code raised, the system code,
+// the device, and the reason in the user's words ("absent", "débranché ou perdu",
+// "occupé par un autre programme : minicom (pid 812)", ...).
 struct TOpenFailure {
     int code = 0;
     int systemCode = 0;
@@ -84,15 +98,20 @@ public:
 };
 
 // Everything a port needs from its surroundings. bridge: the UI thread (null: plain waits while
-// the dispatcher threads end). services: the "Select Port" dialog of an open without a port
-// number (null: such an open fails with ENoPortSelected). devices: port number to device.
-// deviceFactory: makes the device objects (empty: MakeSystemDevice). Pointers are not owned and
-// must outlive the component.
+// the dispatcher threads end, and a lost device is not reopened). services: the "Select Port"
+// dialog of an open without a port number (null: such an open fails with ENoPortSelected).
+// devices: port number to device. deviceFactory: makes the device objects (empty:
+// MakeSystemDevice). tree: where the probe and the retries of a lost port look for devices.
+// threadLauncher: starts the dispatcher's threads (empty: std::thread). reopenPeriod: how often a
+// lost port looks for its device. Pointers are not owned and must outlive the component.
 struct TComPortContext {
     TUiBridge* bridge = nullptr;
     TUiServices* services = nullptr;
     TPortDeviceMap devices;
     TDeviceFactory deviceFactory;
+    TDeviceTree tree{};
+    TThreadLauncher threadLauncher{};
+    std::chrono::milliseconds reopenPeriod = kReopenPeriod;
 };
 
 class TCustomComPort : public TBaseComponent {
@@ -112,6 +131,12 @@ public:
     const TPortDeviceMap& DeviceMap() const { return m_context.devices; }
     void SetDeviceFactory(TDeviceFactory factory) { m_context.deviceFactory = std::move(factory); }
     const TDeviceFactory& DeviceFactory() const { return m_context.deviceFactory; }
+    void SetDeviceTree(TDeviceTree tree) { m_context.tree = std::move(tree); }
+    const TDeviceTree& DeviceTree() const { return m_context.tree; }
+    void SetThreadLauncher(TThreadLauncher launcher) {
+        m_context.threadLauncher = std::move(launcher);
+    }
+    void SetReopenPeriod(std::chrono::milliseconds period) { m_context.reopenPeriod = period; }
 
     // ---- Open state ----------------------------------------------------------------------------
     // True from the end of a successful open to the end of the close.
@@ -121,16 +146,22 @@ public:
     void SetOpen(bool value);
     TComPortState State() const { return m_state.load(std::memory_order_acquire); }
     // The DCD level, read live from the device on every call; false when the port is not open,
-    // without any device call and without opening it. Callable from any thread.
+    // without any device call and without opening it. Callable from any thread, also while the
+    // port closes or is lost.
     bool CarrierLevel() const;
+    // The device was lost while open, and the port now looks for it about once a second.
+    bool Lost() const { return m_lost; }
     // The dispatcher while open or closing, else null.
     TComDispatcher* Dispatcher() const { return m_dispatcherRef.load(std::memory_order_acquire); }
     // Opens the port first when AutoOpen allows and it is closed; then returns the dispatcher.
     TComDispatcher* RequireDispatcher();
     // The device that port ComNumber names (through the device map).
     std::string DeviceName() const;
-    // Why the last open failed (code 0 after a successful open).
+    // Why the last open failed, or why the port was lost (code 0 after a successful open).
     const TOpenFailure& LastOpenFailure() const { return m_lastOpenFailure; }
+    // "Com n : <device>", and while the port is closed after a failed open or a loss, a second
+    // line saying why. What the status bar's tooltip and the error box of a failed open say.
+    std::string Describe() const;
 
     // ---- Properties, defaults as noted
     // ------------------------------------------------------------
@@ -204,9 +235,14 @@ public:
     // Fired after an open and after a close.
     void SetOnPortOpen(std::function<void()> handler) { m_onPortOpen = std::move(handler); }
     void SetOnPortClose(std::function<void()> handler) { m_onPortClose = std::move(handler); }
+    // Fired on the UI thread when the device is lost and when the port reopened it.
+    void SetOnPortEvent(std::function<void(TPortEvent)> handler) {
+        m_onPortEvent = std::move(handler);
+    }
 
-    // Returns code when it is 0 or more; otherwise raises its exception (ComErrors.h).
-    static int RaiseForCode(int code);
+    // Returns code when it is 0 or more; otherwise raises its exception (ComErrors.h), in the
+    // dispatcher's words for the failure where the code table has none.
+    int RaiseForCode(int code) const;
 
 protected:
     // The open and close sequences and their steps.
@@ -230,8 +266,27 @@ private:
     void ApplySoftwareFlowNow(TSWFlowOptions options);
     bool OpenNow() const { return State() == TComPortState::cpsOpen; }
     void ReportBackgroundError(std::exception_ptr error);
+    // State changes that CarrierLevel must see whole.
+    void SetState(TComPortState state);
+    // On the UI thread, for the dispatcher of open number generation: the device is gone.
+    void DeviceLost(std::uint64_t generation);
+    void StartRetrying();
+    void StopRetrying();
+    void RetryReopen();
+    void FirePortEvent(TPortEvent event);
+
+    class TRetryTimer;
+    // What a call posted to the UI thread finds when it runs: this port, or nothing when the port
+    // is gone by then.
+    struct TLife {
+        TCustomComPort* port;
+    };
 
     TComPortContext m_context;
+    // Held by CarrierLevel for the length of a read, and by every change of the open state: the
+    // dispatcher a read uses cannot go away under it. A change steps in between two reads.
+    mutable std::mutex m_carrierLock;
+    TStepAside m_stateChange;
     std::atomic<TComPortState> m_state{TComPortState::cpsClosed};
     std::atomic<bool> m_open{false};
     std::unique_ptr<TComDispatcher> m_dispatcher;
@@ -241,6 +296,11 @@ private:
     std::uint16_t m_dataThreshold = 1;
     std::uint8_t m_threadBoost = 0;
     TOpenFailure m_lastOpenFailure;
+    std::shared_ptr<TLife> m_life;
+    std::uint64_t m_openGeneration = 0;
+    bool m_lost = false;
+    std::unique_ptr<TRetryTimer> m_retry;
+    std::atomic<bool> m_retryPosted{false};
 
     TDeviceLayer m_deviceLayer = TDeviceLayer::dlWin32;
     std::uint16_t m_comNumber = 0;
@@ -277,6 +337,7 @@ private:
     bool m_rs485Mode = false;
     std::function<void()> m_onPortOpen;
     std::function<void()> m_onPortClose;
+    std::function<void(TPortEvent)> m_onPortEvent;
 };
 
 class TComPort final : public TCustomComPort {

@@ -1,8 +1,11 @@
 // The device part of an open and a close, and the settings operations of an open port.
 
+#include "base/uRes.h"
 #include "serial/ComDispatcher.h"
 
 #include <chrono>
+#include <new>
+#include <system_error>
 #include <thread>
 
 namespace sornafex {
@@ -87,7 +90,23 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
         m_lineErrors |= errors & 0x1F;
         m_status = status;
     }
-    StartThreads();
+    try {
+        StartThreads();
+    } catch (const std::system_error& error) {
+        // The system's thread limit: nothing of the port may stay behind, and the user is told.
+        const bool numbered = error.code().category() == std::generic_category() ||
+                              error.code().category() == std::system_category();
+        const int system = numbered ? kSysErrnoBase + error.code().value() : 0;
+        {
+            std::lock_guard lineLock(m_lineLock);
+            m_lastSystemError = system;
+            m_lastSystemErrorText =
+                res::FormatStr(res::kReasonNoThreadFormat, error.code().message());
+        }
+        return fail(system > 0 ? -system : -1);
+    } catch (const std::bad_alloc&) {
+        return fail(ecOutOfMemory);
+    }
     return 0;
 }
 

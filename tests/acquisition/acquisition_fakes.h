@@ -30,6 +30,7 @@ public:
     int waitCursorShown = 0;
     int titleHides = 0;
     std::vector<TSample> samples;
+    std::vector<TPortEvent> portEvents;
     // Called at ShowWaitCursor / RestoreCursor / AddSample, when set.
     std::function<void()> onWaitCursor;
     std::function<void()> onRestoreCursor;
@@ -61,6 +62,7 @@ public:
         if (onSample)
             onSample(sample);
     }
+    void PortEvent(TPortEvent event) override { portEvents.push_back(event); }
 };
 
 // A port map for tests: every port from 1 to 50 is mapped, the given ones to their value and all

@@ -3,11 +3,14 @@
 #include "base/errors.h"
 #include "base/ui_bridge.h"
 #include "serial/SimComDevice.h"
+#include "tests/serial/Pty.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/test_files.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -47,7 +50,8 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::ComSetComNum2,
                                A::CaptureMark,
                                A::GraphExportPng,
-                               A::GraphExportSvg};
+                               A::GraphExportSvg,
+                               A::ComChooseDevice};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
             for (const bool com2 : {false, true}) {
@@ -221,9 +225,8 @@ TEST_F(AcquisitionTest, PortHeldElsewhereIsPresentButTheSwitchEndsClosed) {
 
     acq->ActComSetComNum2();
     EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Fermé");
-    // The tooltip says why: the device and the system's words.
-    EXPECT_NE(view.toolTips[kPortPanel].find("sim:46 : "), std::string::npos)
-        << view.toolTips[kPortPanel];
+    // The tooltip names the device and says why.
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 2 : sim:46\noccupé par un autre programme");
     EXPECT_FALSE(acq->ComPort1().Open());
     EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
     EXPECT_EQ(acq->PortNumberPreference(), 1);
@@ -231,11 +234,11 @@ TEST_F(AcquisitionTest, PortHeldElsewhereIsPresentButTheSwitchEndsClosed) {
     EXPECT_EQ(view.panels[kActivityPanel], "");
     EXPECT_EQ(view.waitCursorDepth, 0);
 
-    // Once the other program lets go, the switch works and the tooltip is cleared.
+    // Once the other program lets go, the switch works and the tooltip only names the device.
     holder.Close();
     acq->ActComSetComNum2();
     EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
-    EXPECT_EQ(view.toolTips[kPortPanel], "");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 2 : sim:46");
     EXPECT_EQ(acq->PortNumberPreference(), 2);
 }
 
@@ -314,7 +317,7 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     acq->ApplyCaptureState();
     EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
     EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
-    EXPECT_EQ(view.enableOrder.back(), A::GraphExportSvg);
+    EXPECT_EQ(view.enableOrder.back(), A::ComChooseDevice);
     EXPECT_EQ(view.panels[kFrequencyPanel], "-");
     EXPECT_EQ(view.titleHides, hides + 1);
 }
@@ -506,6 +509,70 @@ TEST_F(AcquisitionTest, ErrorInTheWorkerIsShownAndTheRunStaysMarked) {
     EXPECT_TRUE(acquiring);
     acq->ActCaptureStop();
     EXPECT_FALSE(acquiring);
+}
+
+TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack) {
+    // The sensor's adapter, by a name that survives a replug.
+    test::TScratchFolder folder;
+    const std::string link = folder / "sensor";
+    const auto plugIn = [&](test::TPty& pty) {
+        std::filesystem::create_symlink(pty.Slave(), folder / "fresh");
+        std::filesystem::rename(folder / "fresh", link);
+    };
+    test::TPty first;
+    ASSERT_TRUE(first.Ok());
+    plugIn(first);
+    Make({{1, link}}, fastClock.Source());
+    acq->ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
+    StartUp(1);
+    ASSERT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link);
+    acq->ActCaptureStart();
+
+    first.CloseMaster();
+    ASSERT_TRUE(PumpUntil([&] { return !view.portEvents.empty(); }));
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Fermé");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link + "\ndébranché ou perdu");
+    EXPECT_TRUE(acquiring);
+    const std::size_t before = view.samples.size();
+    ASSERT_TRUE(PumpUntil([&] { return view.samples.size() > before; }));
+    EXPECT_EQ(view.samples.back(), 0);
+
+    test::TPty second;
+    ASSERT_TRUE(second.Ok());
+    plugIn(second);
+    ASSERT_TRUE(PumpUntil([&] { return view.portEvents.size() == 2; }));
+    EXPECT_EQ(view.portEvents, (std::vector<TPortEvent>{TPortEvent::Lost, TPortEvent::Reopened}));
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link);
+    EXPECT_TRUE(acquiring);
+    acq->ActCaptureStop();
+    EXPECT_FALSE(acquiring);
+}
+
+TEST_F(AcquisitionTest, AChosenDeviceIsUsedAtOnceAndCountsAsFound) {
+    Make({{2, "sim:61"}}, fastClock.Source());
+    StartUp(1);
+    ASSERT_FALSE(view.enabled[A::ComSetComNum1]);
+    ASSERT_EQ(view.panels[kPortPanel], "");
+
+    acq->SetPortDevice(1, "sim:62");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+    EXPECT_EQ(acq->ComPort1().DeviceName(), "sim:62");
+    EXPECT_TRUE(view.enabled[A::ComSetComNum1]);
+
+    // Another port's device changes nothing of the open port.
+    acq->SetPortDevice(2, "sim:63");
+    EXPECT_TRUE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 1);
+
+    // A device that is not there: the error box says what the status bar says.
+    ui.ExpectError();
+    acq->SetPortDevice(1, "sim:oops");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Fermé");
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].text, "Com 1 : sim:oops\nabsent.");
+    EXPECT_FALSE(view.enabled[A::ComSetComNum1]);
 }
 
 TEST_F(AcquisitionTest, DestructionDuringARunEndsTheWorker) {

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <exception>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -189,6 +191,38 @@ TEST_F(DispatcherThreadsTest, AProcessingThreadThatDoesNotEndIsGivenUpWithoutADe
     line->ReleaseClearError();
     // Its exit step takes LineLock; StopThreads no longer holds it, so it ends.
     EXPECT_TRUE(Eventually([&] { return d.ActiveThreads() == 0; }));
+}
+
+// Times the threads of this process gave the processor back: every sleep, every blocking wait.
+long VoluntarySwitches() {
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream status(task.path() / "status");
+        for (std::string line; std::getline(status, line);)
+            if (line.starts_with("voluntary_ctxt_switches:"))
+                total += std::stol(line.substr(line.find(':') + 1));
+    }
+    return total;
+}
+
+TEST_F(DispatcherThreadsTest, AThreadWaitingForTheLineSleepsUntilItGetsIt) {
+    TComDispatcher d(nullptr, &bridge, devices.Factory());
+    ASSERT_EQ(Setup(d), 0);
+    // A DCD read holds LineLock inside a status query that does not return for now...
+    line->BlockModemStatus();
+    std::thread worker([&] { d.ReadDcd(); });
+    ASSERT_TRUE(Eventually([&] { return line->BlockedInModemStatus() == 1; }));
+    // ...while the processing thread wants the lock for a modem event.
+    line->SetModem(kMsDsrOn);
+    line->PushEvent(kEvDsr);
+    const long before = VoluntarySwitches();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const long during = VoluntarySwitches() - before;
+    line->ReleaseModemStatus();
+    worker.join();
+    EXPECT_TRUE(Eventually([&] { return (d.MsrShadow() & kMsrDsrChanged) != 0; }));
+    // A wait that looked every 100 µs would have woken some three thousand times.
+    EXPECT_LT(during, 100);
 }
 
 TEST_F(DispatcherThreadsTest, StoppingKeepsProcessingUiMessages) {

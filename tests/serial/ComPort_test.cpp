@@ -5,12 +5,18 @@
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "tests/serial/FakeComDevice.h"
+#include "tests/serial/FakeDeviceTree.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 #include <new>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 #include <typeinfo>
 
 namespace sornafex {
@@ -24,6 +30,16 @@ std::size_t CountOf(const std::vector<std::string>& log, const std::string& pref
         log.begin(), log.end(), [&](const std::string& e) { return e.starts_with(prefix); }));
 }
 
+// Starts threads as usual, except the nth one, which the system refuses as at its thread limit.
+TThreadLauncher RefuseThread(int nth) {
+    auto count = std::make_shared<int>(0);
+    return [count, nth](std::function<void()> body) {
+        if (++*count == nth)
+            throw std::system_error(EAGAIN, std::generic_category());
+        return std::thread(std::move(body));
+    };
+}
+
 class ComPortTest : public ::testing::Test {
 protected:
     ComPortTest() {
@@ -34,8 +50,12 @@ protected:
         port.SetDeviceFactory(devices.Factory());
         port.SetUiBridge(&bridge);
         port.SetUiServices(&ui);
+        machine.Node("/dev/fake1");
+        machine.Node("/dev/fake2");
+        port.SetDeviceTree(machine.Tree());
     }
 
+    test::TFakeDeviceTree machine;
     TPortDeviceMap map;
     TFakeDevices devices;
     std::shared_ptr<TFakeLine> line1 = devices.Line("/dev/fake1");
@@ -273,6 +293,23 @@ INSTANTIATE_TEST_SUITE_P(
                      [](TComPort& p) {
                          p.SetOnPortOpen([] { throw std::runtime_error("handler failed"); });
                          p.SetOpen(true);
+                     }},
+        // At the system's thread limit: the open must return, not wait for a thread that never
+        // existed.
+        TFailureCase{"FirstThreadRefused", [](TFakeLine&) {},
+                     [](TComPort& p) {
+                         p.SetThreadLauncher(RefuseThread(1));
+                         p.SetOpen(true);
+                     }},
+        TFailureCase{"SecondThreadRefused", [](TFakeLine&) {},
+                     [](TComPort& p) {
+                         p.SetThreadLauncher(RefuseThread(2));
+                         p.SetOpen(true);
+                     }},
+        TFailureCase{"ThirdThreadRefused", [](TFakeLine&) {},
+                     [](TComPort& p) {
+                         p.SetThreadLauncher(RefuseThread(3));
+                         p.SetOpen(true);
                      }}),
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return info.param.name; });
 
@@ -292,6 +329,18 @@ TEST_F(ComPortTest, FailuresRaiseTheClassOfTheirCode) {
     }
 }
 
+TEST_F(ComPortTest, ARefusedThreadIsSaidAsSuch) {
+    port.SetComNumber(1);
+    port.SetThreadLauncher(RefuseThread(2));
+    try {
+        port.SetOpen(true);
+        FAIL() << "no exception";
+    } catch (const ESystemError& e) {
+        EXPECT_EQ(std::string(e.what()), "le système refuse un nouveau thread : " +
+                                             std::generic_category().message(EAGAIN));
+    }
+}
+
 TEST_F(ComPortTest, NoPortNumberWithoutPromptRaisesNoPortSelected) {
     port.SetPromptForPort(false);
     EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
@@ -300,7 +349,7 @@ TEST_F(ComPortTest, NoPortNumberWithoutPromptRaisesNoPortSelected) {
 }
 
 TEST_F(ComPortTest, TheSelectionDialogListsPresentPortsAndCancelRaises) {
-    line2->FailOpen(kSysAccessDenied); // held elsewhere: listed
+    line2->FailOpen(kSysAccessDenied); // held elsewhere: listed all the same
     ui.ExpectSelectPort(std::nullopt);
     EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
     ASSERT_EQ(ui.Shown().size(), 1u);
@@ -318,8 +367,8 @@ TEST_F(ComPortTest, OkInTheSelectionDialogTakesTheChosenPortAndOpens) {
 }
 
 TEST_F(ComPortTest, OkWithoutAnyListedPortSelectsNothing) {
-    line1->FailOpen(kSysFileNotFound);
-    line2->FailOpen(kSysFileNotFound);
+    const test::TFakeDeviceTree empty;
+    port.SetDeviceTree(empty.Tree());
     ui.ExpectSelectPort(std::string());
     EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
     EXPECT_TRUE(ui.Shown()[0].entries.empty());

@@ -66,6 +66,14 @@ void TFakeLine::ReleaseClearError() {
     m_changed.notify_all();
 }
 
+void TFakeLine::ReleaseModemStatus() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_blockModem.store(false);
+    }
+    m_changed.notify_all();
+}
+
 std::vector<std::string> TFakeLine::Log() const {
     std::lock_guard lock(m_mutex);
     return m_log;
@@ -167,8 +175,17 @@ public:
         return true;
     }
     std::uint8_t ModemStatus() override {
-        ++m_line->m_modemQueries;
-        return m_line->m_modem.load();
+        TFakeLine& l = *m_line;
+        ++l.m_modemQueries;
+        // The lines as they were when asked, however long the answer takes.
+        const std::uint8_t lines = l.m_modem.load();
+        if (l.m_blockModem.load()) {
+            std::unique_lock lock(l.m_mutex);
+            ++l.m_blockedInModem;
+            l.m_changed.wait(lock, [&] { return !l.m_blockModem.load(); });
+            --l.m_blockedInModem;
+        }
+        return lines;
     }
     bool SetEventMask(std::uint32_t mask) override {
         TFakeLine& l = *m_line;
@@ -192,8 +209,13 @@ public:
         events = 0;
         if (l.m_throwInWait.exchange(false))
             throw std::runtime_error("device event failure");
-        ++l.m_waiters;
         std::unique_lock lock(l.m_mutex);
+        // As a real device: no wait without a mask (a close's mask 0 may come first).
+        if (l.m_mask == 0 && m_isOpen && !l.m_stubborn.load()) {
+            Fail(kSysInvalidParameter, "no event mask");
+            return TWaitOutcome::Refused;
+        }
+        ++l.m_waiters;
         const std::uint64_t generation = l.m_generation;
         l.m_changed.wait(lock, [&] {
             if (l.m_stubborn.load())

@@ -41,6 +41,9 @@ public:
     // ClearError then blocks until ReleaseClearError.
     void BlockClearError() { m_blockClearError.store(true); }
     void ReleaseClearError();
+    // ModemStatus then blocks until ReleaseModemStatus (which also ends the blocking).
+    void BlockModemStatus() { m_blockModem.store(true); }
+    void ReleaseModemStatus();
 
     // ---- What happened ---------------------------------------------------------------------
     std::vector<std::string> Log() const;
@@ -52,8 +55,9 @@ public:
     int ModemQueries() const { return m_modemQueries.load(); }
     int Opens() const { return m_opens.load(); }
     int Waiters() const { return m_waiters.load(); }
-    // Calls now blocked in ClearError.
+    // Calls now blocked in ClearError, in ModemStatus.
     int BlockedInClearError() const { return m_blockedInClearError.load(); }
+    int BlockedInModemStatus() const { return m_blockedInModem.load(); }
     const std::string& Name() const { return m_name; }
 
 private:
@@ -100,6 +104,8 @@ private:
     std::atomic<bool> m_throwInWrite{false};
     std::atomic<bool> m_stubborn{false};
     std::atomic<bool> m_blockClearError{false};
+    std::atomic<bool> m_blockModem{false};
+    std::atomic<int> m_blockedInModem{0};
 };
 
 class TFakeDevices {

@@ -1,17 +1,27 @@
 // The Linux tty device, on pseudo-terminals: exclusive open, errno mapping, the termios that is
-// really set (read back on the master side), the event wait and its end.
+// really set (read back on the master side), the event wait and its end, the reasons of a refused
+// open, and a device lost and found again under a port that is being read.
 
 #include "base/ui_bridge.h"
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "serial/LinuxComDevice.h"
 #include "serial/PortProbe.h"
+#include "tests/serial/Pty.h"
+#include "tests/support/test_files.h"
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -19,37 +29,69 @@
 namespace sornafex {
 namespace {
 
-// A pseudo-terminal: the device under test is the slave side, the test holds the master.
-class TPty {
-public:
-    TPty() {
-        m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0)
-            return;
-        char name[128] = {};
-        if (::ptsname_r(m_master, name, sizeof name) == 0)
-            m_slave = name;
-    }
-    ~TPty() {
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    TPty(const TPty&) = delete;
-    TPty& operator=(const TPty&) = delete;
+using test::TPty;
 
-    bool Ok() const { return m_master >= 0 && !m_slave.empty(); }
-    int Master() const { return m_master; }
-    const std::string& Slave() const { return m_slave; }
-    // The slave's termios, as the master side sees it.
-    termios Termios() const {
-        termios t{};
-        ::tcgetattr(m_master, &t);
-        return t;
+// The descriptors this process holds: their number, or whether one of them names path.
+std::vector<std::string> OpenFiles() {
+    std::vector<std::string> targets;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        targets.push_back(std::filesystem::read_symlink(entry.path(), error).string());
     }
+    return targets;
+}
+bool Holds(const std::string& path) {
+    const auto files = OpenFiles();
+    return std::find(files.begin(), files.end(), path) != files.end();
+}
+
+// What /proc says this process (and a child forked from it) is called.
+std::string OwnName() {
+    std::string name = test::ReadBytes("/proc/self/comm");
+    name.erase(name.find('\n'));
+    return name;
+}
+
+// A child process that runs body, tells the parent it is ready (or, with a line of its own, what
+// it found), and ends when the parent lets it go.
+class TChild {
+public:
+    explicit TChild(const std::function<std::string()>& body) {
+        int ready[2] = {-1, -1};
+        int release[2] = {-1, -1};
+        if (::pipe2(ready, O_CLOEXEC) != 0 || ::pipe2(release, O_CLOEXEC) != 0)
+            return;
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            ::close(ready[0]);
+            ::close(release[1]);
+            const std::string said = body() + "\n";
+            [[maybe_unused]] const auto written = ::write(ready[1], said.data(), said.size());
+            char byte = 0;
+            [[maybe_unused]] const auto got = ::read(release[0], &byte, 1);
+            ::_exit(0);
+        }
+        ::close(ready[1]);
+        ::close(release[0]);
+        m_release = release[1];
+        char c = 0;
+        while (::read(ready[0], &c, 1) == 1 && c != '\n')
+            m_said += c;
+        ::close(ready[0]);
+    }
+    ~TChild() {
+        if (m_release >= 0)
+            ::close(m_release);
+        if (m_pid > 0)
+            ::waitpid(m_pid, nullptr, 0);
+    }
+    pid_t Pid() const { return m_pid; }
+    const std::string& Said() const { return m_said; }
 
 private:
-    int m_master = -1;
-    std::string m_slave;
+    pid_t m_pid = -1;
+    int m_release = -1;
+    std::string m_said;
 };
 
 TComSettings Line19200N81() {
@@ -74,14 +116,32 @@ TEST_P(ErrnoMappingTest, BecomesTheCodeOfTheTable) {
     EXPECT_EQ(SystemCodeFromErrno(GetParam().error), GetParam().code);
 }
 
-INSTANTIATE_TEST_SUITE_P(OpenFailures, ErrnoMappingTest,
-                         ::testing::Values(TErrnoCase{ENOENT, 2}, TErrnoCase{ENODEV, 2},
-                                           TErrnoCase{ENXIO, 2}, TErrnoCase{EIO, 2},
-                                           TErrnoCase{ENOTTY, 2}, TErrnoCase{EBUSY, 5},
-                                           TErrnoCase{EWOULDBLOCK, 5}, TErrnoCase{EACCES, 5},
-                                           TErrnoCase{EPERM, 5}, TErrnoCase{ENOMEM, 8},
-                                           TErrnoCase{EMFILE, 4}, TErrnoCase{ENFILE, 4},
-                                           TErrnoCase{EINVAL, EINVAL}, TErrnoCase{EROFS, EROFS}));
+INSTANTIATE_TEST_SUITE_P(
+    OpenFailures, ErrnoMappingTest,
+    ::testing::Values(
+        TErrnoCase{ENOENT, 2}, TErrnoCase{ENODEV, 2}, TErrnoCase{ENXIO, 2}, TErrnoCase{EIO, 2},
+        TErrnoCase{ENOTTY, 2}, TErrnoCase{EBUSY, 5}, TErrnoCase{EWOULDBLOCK, 5},
+        TErrnoCase{ENOMEM, 8}, TErrnoCase{EMFILE, 4}, TErrnoCase{ENFILE, 4},
+        // Not held elsewhere: this account may not use the device.
+        TErrnoCase{EACCES, kSysErrnoBase + EACCES}, TErrnoCase{EPERM, kSysErrnoBase + EPERM},
+        // Numbers the code table gives another meaning.
+        TErrnoCase{EINTR, kSysErrnoBase + EINTR}, TErrnoCase{ESRCH, kSysErrnoBase + ESRCH},
+        TErrnoCase{EINVAL, kSysErrnoBase + EINVAL}));
+
+// The modem lines by their absolute values: swapping two of them must not go unnoticed.
+TEST(ModemBits, EachLineHasItsOwnBit) {
+    const struct {
+        int line;
+        std::uint8_t bit;
+    } rows[] = {{TIOCM_CAR, 0x80},
+                {TIOCM_RNG, 0x40},
+                {TIOCM_DSR, 0x20},
+                {TIOCM_CTS, 0x10},
+                {TIOCM_DTR | TIOCM_RTS | TIOCM_LE | TIOCM_ST | TIOCM_SR, 0x00},
+                {TIOCM_CAR | TIOCM_RNG | TIOCM_DSR | TIOCM_CTS, 0xF0}};
+    for (const auto& row : rows)
+        EXPECT_EQ(ModemBits(row.line), row.bit) << std::hex << row.line;
+}
 
 struct TTermiosCase {
     std::uint8_t parity;
@@ -159,9 +219,55 @@ TEST(LinuxComDevice, ASecondOpenOfTheSameTtyIsRefusedAsHeldElsewhere) {
     ASSERT_TRUE(first.Open(pty.Slave())) << first.LastErrorText();
     EXPECT_FALSE(second.Open(pty.Slave()));
     EXPECT_EQ(second.LastError(), kSysAccessDenied);
-    EXPECT_EQ(second.LastErrorText(), std::strerror(EBUSY));
+    EXPECT_EQ(second.LastErrorText(), "occupé par un autre programme : " + OwnName() + " (pid " +
+                                          std::to_string(::getpid()) + ")");
     first.Close();
     EXPECT_TRUE(second.Open(pty.Slave())) << second.LastErrorText();
+}
+
+TEST(LinuxComDevice, ALockHeldByAnotherProcessIsHeldElsewhereAndNamesThatProcess) {
+    TPty pty;
+    ASSERT_TRUE(pty.Ok());
+    // The other program opens the tty without TIOCEXCL and only locks it.
+    const std::string slave = pty.Slave();
+    TChild holder([&] {
+        const int fd = ::open(slave.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? "locked" : "failed";
+    });
+    ASSERT_EQ(holder.Said(), "locked");
+    TLinuxComDevice device;
+    EXPECT_FALSE(device.Open(slave));
+    EXPECT_EQ(device.LastError(), kSysAccessDenied);
+    EXPECT_EQ(device.LastErrorText(), "occupé par un autre programme : " + OwnName() + " (pid " +
+                                          std::to_string(holder.Pid()) + ")");
+    EXPECT_FALSE(Holds(slave)) << "a refused open keeps no descriptor";
+}
+
+TEST(LinuxComDevice, PermissionDeniedSaysWhichGroupWouldHelp) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to try the open as another account";
+    TPty pty;
+    ASSERT_TRUE(pty.Ok());
+    // The tty as a serial port is: read and write for its owner and its group.
+    const group* dialout = ::getgrnam("dialout");
+    const gid_t gid = dialout ? dialout->gr_gid : 0;
+    const std::string groupName = dialout ? "dialout" : ::getgrgid(0)->gr_name;
+    ASSERT_EQ(::chown(pty.Slave().c_str(), 0, gid), 0);
+    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0660), 0);
+    const std::string slave = pty.Slave();
+    TChild nobody([&] {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            return std::string("no account");
+        TLinuxComDevice device;
+        if (device.Open(slave))
+            return std::string("opened");
+        return std::to_string(device.LastError()) + " " + device.LastErrorText();
+    });
+    if (nobody.Said() == "no account")
+        GTEST_SKIP() << "could not become the account nobody";
+    EXPECT_EQ(nobody.Said(), std::to_string(kSysErrnoBase + EACCES) +
+                                 " accès refusé : ce compte n'est pas dans le groupe « " +
+                                 groupName + " »");
 }
 
 TEST(LinuxComDevice, ClocalIsSetFromTheOpenOnBeforeAnySettingIsWritten) {
@@ -194,7 +300,7 @@ TEST(LinuxComDevice, AMissingPathIsNoSuchDevice) {
     TLinuxComDevice device;
     EXPECT_FALSE(device.Open("/dev/sornafex-no-such-tty"));
     EXPECT_EQ(device.LastError(), kSysFileNotFound);
-    EXPECT_EQ(device.LastErrorText(), std::strerror(ENOENT));
+    EXPECT_EQ(device.LastErrorText(), "absent");
 }
 
 TEST(LinuxComDevice, AFileThatIsNoTtyIsNoSuchDevice) {
@@ -251,37 +357,58 @@ TEST(LinuxComDevice, ReceivedBytesEndAWaitAndCanBeRead) {
     EXPECT_EQ(device.Read(buffer, sizeof buffer), 0);
 }
 
-TEST(LinuxComDevice, CloseEndsAPendingWait) {
+struct TWaitEndCase {
+    const char* name;
+    std::function<void(TLinuxComDevice&, TPty&)> end;
+    TWaitOutcome outcome;
+    // A mask set before the wait began refuses the wait instead of ending it.
+    bool refusedWhenFirst = false;
+};
+
+class WaitEndTest : public ::testing::TestWithParam<TWaitEndCase> {};
+
+// Whether the waiter already waits or not, what ends the wait ends it (or the next one) within
+// milliseconds: a close, a new mask, the device going away.
+TEST_P(WaitEndTest, EndsAPendingWaitWithin50Ms) {
+    using Clock = std::chrono::steady_clock;
     TPty pty;
     ASSERT_TRUE(pty.Ok());
     TLinuxComDevice device;
     ASSERT_TRUE(device.Open(pty.Slave()));
     ASSERT_TRUE(device.SetEventMask(kComThreadEventMask));
-    TWaitOutcome outcome = TWaitOutcome::Completed;
-    std::thread waiter([&] {
-        std::uint32_t events = 0;
-        outcome = device.WaitEvent(events);
-    });
-    EXPECT_TRUE(device.Close());
-    waiter.join();
-    EXPECT_EQ(outcome, TWaitOutcome::Closed);
-}
-
-TEST(LinuxComDevice, ANewMaskEndsAPendingWaitWithoutEvent) {
-    TPty pty;
-    ASSERT_TRUE(pty.Ok());
-    TLinuxComDevice device;
-    ASSERT_TRUE(device.Open(pty.Slave()));
-    ASSERT_TRUE(device.SetEventMask(kEvRlsd));
     std::uint32_t events = 1;
     TWaitOutcome outcome = TWaitOutcome::Refused;
-    std::thread waiter([&] { outcome = device.WaitEvent(events); });
-    // Whether the waiter already waits or not, the new mask ends that wait (or the next one).
-    ASSERT_TRUE(device.SetEventMask(0));
+    std::atomic<bool> ended{false};
+    Clock::time_point endedAt;
+    std::thread waiter([&] {
+        outcome = device.WaitEvent(events);
+        endedAt = Clock::now();
+        ended = true;
+    });
+    const Clock::time_point asked = Clock::now();
+    GetParam().end(device, pty);
+    // A wait that does not end is ended by a close, so that the test fails instead of hanging.
+    for (int i = 0; i < 1000 && !ended; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (!ended)
+        device.Close();
     waiter.join();
-    EXPECT_NE(outcome, TWaitOutcome::Closed);
+    EXPECT_LT(endedAt - asked, std::chrono::milliseconds(50));
+    if (!(GetParam().refusedWhenFirst && outcome == TWaitOutcome::Refused)) {
+        EXPECT_EQ(outcome, GetParam().outcome);
+    }
     EXPECT_EQ(events, 0u);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Ends, WaitEndTest,
+    ::testing::Values(TWaitEndCase{"Close", [](TLinuxComDevice& d, TPty&) { d.Close(); },
+                                   TWaitOutcome::Closed},
+                      TWaitEndCase{"MaskZero", [](TLinuxComDevice& d, TPty&) { d.SetEventMask(0); },
+                                   TWaitOutcome::Completed, true},
+                      TWaitEndCase{"HangUp", [](TLinuxComDevice&, TPty& p) { p.CloseMaster(); },
+                                   TWaitOutcome::Lost}),
+    [](const ::testing::TestParamInfo<TWaitEndCase>& info) { return info.param.name; });
 
 // ---- Through the port component -------------------------------------------------------------
 
@@ -339,7 +466,7 @@ TEST_F(PtyPortTest, ATtyHeldByAnotherPortRaisesAlreadyOpen) {
     } catch (const EAlreadyOpen& e) {
         EXPECT_STREQ(e.what(), "ie_Open - device already open");
     }
-    EXPECT_EQ(port2.LastOpenFailure().reason, std::strerror(EBUSY));
+    EXPECT_EQ(port2.LastOpenFailure().reason.rfind("occupé par un autre programme", 0), 0u);
     EXPECT_FALSE(port2.Open());
     port1.SetOpen(false);
     port2.SetOpen(true);
@@ -367,13 +494,143 @@ TEST_F(PtyPortTest, TheProbeSeesAFreeAndAHeldTtyAsPresent) {
     EXPECT_FALSE(ProbeDevicePresent("/dev/sornafex-no-such-tty"));
 }
 
-TEST_F(PtyPortTest, TwoHundredOpensAndClosesLeaveNoThread) {
+TEST_F(PtyPortTest, ARefusedSettingNamesTheValue) {
+    port1.SetOpen(true);
+    const struct {
+        std::function<void()> write;
+        const char* message;
+    } rows[] = {{[&] { port1.SetBaud(14400); }, "vitesse 14400 non prise en charge"},
+                {[&] { port1.SetDataBits(4); }, "4 bits de données non pris en charge"}};
+    for (const auto& row : rows) {
+        try {
+            row.write();
+            ADD_FAILURE() << "no exception: " << row.message;
+        } catch (const ESerialException& e) {
+            EXPECT_STREQ(e.what(), row.message);
+        }
+        port1.SetBaud(19200);
+        port1.SetDataBits(8);
+    }
+}
+
+// The port's device is a link, as /dev/serial/by-id/ names are: a device that comes back takes
+// the same name, whatever tty it now is.
+class PtyLossTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Retarget();
+        map.Set(1, link);
+        port.SetUiBridge(&bridge);
+        port.SetDeviceMap(map);
+        port.SetComNumber(1);
+        port.SetReopenPeriod(std::chrono::milliseconds(20));
+        port.SetOnPortEvent([this](TPortEvent event) { events.push_back(event); });
+    }
+    // A new tty behind the link; the old one stays until the test lets it go.
+    void Retarget() {
+        ptys.push_back(std::make_unique<TPty>());
+        ASSERT_TRUE(ptys.back()->Ok());
+        const std::string fresh = folder / "fresh";
+        std::filesystem::create_symlink(ptys.back()->Slave(), fresh);
+        std::filesystem::rename(fresh, link);
+    }
+    bool PumpUntil(const std::function<bool()>& condition) {
+        return bridge.PumpUntil(condition, 5000);
+    }
+
+    test::TScratchFolder folder;
+    const std::string link = folder / "sensor";
+    std::vector<std::unique_ptr<TPty>> ptys;
+    TPortDeviceMap map;
+    TQueuedUiBridge bridge;
+    TComPort port;
+    std::vector<TPortEvent> events;
+};
+
+TEST_F(PtyLossTest, AHangUpClosesThePortAtOnceAndTheDeviceBackIsReopenedAndSetUp) {
+    port.SetOpen(true);
+    const std::string first = ptys.back()->Slave();
+    // The worker's reads go on across the loss and the reopen.
+    std::atomic<bool> reading{true};
+    std::atomic<long> reads{0};
+    std::thread worker([&] {
+        while (reading) {
+            port.CarrierLevel();
+            ++reads;
+        }
+    });
+
+    ptys.back()->CloseMaster();
+    const auto lostAt = std::chrono::steady_clock::now();
+    ASSERT_TRUE(bridge.PumpUntil([&] { return !events.empty(); }, 1000)) << "not seen in 1 s";
+    EXPECT_LT(std::chrono::steady_clock::now() - lostAt, std::chrono::seconds(1));
+    EXPECT_EQ(events, std::vector<TPortEvent>{TPortEvent::Lost});
+    EXPECT_FALSE(port.Open());
+    EXPECT_TRUE(port.Lost());
+    EXPECT_FALSE(port.CarrierLevel());
+    EXPECT_EQ(port.Describe(), "Com 1 : " + link + "\ndébranché ou perdu");
+    EXPECT_FALSE(Holds(first)) << "the lost tty's descriptor is released";
+
+    // The device comes back as another tty, left at another configuration.
+    Retarget();
+    termios other{};
+    ASSERT_EQ(::tcgetattr(ptys.back()->Master(), &other), 0);
+    cfsetspeed(&other, B9600);
+    other.c_cflag = (other.c_cflag & ~(CSIZE | CLOCAL)) | CS7 | PARENB;
+    other.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(::tcsetattr(ptys.back()->Master(), TCSANOW, &other), 0);
+    ASSERT_TRUE(PumpUntil([&] { return events.size() == 2; }));
+    EXPECT_EQ(events[1], TPortEvent::Reopened);
+    EXPECT_TRUE(port.Open());
+    EXPECT_FALSE(port.Lost());
+    EXPECT_EQ(port.Describe(), "Com 1 : " + link);
+    const termios t = ptys.back()->Termios();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CLOCAL), static_cast<tcflag_t>(CS8 | CLOCAL));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+
+    const long before = reads.load();
+    ASSERT_TRUE(PumpUntil([&] { return reads.load() > before + 100; }));
+    reading = false;
+    worker.join();
+}
+
+TEST_F(PtyLossTest, CloseAndRenumberingEndTheRetriesAtOnce) {
+    port.SetOpen(true);
+    ptys.back()->CloseMaster();
+    ASSERT_TRUE(PumpUntil([&] { return port.Lost(); }));
+    port.SetOpen(false);
+    EXPECT_FALSE(port.Lost());
+    Retarget();
+    // Given the time of many looks, a port closed by hand stays closed.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    bridge.ProcessMessages();
+    EXPECT_FALSE(port.Open());
+    EXPECT_EQ(events, std::vector<TPortEvent>{TPortEvent::Lost});
+}
+
+TEST(PtyPortCycles, TwoHundredOpenCloseAndLossCyclesLeaveNoDescriptorOrThread) {
+    TQueuedUiBridge bridge;
+    TComPort port;
+    port.SetUiBridge(&bridge);
+    port.SetComNumber(1);
+    const std::size_t filesBefore = OpenFiles().size();
     for (int cycle = 0; cycle < 200; ++cycle) {
-        port1.SetOpen(true);
-        ASSERT_EQ(port1.Dispatcher()->ActiveThreads(), 3) << cycle;
-        port1.SetOpen(false);
+        TPty pty;
+        ASSERT_TRUE(pty.Ok());
+        TPortDeviceMap map;
+        map.Set(1, pty.Slave());
+        port.SetDeviceMap(map);
+        port.SetOpen(true);
+        ASSERT_EQ(port.Dispatcher()->ActiveThreads(), 3) << cycle;
+        if (cycle % 2 == 1) {
+            pty.CloseMaster();
+            ASSERT_TRUE(bridge.PumpUntil([&] { return port.Lost(); }, 5000)) << cycle;
+        }
+        port.SetOpen(false);
         ASSERT_EQ(TComDispatcher::RegistrySize(), 0u) << cycle;
     }
+    EXPECT_EQ(OpenFiles().size(), filesBefore);
 }
 
 } // namespace
