@@ -171,6 +171,9 @@ void TfmMain::CreateActions() {
     ActComSetComNum2 =
         MakeAction("ActComSetComNum2", QStringLiteral("Com 2"), QStringLiteral("Com 2"), noKey,
                    kNoImage, &TfmMain::ActComSetComNum2Execute);
+    ActComChooseDevice =
+        MakeAction("ActComChooseDevice", Q(res::kChooseDevice), Q(res::kChooseDevice), noKey,
+                   kNoImage, &TfmMain::ActComChooseDeviceExecute);
     ActGraphSetXMin = MakeAction("ActGraphSetXMin", QStringLiteral("Min échelle verticale..."),
                                  none, noKey, kNoImage, &TfmMain::ActGraphSetXMinExecute);
     ActGraphSetXMax = MakeAction("ActGraphSetXMax", QStringLiteral("Max échelle verticale..."),
@@ -245,6 +248,8 @@ void TfmMain::CreateMenus() {
 
     QMenu* port = bar->addMenu(QStringLiteral("Port"));
     port->addActions({ActComSetComNum1, ActComSetComNum2});
+    port->addSeparator();
+    port->addAction(ActComChooseDevice);
 
     QMenu* graph = bar->addMenu(QStringLiteral("Graphe"));
     graph->addActions({ActGraphSetXMin, ActGraphSetXMax, ActGraphSetXDefault, ActGraphSetXAuto});

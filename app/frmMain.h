@@ -85,6 +85,7 @@ public:
     QAction* ActAppHelpIndex = nullptr;
     QAction* ActComSetComNum1 = nullptr;
     QAction* ActComSetComNum2 = nullptr;
+    QAction* ActComChooseDevice = nullptr;
     QAction* ActGraphSetXMin = nullptr;
     QAction* ActGraphSetXMax = nullptr;
     QAction* ActGraphSetXAuto = nullptr;
@@ -159,6 +160,8 @@ private:
     void ActCaptureStopExecute();
     void ActComSetComNum1Execute();
     void ActComSetComNum2Execute();
+    // The device dialog of the selected port (frmMain_device.cpp).
+    void ActComChooseDeviceExecute();
 
     // Area: chart, history and scale (frmMain_graph.cpp).
     void CreateGraph();

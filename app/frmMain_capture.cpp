@@ -80,6 +80,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActGraphExportPng;
         case TCaptureAction::GraphExportSvg:
             return form.ActGraphExportSvg;
+        case TCaptureAction::ComChooseDevice:
+            return form.ActComChooseDevice;
         }
         return form.ActCaptureStop;
     }

@@ -1,5 +1,6 @@
 #include "app/qt_ui_services.h"
 
+#include "app/frmDevice.h"
 #include "base/uRes.h"
 #include "serial/ComPort.h"
 
@@ -13,6 +14,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace sornafex {
 
@@ -157,6 +159,15 @@ std::optional<std::string> TQtUiServices::SelectPort(const std::vector<std::stri
     if (dialog.exec() != QDialog::Accepted || ports->currentIndex() < 0)
         return std::nullopt;
     return ports->currentText().toStdString();
+}
+
+std::optional<std::string> TQtUiServices::ChooseDevice(TDeviceChoice& choice) {
+    TfmDevice dialog(choice, *this, m_owner);
+    // Its own messages stand over the dialog, not over the window behind it.
+    QWidget* const owner = std::exchange(m_owner, &dialog);
+    dialog.exec();
+    m_owner = owner;
+    return dialog.Value();
 }
 
 void TQtUiServices::ShowError(const std::string& text) {

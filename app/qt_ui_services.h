@@ -26,6 +26,7 @@ public:
     std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) override;
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
+    std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;
     void ShowError(const std::string& text) override;
     void ShowErrorWithCaption(const std::string& caption, const std::string& text) override;
 

@@ -11,6 +11,8 @@ class QPrinter;
 
 namespace sornafex {
 
+class TDeviceChoice;
+
 enum class TConfirmResult { Yes, No, Cancel };
 
 struct TFileDialogOptions {
@@ -41,6 +43,10 @@ public:
     // The serial layer's "Select Port" dialog over entries such as "COM3"; the chosen entry, or
     // nullopt when closed other than by OK.
     virtual std::optional<std::string> SelectPort(const std::vector<std::string>& entries) = 0;
+    // The device dialog of a port ("Périphérique du port Com n"): the value chosen (a device name
+    // or "sim:..."), or nullopt for "Annuler". It stays open, saying why, while the choice is
+    // not one to keep.
+    virtual std::optional<std::string> ChooseDevice(TDeviceChoice& choice) = 0;
     // The application-wide error box: error icon, one OK button, the application title as
     // caption. The text is shown as given; see ErrorBoxText for the full-stop rule.
     virtual void ShowError(const std::string& text) = 0;

@@ -105,6 +105,15 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
     }
 }
 
+void WritePortDevice(const std::string& path, int n, const std::string& device, TFileSystem& fs) {
+    try {
+        WriteProfileString(path, kSectionCom, std::string(kDeviceKeyPrefix) + std::to_string(n),
+                           device, fs);
+    } catch (const EFileError&) {
+        throw EPreferencesWriteError(path);
+    }
+}
+
 std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path, TFileSystem& fs) {
     const TProfile profile = LoadForReading(path, fs);
     std::vector<std::pair<int, std::string>> devices;

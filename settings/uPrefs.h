@@ -8,8 +8,9 @@
 //           FullSpeedPoll=0   1: the counting loop polls without pause instead of pacing its polls
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //
-// Section Com may also map ports to devices (Device1 .. Device50), and [Journal] Folder names
-// the folder of the run journals; those keys are only read.
+// Section Com may also map ports to devices (Device1 .. Device50), written by the device dialog
+// only (WritePortDevice), never with the four values; [Journal] Folder names the folder of the
+// run journals, and is only read.
 
 #include "base/file_io.h"
 #include "settings/profile_file.h"
@@ -77,6 +78,11 @@ public:
 // order, in one atomic replacement of the file; does nothing otherwise. Throws
 // EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
+                     TFileSystem& fs = TFileSystem::Posix());
+
+// Writes Device<n>=device in section Com, in one atomic replacement of the file (n 1 to 50).
+// Throws EPreferencesWriteError, leaving the file as it was.
+void WritePortDevice(const std::string& path, int n, const std::string& device,
                      TFileSystem& fs = TFileSystem::Posix());
 
 // The port-to-device keys Device1 .. Device50 of section Com that hold a non-blank value, as

@@ -5,11 +5,14 @@
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
 #include "app/qt_ui_bridge.h"
+#include "base/device_choice.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/documents.h"
+#include "tests/serial/FakeDeviceTree.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
+#include "tests/support/test_files.h"
 #include "tests/support/viewer_stand_in.h"
 
 #include <QAction>
@@ -191,6 +194,40 @@ TEST_F(CaptureWindowTest, StoredPortTwoWithComOneOnlyStartsOnComOne) {
     EXPECT_EQ(Panel(0), "Com 1 - Ouvert");
     EXPECT_TRUE(window->ActComSetComNum1->isChecked());
     EXPECT_EQ(window->Acquisition().ComPort1().ComNumber(), 1);
+}
+
+TEST_F(CaptureWindowTest, TheDeviceDialogPutsTheChosenSensorBehindThePortAndKeepsIt) {
+    StartWith({{1, "sim:0"}});
+    ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
+    test::TFakeDeviceTree machine;
+    machine.Uart(0, 4);
+    window->Acquisition().ComPort1().SetDeviceTree(machine.Tree());
+
+    ui.ExpectChooseDevice([](TDeviceChoice& choice) -> std::optional<std::string> {
+        const int sensor = static_cast<int>(choice.Entries().size()) - 1;
+        EXPECT_EQ(choice.Current(), sensor);
+        EXPECT_EQ(choice.Frequency(), "0");
+        std::string error;
+        return choice.Accept(sensor, "40-90", error);
+    });
+    window->ActComChooseDevice->trigger();
+    ASSERT_EQ(ui.Shown().size(), 1u);
+    EXPECT_EQ(ui.Shown()[0].caption, "Périphérique du port Com 1");
+    EXPECT_EQ(ui.Shown()[0].entries, (std::vector<std::string>{"/dev/ttyS0", "Capteur simulé"}));
+    EXPECT_EQ(Panel(0), "Com 1 - Ouvert");
+    EXPECT_EQ(window->Acquisition().ComPort1().DeviceName(), "sim:40-90");
+    const std::string ini = folder.filePath(QStringLiteral("sornafex.ini")).toStdString();
+    EXPECT_NE(test::ReadBytes(ini).find("Device1=sim:40-90\n"), std::string::npos);
+
+    // "Annuler" changes nothing.
+    ui.ExpectChooseDevice([](TDeviceChoice&) { return std::nullopt; });
+    window->ActComChooseDevice->trigger();
+    EXPECT_EQ(window->Acquisition().ComPort1().DeviceName(), "sim:40-90");
+    EXPECT_TRUE(window->Acquisition().ComPort1().Open());
+
+    // Not during a run, which reads the port.
+    window->ActCaptureStart->trigger();
+    EXPECT_FALSE(window->ActComChooseDevice->isEnabled());
 }
 
 TEST_F(CaptureWindowTest, PortMenuSwitchesAndMovesTheCheckMark) {

@@ -80,6 +80,8 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActAppHelpIndex", "Index de l'aide", "Index de l'aide", "F1", -1},
         {"ActComSetComNum1", "Com 1", "Com 1", "", -1},
         {"ActComSetComNum2", "Com 2", "Com 2", "", -1},
+        {"ActComChooseDevice", "Choisir le p\xC3\xA9riph\xC3\xA9rique...",
+         "Choisir le p\xC3\xA9riph\xC3\xA9rique...", "", -1},
         {"ActGraphSetXMin",
          "Min \xC3\xA9"
          "chelle verticale...",
@@ -109,7 +111,7 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 26);
+    EXPECT_EQ(count, 27);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -141,7 +143,8 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
                                        "Afficher avertissement si aucune donn\xC3\xA9"
                                        "e re\xC3\xA7ue",
                                        "-", "Ouvrir le dossier des journaux"}));
-    EXPECT_EQ(MenuEntries(3), (Entries{"Com 1", "Com 2"}));
+    EXPECT_EQ(MenuEntries(3),
+              (Entries{"Com 1", "Com 2", "-", "Choisir le p\xC3\xA9riph\xC3\xA9rique..."}));
     EXPECT_EQ(MenuEntries(4), (Entries{"Min \xC3\xA9"
                                        "chelle verticale...",
                                        "Max \xC3\xA9"

@@ -1,7 +1,10 @@
 // The real dialogs offscreen: each test answers the dialog from inside its own event loop, the way
 // a user would, and looks at what the user would have seen.
 
+#include "acquisition/device_choice.h"
+#include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
+#include "tests/serial/FakeDeviceTree.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/test_files.h"
 
@@ -13,6 +16,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
@@ -95,6 +99,48 @@ TEST_F(QtUiServicesTest, ConfirmShowsOuiNonAnnulerWithOuiAsDefault) {
         EXPECT_EQ(ui.Confirm("Données actuelles non sauvegardées. \rLes sauver maintenant ?"),
                   c.expected);
     }
+}
+
+TEST_F(QtUiServicesTest, DeviceDialogSaysWhatIsWrongStaysOpenAndKeepsAGoodChoice) {
+    test::TFakeDeviceTree machine;
+    machine.Uart(0, 4);
+    TPortDeviceChoice choice(1, "sim:0", machine.Tree());
+    const auto selected = [](const TfmDevice& dialog) {
+        return dialog.List()->currentItem()->text(0).toStdString();
+    };
+    AnswerNextDialog<TfmDevice>([&](TfmDevice& dialog) {
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "Périphérique du port Com 1");
+        const QTreeWidgetItem* header = dialog.List()->headerItem();
+        EXPECT_EQ(header->text(0).toStdString(), "Périphérique");
+        EXPECT_EQ(header->text(1).toStdString(), "Nom système");
+        EXPECT_EQ(header->text(2).toStdString(), "Description");
+        EXPECT_EQ(dialog.List()->topLevelItemCount(), 2);
+        EXPECT_EQ(selected(dialog), "Capteur simulé");
+        EXPECT_EQ(dialog.FrequencyEdit()->text().toStdString(), "0");
+        EXPECT_TRUE(dialog.FrequencyEdit()->isEnabled());
+
+        // Plugged in while the dialog is open: "Actualiser" shows it, the choice stays.
+        machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI", "usb-FTDI-port0");
+        dialog.RefreshButton()->click();
+        EXPECT_EQ(dialog.List()->topLevelItemCount(), 3);
+        EXPECT_EQ(selected(dialog), "Capteur simulé");
+
+        dialog.FrequencyEdit()->setText(QStringLiteral("quarante"));
+        AnswerNextDialog<QMessageBox>([](QMessageBox& box) {
+            EXPECT_EQ(box.text().toStdString(),
+                      "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90");
+            box.buttons().front()->click();
+        });
+        dialog.OkButton()->click();
+        EXPECT_TRUE(dialog.isVisible());
+
+        dialog.FrequencyEdit()->setText(QStringLiteral("40-90"));
+        dialog.OkButton()->click();
+    });
+    EXPECT_EQ(ui.ChooseDevice(choice), "sim:40-90");
+
+    AnswerNextDialog<TfmDevice>([](TfmDevice& dialog) { dialog.CancelButton()->click(); });
+    EXPECT_EQ(ui.ChooseDevice(choice), std::nullopt);
 }
 
 TEST_F(QtUiServicesTest, MessageAndErrorBoxesHaveOneOkButtonAndTheApplicationTitle) {

@@ -249,6 +249,10 @@ TEST_F(ScaleTest, PromptsStartFromTheLimitRoundedHalfToEven) {
             ADD_FAILURE();
             return std::nullopt;
         }
+        std::optional<std::string> ChooseDevice(TDeviceChoice&) override {
+            ADD_FAILURE();
+            return std::nullopt;
+        }
         void ShowError(const std::string&) override { ADD_FAILURE(); }
         void ShowErrorWithCaption(const std::string&, const std::string&) override {
             ADD_FAILURE();

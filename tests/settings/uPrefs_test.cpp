@@ -197,6 +197,22 @@ TEST_F(PrefsTest, NothingIsSavedWhenTheFileWasNotWritable) {
     EXPECT_FALSE(test::Exists(path));
 }
 
+TEST_F(PrefsTest, APortsDeviceIsWrittenAloneAndReadsBack) {
+    WriteBytes(path, "[Com]\nDevice1=sim:40-90\nComNumber=2\n; the adapter\n");
+    WritePortDevice(path, 2, "/dev/serial/by-id/usb-FTDI-if00-port0");
+    WritePortDevice(path, 1, "sim:0");
+    EXPECT_EQ(ReadBytes(path), "[Com]\nDevice1=sim:0\nComNumber=2\n"
+                               "Device2=/dev/serial/by-id/usb-FTDI-if00-port0\n; the adapter\n");
+    const std::vector<std::pair<int, std::string>> expected{
+        {1, "sim:0"}, {2, "/dev/serial/by-id/usb-FTDI-if00-port0"}};
+    EXPECT_EQ(ReadPortDevices(path), expected);
+
+    test::TFaultyFileSystem fs;
+    fs.FailOn(test::TFaultyFileSystem::TCall::Rename, EIO);
+    EXPECT_THROW(WritePortDevice(path, 1, "sim:9", fs), EPreferencesWriteError);
+    EXPECT_EQ(ReadPortDevices(path), expected);
+}
+
 TEST_F(PrefsTest, PortDevicesAreReadFromSectionCom) {
     WriteBytes(path, "[com]\nDevice1=sim:40-90\ndevice2 = /tmp/sensor-link \nDevice3=\n"
                      "DEVICE50=sim:0\nDevice51=sim:1\nDevice0=sim:2\n[Other]\nDevice4=sim:3\n");

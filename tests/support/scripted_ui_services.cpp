@@ -1,5 +1,7 @@
 #include "tests/support/scripted_ui_services.h"
 
+#include "base/device_choice.h"
+
 #include <gtest/gtest.h>
 
 namespace sornafex::test {
@@ -20,6 +22,8 @@ const char* DialogKindName(TDialogKind kind) {
         return "print dialog";
     case TDialogKind::SelectPort:
         return "port selection";
+    case TDialogKind::ChooseDevice:
+        return "device dialog";
     case TDialogKind::Error:
         return "error box";
     case TDialogKind::ErrorWithCaption:
@@ -66,6 +70,10 @@ void TScriptedUiServices::ExpectPrint(std::function<bool(QPrinter&)> answer) {
 }
 void TScriptedUiServices::ExpectSelectPort(std::optional<std::string> entry) {
     Push(TDialogKind::SelectPort).text = std::move(entry);
+}
+void TScriptedUiServices::ExpectChooseDevice(
+    std::function<std::optional<std::string>(TDeviceChoice&)> answer) {
+    Push(TDialogKind::ChooseDevice).chooseDevice = std::move(answer);
 }
 
 std::optional<TScriptedUiServices::TStep> TScriptedUiServices::Next(TDialogKind kind) {
@@ -127,6 +135,15 @@ TScriptedUiServices::SelectPort(const std::vector<std::string>& entries) {
     m_shown.push_back({TDialogKind::SelectPort, {}, {}, {}, entries});
     const auto step = Next(TDialogKind::SelectPort);
     return step ? step->text : std::nullopt;
+}
+
+std::optional<std::string> TScriptedUiServices::ChooseDevice(TDeviceChoice& choice) {
+    std::vector<std::string> names;
+    for (const TDeviceEntry& entry : choice.Entries())
+        names.push_back(entry.name);
+    m_shown.push_back({TDialogKind::ChooseDevice, choice.Caption(), {}, {}, names});
+    const auto step = Next(TDialogKind::ChooseDevice);
+    return step && step->chooseDevice ? step->chooseDevice(choice) : std::nullopt;
 }
 
 void TScriptedUiServices::ShowError(const std::string& text) {

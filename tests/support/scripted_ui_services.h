@@ -22,6 +22,7 @@ enum class TDialogKind {
     Save,
     Print,
     SelectPort,
+    ChooseDevice,
     Error,
     ErrorWithCaption
 };
@@ -33,7 +34,7 @@ struct TShownDialog {
     std::string caption; // input box, error with caption
     std::string text;    // message, prompt, error text
     TFileDialogOptions fileOptions;
-    std::vector<std::string> entries; // port selection
+    std::vector<std::string> entries; // port selection; device names of the device dialog
 };
 
 class TScriptedUiServices final : public TUiServices {
@@ -51,6 +52,8 @@ public:
     // The print answer may configure the printer (to print into a PDF file, say).
     void ExpectPrint(std::function<bool(QPrinter&)> answer);
     void ExpectSelectPort(std::optional<std::string> entry);
+    // The device dialog's answer, given what it shows (nullopt: "Annuler").
+    void ExpectChooseDevice(std::function<std::optional<std::string>(TDeviceChoice&)> answer);
 
     // Dialogs shown so far, in order.
     const std::vector<TShownDialog>& Shown() const { return m_shown; }
@@ -66,6 +69,7 @@ public:
     std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) override;
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
+    std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;
     void ShowError(const std::string& text) override;
     void ShowErrorWithCaption(const std::string& caption, const std::string& text) override;
 
@@ -75,6 +79,7 @@ private:
         TConfirmResult confirm = TConfirmResult::Cancel;
         std::optional<std::string> text;
         std::function<bool(QPrinter&)> print;
+        std::function<std::optional<std::string>(TDeviceChoice&)> chooseDevice;
     };
     TStep& Push(TDialogKind kind);
     // Pops the next step; records a test failure and returns nullopt when it is not of kind.

@@ -1,0 +1,24 @@
+// The device dialog of the "Port" menu: the machine's serial devices and the simulated sensor,
+// for the selected port; the choice is used at once and kept in the preferences file.
+
+#include "acquisition/acquisition.h"
+#include "acquisition/device_choice.h"
+#include "app/frmMain.h"
+#include "settings/uPrefs.h"
+
+namespace sornafex {
+
+void TfmMain::ActComChooseDeviceExecute() {
+    TAcquisition& acquisition = Acquisition();
+    TComPort& port = acquisition.ComPort1();
+    const int n = port.ComNumber();
+    TPortDeviceChoice choice(n, port.DeviceName(), port.DeviceTree());
+    const std::optional<std::string> device = m_ui.ChooseDevice(choice);
+    if (!device)
+        return;
+    acquisition.SetPortDevice(n, *device);
+    // Kept even when the device cannot be opened now: it may be plugged in or freed later.
+    WritePortDevice(m_paths.preferencesPath, n, *device);
+}
+
+} // namespace sornafex
