@@ -1,10 +1,12 @@
 // What one DCD poll costs. The acquisition counts level changes by polling CarrierLevel in a
 // tight loop, so its rate bounds the highest frequency that can be counted. Each pair measures
-// CarrierLevel (LineLock, one status query, a few bit operations) against the bare status query
-// of the same open device; the ratio at the end should stay at 90 % or more on the tty.
+// CarrierLevel (the port's state lock, LineLock, one status query, a few bit operations) against
+// the bare status query of the same open device.
 //
-// The tty is a pseudo-terminal: its TIOCMGET fails, but costs the same system call as on a real
-// port. No real serial device is opened.
+// The tty is a pseudo-terminal, whose TIOCMGET fails early with ENOTTY: the cheapest status
+// query a tty has. The ratio is therefore the component's own cost over the cheapest query; on a
+// real port the query itself (a UART register, or a round trip to a USB adapter) costs more, and
+// the same overhead weighs less. No real serial device is opened.
 
 #include "serial/ComPort.h"
 
