@@ -4,6 +4,7 @@
 #include "acquisition/acquisition.h"
 #include "acquisition/device_choice.h"
 #include "app/frmMain.h"
+#include "base/locations.h"
 #include "settings/uPrefs.h"
 
 namespace sornafex {
@@ -17,7 +18,9 @@ void TfmMain::ActComChooseDeviceExecute() {
     if (!device)
         return;
     acquisition.SetPortDevice(n, *device);
-    // Kept even when the device cannot be opened now: it may be plugged in or freed later.
+    // Kept even when the device cannot be opened now: it may be plugged in or freed later. The
+    // folder of an installed program's preferences may not exist yet; the write says what fails.
+    MakeFolderFor(m_paths.preferencesPath);
     WritePortDevice(m_paths.preferencesPath, n, *device);
 }
 
