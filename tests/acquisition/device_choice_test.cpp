@@ -80,14 +80,5 @@ TEST_F(DeviceChoiceTest, AChoiceKeepsTheStableNameOrAWellFormedSensor) {
     }
 }
 
-TEST_F(DeviceChoiceTest, RefreshFindsWhatWasPluggedInMeanwhile) {
-    TPortDeviceChoice choice = Choice("sim:0");
-    machine.UsbAdapter("ttyACM0", "Arduino", "Uno", "", "");
-    choice.Refresh();
-    EXPECT_EQ(Names(choice),
-              (std::vector<std::string>{kById, "/dev/ttyACM0", "/dev/ttyS0", "Capteur simulé"}));
-    EXPECT_EQ(choice.Current(), 3);
-}
-
 } // namespace
 } // namespace sornafex

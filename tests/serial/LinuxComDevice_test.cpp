@@ -595,20 +595,6 @@ TEST_F(PtyLossTest, AHangUpClosesThePortAtOnceAndTheDeviceBackIsReopenedAndSetUp
     worker.join();
 }
 
-TEST_F(PtyLossTest, CloseAndRenumberingEndTheRetriesAtOnce) {
-    port.SetOpen(true);
-    ptys.back()->CloseMaster();
-    ASSERT_TRUE(PumpUntil([&] { return port.Lost(); }));
-    port.SetOpen(false);
-    EXPECT_FALSE(port.Lost());
-    Retarget();
-    // Given the time of many looks, a port closed by hand stays closed.
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    bridge.ProcessMessages();
-    EXPECT_FALSE(port.Open());
-    EXPECT_EQ(events, std::vector<TPortEvent>{TPortEvent::Lost});
-}
-
 TEST(PtyPortCycles, TwoHundredOpenCloseAndLossCyclesLeaveNoDescriptorOrThread) {
     TQueuedUiBridge bridge;
     TComPort port;
