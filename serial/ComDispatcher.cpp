@@ -296,17 +296,17 @@ void TComDispatcher::SetDisplayName(std::string name) {
 }
 
 void TComDispatcher::SetThreadErrorHandler(std::function<void(std::exception_ptr)> handler) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_threadErrorHandler = std::move(handler);
 }
 
 void TComDispatcher::SetLostHandler(std::function<void()> handler) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_lostHandler = std::move(handler);
 }
 
 void TComDispatcher::SetThreadLauncher(TThreadLauncher launcher) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_threadLauncher = std::move(launcher);
 }
 
@@ -340,7 +340,7 @@ void TComDispatcher::DeviceLost() {
 void TComDispatcher::ReportThreadError(std::exception_ptr error) {
     std::function<void(std::exception_ptr)> handler;
     {
-        std::lock_guard lock(m_lineLock);
+        const TLineGuard lock(*this);
         handler = m_threadErrorHandler;
     }
     if (handler) {
@@ -395,7 +395,7 @@ int TComDispatcher::OpenDevice(const std::string& name, std::uint32_t, std::uint
     } catch (const std::bad_alloc&) {
         return ecOutOfMemory;
     }
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (!device) {
         m_lastSystemError = kSysFileNotFound;
         m_lastSystemErrorText = std::strerror(ENOENT);
@@ -424,7 +424,7 @@ int TComDispatcher::CloseDevice() {
     }
     // Under LineLock: a DCD read in progress finishes its status query before the descriptor
     // goes, and none starts on a closed one.
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (!m_device->Close())
         return -1;
     m_handle.store(-1, std::memory_order_release);
@@ -436,12 +436,12 @@ bool TComDispatcher::DeviceOpen() const {
 }
 
 int TComDispatcher::LastSystemError() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_lastSystemError;
 }
 
 std::string TComDispatcher::LastSystemErrorText() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_lastSystemErrorText;
 }
 
@@ -503,7 +503,7 @@ int TComDispatcher::WriteSettings(const TComSettings& settings) {
         return ecNotOpen;
     if (m_device->WriteSettings(settings))
         return 0;
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_lastSystemError = m_device->LastError();
     m_lastSystemErrorText = m_device->LastErrorText();
     return m_lastSystemError > 0 ? -m_lastSystemError : -1;
@@ -536,7 +536,7 @@ bool TComDispatcher::SetQueueSizes(std::uint32_t inSize, std::uint32_t outSize) 
         return false;
     if (m_device->SetQueueSizes(inSize, outSize))
         return true;
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_lastSystemError = m_device->LastError();
     m_lastSystemErrorText = m_device->LastErrorText();
     return false;
@@ -556,7 +556,7 @@ void TComDispatcher::FreeBuffers() {
 }
 
 void TComDispatcher::ReleaseResources() {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_finishOnExit.store(false, std::memory_order_release);
     if (m_threadsRunning.load(std::memory_order_acquire))
         StopThreads();
@@ -564,7 +564,7 @@ void TComDispatcher::ReleaseResources() {
 }
 
 void TComDispatcher::StartThreads() {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (m_threadsRunning.load(std::memory_order_acquire))
         throw std::runtime_error("Dispatcher already started");
     m_threadsRunning.store(true, std::memory_order_release);
@@ -587,7 +587,7 @@ void TComDispatcher::StartThreads() {
 }
 
 void TComDispatcher::StopThreads() {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (!m_threadsRunning.load(std::memory_order_acquire))
         return;
     m_threadsStopping.store(true, std::memory_order_release);
@@ -636,17 +636,17 @@ void TComDispatcher::SetThreadBoost(std::uint8_t boost) {
     // Threads of the normal time-sharing class all run at one priority on Linux, and raising it
     // needs privileges the program does not have: the boost is kept for what it is, and 0 (the
     // only value the program uses) is the normal priority anyway.
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_threadBoost = boost;
 }
 
 std::uint8_t TComDispatcher::ThreadBoost() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_threadBoost;
 }
 
 void TComDispatcher::SetHandlerMode(int mode) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (mode == 1) {
         m_ownerHandlesTriggers = true;
         m_handlerServiceNeeded = true;
@@ -659,7 +659,7 @@ void TComDispatcher::SetHandlerMode(int mode) {
 }
 
 bool TComDispatcher::HandlerServiceNeeded() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_handlerServiceNeeded;
 }
 
@@ -697,12 +697,12 @@ void TComDispatcher::RefreshLocked() {
 }
 
 void TComDispatcher::RefreshModemStatus() {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     RefreshLocked();
 }
 
 std::uint8_t TComDispatcher::MsrShadow() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_msrShadow;
 }
 
@@ -711,7 +711,7 @@ void TComDispatcher::LatchRing() {
 }
 
 int TComDispatcher::SetDtrLine(bool level) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (m_dtrFlow)
         return 1;
     if (EscapeLine(level ? TEscapeFunction::SetDtr : TEscapeFunction::ClrDtr) < 0)
@@ -721,7 +721,7 @@ int TComDispatcher::SetDtrLine(bool level) {
 }
 
 int TComDispatcher::SetRtsLine(bool level) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (m_rtsFlow)
         return 1;
     if (EscapeLine(level ? TEscapeFunction::SetRts : TEscapeFunction::ClrRts) < 0)
@@ -798,31 +798,31 @@ void TComDispatcher::PullReceivedData() {
 // ---- State ------------------------------------------------------------------------------------
 
 TComSettings TComDispatcher::PortSettings() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_portSettings;
 }
 std::int32_t TComDispatcher::RememberedBaud() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_rememberedBaud;
 }
 std::uint32_t TComDispatcher::LineErrors() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_lineErrors;
 }
 bool TComDispatcher::DtrState() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_dtrState;
 }
 bool TComDispatcher::RtsState() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_rtsState;
 }
 bool TComDispatcher::DtrFlow() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_dtrFlow;
 }
 bool TComDispatcher::RtsFlow() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_rtsFlow;
 }
 std::size_t TComDispatcher::InputCount() const {
@@ -839,19 +839,19 @@ bool TComDispatcher::BuffersAllocated() const {
     return !m_input.data.empty() || !m_output.data.empty();
 }
 void TComDispatcher::SetRs485Mode(bool on) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_rs485 = on;
 }
 bool TComDispatcher::Rs485Mode() const {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     return m_rs485;
 }
 void TComDispatcher::SetDataThreshold(std::uint16_t threshold) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_dataThreshold = threshold;
 }
 void TComDispatcher::SetEventWordOption(bool on) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     m_eventWordOption = on;
 }
 

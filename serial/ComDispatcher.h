@@ -278,8 +278,25 @@ private:
     // Timed, so that a dispatcher thread can wait for it in the kernel and still give up when the
     // threads are told to stop.
     mutable std::recursive_timed_mutex m_lineLock;
-    // Dispatcher threads waiting for LineLock: the DCD poll steps aside until they have it.
-    TStepAside m_lineWaiters;
+    // Threads waiting for LineLock: the DCD poll steps aside until they have it.
+    mutable TStepAside m_lineWaiters;
+
+    // LineLock as every thread but the DCD poll takes it: announced first, so that the poll,
+    // which takes it again within nanoseconds of releasing it, lets this thread in.
+    class TLineGuard {
+    public:
+        explicit TLineGuard(const TComDispatcher& dispatcher) : m_dispatcher(dispatcher) {
+            m_dispatcher.m_lineWaiters.Announce();
+            m_dispatcher.m_lineLock.lock();
+            m_dispatcher.m_lineWaiters.Withdraw();
+        }
+        ~TLineGuard() { m_dispatcher.m_lineLock.unlock(); }
+        TLineGuard(const TLineGuard&) = delete;
+        TLineGuard& operator=(const TLineGuard&) = delete;
+
+    private:
+        const TComDispatcher& m_dispatcher;
+    };
     mutable std::recursive_mutex m_outputLock;
     mutable std::recursive_mutex m_inputLock;
 

@@ -45,7 +45,7 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
         return fail(system > 0 ? -system : -1);
     }
     {
-        std::lock_guard lineLock(m_lineLock);
+        const TLineGuard lineLock(*this);
         {
             std::lock_guard inputLock(m_inputLock);
             m_input.data.assign(kReceiveBufferSize, 0);
@@ -86,7 +86,7 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
     TComStatus status;
     const std::uint32_t errors = ReadLineErrors(status);
     {
-        std::lock_guard lineLock(m_lineLock);
+        const TLineGuard lineLock(*this);
         m_lineErrors |= errors & 0x1F;
         m_status = status;
     }
@@ -98,7 +98,7 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
                               error.code().category() == std::system_category();
         const int system = numbered ? kSysErrnoBase + error.code().value() : 0;
         {
-            std::lock_guard lineLock(m_lineLock);
+            const TLineGuard lineLock(*this);
             m_lastSystemError = system;
             m_lastSystemErrorText =
                 res::FormatStr(res::kReasonNoThreadFormat, error.code().message());
@@ -120,7 +120,7 @@ void TComDispatcher::PortShutdown() {
         m_closeDeferred.store(true);
         return;
     }
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (m_threadsRunning.load(std::memory_order_acquire))
         StopThreads();
     FreeBuffers();
@@ -130,7 +130,7 @@ int TComDispatcher::ApplyLineSettings(std::int32_t baud, std::uint8_t parity, st
                                       std::uint8_t stopBits) {
     TComSettings target;
     {
-        std::lock_guard lock(m_lineLock);
+        const TLineGuard lock(*this);
         if (ReadSettings(m_portSettings) < 0)
             return DeviceFailure();
         const TComSettings& current = m_portSettings;
@@ -151,7 +151,7 @@ int TComDispatcher::ApplyLineSettings(std::int32_t baud, std::uint8_t parity, st
     }
     // Outside the lock: a drain wait must never hold up a DCD read.
     WaitOutputDrained();
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (ReadSettings(m_portSettings) < 0)
         return DeviceFailure();
     m_portSettings.baud = target.baud;
@@ -166,7 +166,7 @@ void TComDispatcher::WaitOutputDrained() {
         TComStatus status;
         const std::uint32_t errors = ReadLineErrors(status);
         {
-            std::lock_guard lock(m_lineLock);
+            const TLineGuard lock(*this);
             m_lineErrors |= errors & 0x1F;
         }
         if (status.outQueue == 0)
@@ -177,7 +177,7 @@ void TComDispatcher::WaitOutputDrained() {
     TComSettings settings;
     std::int32_t rate = 0;
     {
-        std::lock_guard lock(m_lineLock);
+        const TLineGuard lock(*this);
         if (ReadSettings(settings) < 0)
             return;
         rate = m_rememberedBaud;
@@ -197,7 +197,7 @@ void TComDispatcher::WaitOutputDrained() {
 }
 
 int TComDispatcher::StoreSettings(TComSettings& settings) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (!m_dtrFlow)
         settings.dtrControl = m_dtrState ? TDtrControl::Enable : TDtrControl::Disable;
     if (!m_rtsFlow)
@@ -214,7 +214,7 @@ int TComDispatcher::StoreSettings(TComSettings& settings) {
 
 int TComDispatcher::ApplyHardwareFlow(std::uint32_t bufferFull, std::uint32_t bufferResume,
                                       std::uint8_t bits) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (bufferFull < bufferResume || bufferFull > m_inSize)
         return ecBadArgument;
     if (ReadSettings(m_portSettings) < 0)
@@ -251,7 +251,7 @@ int TComDispatcher::ApplyHardwareFlow(std::uint32_t bufferFull, std::uint32_t bu
 
 int TComDispatcher::EnableSoftwareFlow(std::uint32_t bufferFull, std::uint32_t bufferResume,
                                        std::uint8_t modeBits) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (bufferFull < bufferResume || bufferFull > m_inSize)
         return ecBadArgument;
     if (ReadSettings(m_portSettings) < 0)
@@ -270,7 +270,7 @@ int TComDispatcher::EnableSoftwareFlow(std::uint32_t bufferFull, std::uint32_t b
 }
 
 int TComDispatcher::DisableSoftwareFlow() {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (ReadSettings(m_portSettings) < 0)
         return DeviceFailure();
     m_portSettings.outX = false;
@@ -279,7 +279,7 @@ int TComDispatcher::DisableSoftwareFlow() {
 }
 
 int TComDispatcher::SetFlowChars(char xon, char xoff) {
-    std::lock_guard lock(m_lineLock);
+    const TLineGuard lock(*this);
     if (ReadSettings(m_portSettings) < 0)
         return DeviceFailure();
     m_portSettings.xonChar = xon;
