@@ -516,8 +516,12 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     test::TScratchFolder folder;
     const std::string link = folder / "sensor";
     const auto plugIn = [&](test::TPty& pty) {
-        std::filesystem::create_symlink(pty.Slave(), folder / "fresh");
-        std::filesystem::rename(folder / "fresh", link);
+        std::filesystem::create_symlink(pty.Slave(), link);
+    };
+    // The link goes first, as udev removes it: the tty's number, once free, may be another's.
+    const auto unplug = [&](test::TPty& pty) {
+        std::filesystem::remove(link);
+        pty.CloseMaster();
     };
     test::TPty first;
     ASSERT_TRUE(first.Ok());
@@ -529,7 +533,7 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link);
     acq->ActCaptureStart();
 
-    first.CloseMaster();
+    unplug(first);
     ASSERT_TRUE(PumpUntil([&] { return !view.portEvents.empty(); }));
     EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Fermé");
     EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link + "\ndébranché ou perdu");

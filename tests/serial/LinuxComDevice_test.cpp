@@ -513,12 +513,12 @@ TEST_F(PtyPortTest, ARefusedSettingNamesTheValue) {
     }
 }
 
-// The port's device is a link, as /dev/serial/by-id/ names are: a device that comes back takes
-// the same name, whatever tty it now is.
+// The port's device is a link, as /dev/serial/by-id/ names are: udev removes it when the adapter
+// goes, and makes it again, to whatever tty the adapter now is, when it comes back.
 class PtyLossTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Retarget();
+        PlugIn();
         map.Set(1, link);
         port.SetUiBridge(&bridge);
         port.SetDeviceMap(map);
@@ -526,13 +526,16 @@ protected:
         port.SetReopenPeriod(std::chrono::milliseconds(20));
         port.SetOnPortEvent([this](TPortEvent event) { events.push_back(event); });
     }
-    // A new tty behind the link; the old one stays until the test lets it go.
-    void Retarget() {
+    void PlugIn() {
         ptys.push_back(std::make_unique<TPty>());
         ASSERT_TRUE(ptys.back()->Ok());
-        const std::string fresh = folder / "fresh";
-        std::filesystem::create_symlink(ptys.back()->Slave(), fresh);
-        std::filesystem::rename(fresh, link);
+        std::filesystem::create_symlink(ptys.back()->Slave(), link);
+    }
+    // The link goes first: once the tty is gone its number is free, and another program's
+    // pseudo-terminal may take it.
+    void Unplug() {
+        std::filesystem::remove(link);
+        ptys.back()->CloseMaster();
     }
     bool PumpUntil(const std::function<bool()>& condition) {
         return bridge.PumpUntil(condition, 5000);
@@ -560,7 +563,7 @@ TEST_F(PtyLossTest, AHangUpClosesThePortAtOnceAndTheDeviceBackIsReopenedAndSetUp
         }
     });
 
-    ptys.back()->CloseMaster();
+    Unplug();
     const auto lostAt = std::chrono::steady_clock::now();
     ASSERT_TRUE(bridge.PumpUntil([&] { return !events.empty(); }, 1000)) << "not seen in 1 s";
     EXPECT_LT(std::chrono::steady_clock::now() - lostAt, std::chrono::seconds(1));
@@ -572,7 +575,7 @@ TEST_F(PtyLossTest, AHangUpClosesThePortAtOnceAndTheDeviceBackIsReopenedAndSetUp
     EXPECT_FALSE(Holds(first)) << "the lost tty's descriptor is released";
 
     // The device comes back as another tty, left at another configuration.
-    Retarget();
+    PlugIn();
     termios other{};
     ASSERT_EQ(::tcgetattr(ptys.back()->Master(), &other), 0);
     cfsetspeed(&other, B9600);
