@@ -5,6 +5,7 @@
 #include "app/frmMain.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
+#include "recording/journal.h"
 #include "serial/PortDeviceMap.h"
 #include "settings/uPrefs.h"
 
@@ -42,6 +43,10 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
     void AddSample(TSample sample) override {
         form.Graph().AddSample(sample);
         form.JournalSample(sample);
+    }
+    void PortEvent(TPortEvent event) override {
+        form.JournalPortEvent(event == TPortEvent::Lost ? TJournalEvent::PortLost
+                                                        : TJournalEvent::PortReopened);
     }
 
     QAction* Action(TCaptureAction action) const {

@@ -10,6 +10,7 @@
 #include "chart/uGraph.h"
 #include "recording/documents.h"
 #include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/Pty.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
@@ -18,8 +19,11 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -309,6 +313,43 @@ TEST_F(CaptureWindowTest, AJournalThatCannotBeWrittenDoesNotStopTheRun) {
     ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
     EXPECT_EQ(Panel(2), "Repère 1");
     window->ActCaptureStop->trigger();
+}
+
+// The sensor's adapter, by a link as udev makes them, pulled out during a run and plugged in
+// again: the status bar says so, and so does the run's journal.
+TEST_F(CaptureWindowTest, APortLostAndReopenedDuringARunIsInItsJournal) {
+    test::TScratchFolder devices;
+    const std::string link = devices / "sensor";
+    test::TPty first;
+    ASSERT_TRUE(first.Ok());
+    std::filesystem::create_symlink(first.Slave(), link);
+    StartWith({{1, link}});
+    ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
+    window->Acquisition().ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
+    window->ActCaptureStart->trigger();
+
+    std::filesystem::remove(link);
+    first.CloseMaster();
+    ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Com 1 - Fermé"; }));
+    EXPECT_EQ(window->Panel(0)->toolTip().toStdString(),
+              "Com 1 : " + link + "\ndébranché ou perdu");
+    test::TPty second;
+    ASSERT_TRUE(second.Ok());
+    std::filesystem::create_symlink(second.Slave(), link);
+    ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Com 1 - Ouvert"; }));
+    // The journal's file is made at the run's first sample.
+    const QDir journals(QString::fromStdString(journalFolder));
+    ASSERT_TRUE(WaitFor([&] { return !journals.entryList({QStringLiteral("*.csv")}).isEmpty(); }));
+    window->ActCaptureStop->trigger();
+
+    QFile file(journals.filePath(journals.entryList({QStringLiteral("*.csv")}).front()));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    std::vector<std::string> events;
+    for (const QString& row : QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n")))
+        if (row.endsWith(QStringLiteral("port perdu")) ||
+            row.endsWith(QStringLiteral("port rouvert")))
+            events.push_back(row.section(QLatin1Char(','), 5).toStdString());
+    EXPECT_EQ(events, (std::vector<std::string>{"port perdu", "port rouvert"}));
 }
 
 TEST_F(CaptureWindowTest, JournalFolderOpensInTheFileManager) {
