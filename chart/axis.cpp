@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 
@@ -125,13 +126,15 @@ template <typename T> void TChartAxis::Assign(T& field, const T& value) {
 }
 
 void TChartAxis::SetMinimum(double value) {
-    if (!m_chart.IsLoading() && value > m_maximum)
+    // A limit that is not a number compares false with everything and would pass the check;
+    // an infinite one leaves no step to find. Neither is a range, whatever is loading.
+    if (!std::isfinite(value) || (!m_chart.IsLoading() && value > m_maximum))
         throw AxisException(std::string(kMinimumAboveMaximum));
     Assign(m_minimum, value);
 }
 
 void TChartAxis::SetMaximum(double value) {
-    if (!m_chart.IsLoading() && value < m_minimum)
+    if (!std::isfinite(value) || (!m_chart.IsLoading() && value < m_minimum))
         throw AxisException(std::string(kMaximumBelowMinimum));
     Assign(m_maximum, value);
 }
@@ -152,7 +155,7 @@ void TChartAxis::SetAutomaticMaximum(bool value) {
 }
 
 void TChartAxis::SetIncrement(double value) {
-    if (value < 0)
+    if (!(value >= 0) || std::isinf(value))
         throw AxisException(std::string(kNegativeIncrement));
     Assign(m_increment, value);
 }
@@ -230,7 +233,13 @@ int TChartAxis::CalcPosValue(double value) const {
     const double offset = (value - m_iMinimum) * m_iAxisSize / m_iRange;
     if (!(std::fabs(offset) < kMaxPixelOffset))
         return m_iCenterPos;
-    return Horizontal() ? m_iStartPos + NearestEven(offset) : m_iEndPos - NearestEven(offset);
+    // The offset fits in 32 bits, the position measured from the axis' end need not: a value
+    // far below the range on a tall axis lies beyond the int range. Such a pixel is far outside
+    // anything drawable, and the int limit says so as well as the exact row would.
+    const std::int64_t rounded = NearestEven(offset);
+    const std::int64_t pixel = Horizontal() ? m_iStartPos + rounded : m_iEndPos - rounded;
+    return static_cast<int>(std::clamp<std::int64_t>(pixel, std::numeric_limits<int>::min(),
+                                                     std::numeric_limits<int>::max()));
 }
 
 double TChartAxis::CalcPosPoint(int pixel) const {
@@ -292,7 +301,8 @@ double TChartAxis::CalcIncrement(TCanvas& canvas) const {
             s += NearestEven(m_labelsSeparation * 0.01 * s);
         maxLabels = NearestEven(m_iAxisSize / s);
     }
-    if (maxLabels < 1)
+    // A range too wide for a double (limits near the double's own ends) has no step at all.
+    if (maxLabels < 1 || !std::isfinite(m_iRange))
         return kMinStep;
 
     double step = m_increment > 0 ? m_increment : (std::fabs(m_iRange) >= 1 ? 1.0 : kMinStep);

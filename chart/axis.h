@@ -54,7 +54,8 @@ public:
     bool Horizontal() const { return m_kind == TAxisKind::Top || m_kind == TAxisKind::Bottom; }
 
     // Range. Outside loading, a minimum above the maximum (and a maximum below the minimum) is
-    // refused with AxisException and leaves everything unchanged; equal values pass.
+    // refused with AxisException and leaves everything unchanged; equal values pass. A limit
+    // that is not a finite number is refused the same way, also while loading.
     double Minimum() const { return m_minimum; }
     void SetMinimum(double value);
     double Maximum() const { return m_maximum; }
@@ -66,7 +67,8 @@ public:
     void SetAutomaticMinimum(bool value);
     bool AutomaticMaximum() const { return m_automaticMaximum; }
     void SetAutomaticMaximum(bool value);
-    // 0: chosen from the plot size. A negative increment is refused with AxisException.
+    // 0: chosen from the plot size. A negative or non-finite increment is refused with
+    // AxisException.
     double Increment() const { return m_increment; }
     void SetIncrement(double value);
 
@@ -130,7 +132,8 @@ public:
     const std::vector<int>& TickPositions() const { return m_tickPos; }
 
     // Value to pixel and back with the current range and span. Range 0, or an offset that does
-    // not fit in 32 bits, gives the centre pixel.
+    // not fit in 32 bits, gives the centre pixel; a pixel beyond the int range gives the nearest
+    // int.
     int CalcPosValue(double value) const;
     double CalcPosPoint(int pixel) const;
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace sornafex::chart {
 namespace {
@@ -227,6 +228,62 @@ TEST_F(AxisTest, RangeSettersRefuseCrossedLimitsWithTheirFrenchMessages) {
     }
 }
 
+struct TRefusedValue {
+    const char* name;
+    void (TChartAxis::*set)(double);
+    double value;
+    bool loading;
+    const char* message;
+};
+
+class AxisRefusedValues : public AxisTest, public ::testing::WithParamInterface<TRefusedValue> {};
+
+// A limit that is not a finite number is no range: accepted, it would leave the label step
+// search without an end.
+TEST_P(AxisRefusedValues, AreRefusedWithTheAxisMessageAndChangeNothing) {
+    const TRefusedValue& c = GetParam();
+    SetRange(-1, 400);
+    if (c.loading)
+        m_chart.BeginLoading();
+    try {
+        (Axis().*c.set)(c.value);
+        ADD_FAILURE() << "accepted";
+    } catch (const AxisException& e) {
+        EXPECT_STREQ(e.what(), c.message);
+    }
+    if (c.loading)
+        m_chart.EndLoading();
+    EXPECT_EQ(Axis().Minimum(), -1);
+    EXPECT_EQ(Axis().Maximum(), 400);
+    EXPECT_EQ(Axis().Increment(), 0);
+}
+
+constexpr const char* kMinMessage = "La valeur minimum de l'axe doit être <= Maximum";
+constexpr const char* kMaxMessage = "La valeur maximum de l'axe doit être >= Minimum";
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    NonFinite, AxisRefusedValues,
+    ::testing::Values(
+        TRefusedValue{"minimumNaN", &TChartAxis::SetMinimum, kNaN, false, kMinMessage},
+        TRefusedValue{"minimumMinusInf", &TChartAxis::SetMinimum, -kInf, false, kMinMessage},
+        TRefusedValue{"minimumNaNWhileLoading", &TChartAxis::SetMinimum, kNaN, true, kMinMessage},
+        TRefusedValue{"maximumNaN", &TChartAxis::SetMaximum, kNaN, false, kMaxMessage},
+        TRefusedValue{"maximumInf", &TChartAxis::SetMaximum, kInf, false, kMaxMessage},
+        TRefusedValue{"maximumInfWhileLoading", &TChartAxis::SetMaximum, kInf, true, kMaxMessage},
+        TRefusedValue{"incrementNaN", &TChartAxis::SetIncrement, kNaN, false,
+                      "L'incrément de l'axe doit être >= 0"},
+        TRefusedValue{"incrementInf", &TChartAxis::SetIncrement, kInf, false,
+                      "L'incrément de l'axe doit être >= 0"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(AxisTest, LimitsAtTheEndsOfTheDoublesDrawNoLabelAndEnd) {
+    SetRange(-1e308, 1e308); // a range of infinity
+    Axis().Draw(m_canvas);
+    EXPECT_TRUE(m_canvas.texts.empty());
+}
+
 TEST_F(AxisTest, LoadingSkipsTheRangeChecks) {
     m_chart.BeginLoading();
     Axis().SetMinimum(500);
@@ -260,6 +317,43 @@ TEST_F(AxisTest, ValueToPixelRoundsHalvesToEvenAndGuardsTheCentre) {
     SetRange(7, 7);
     EXPECT_EQ(Axis().CalcPosValue(123), Axis().ICenterPos());
 }
+
+enum class TWhere { Below, Centre };
+
+struct TExtremeCase {
+    const char* name;
+    double min;
+    double max;
+    int height;
+    double value;
+    TWhere where;
+};
+
+class AxisExtremeValues : public AxisTest, public ::testing::WithParamInterface<TExtremeCase> {};
+
+// The 32-bit extremes a recording may hold. Far below the range lies below the plot, however far;
+// an offset beyond 32 bits goes to the centre row.
+TEST_P(AxisExtremeValues, MapBelowThePlotOrToTheCentre) {
+    const TExtremeCase& c = GetParam();
+    SetRange(c.min, c.max, c.height);
+    const int pixel = Axis().CalcPosValue(c.value);
+    if (c.where == TWhere::Below)
+        EXPECT_GT(pixel, Axis().IEndPos());
+    else
+        EXPECT_EQ(pixel, Axis().ICenterPos());
+}
+
+constexpr double kInt32Min = -2147483648.0;
+constexpr double kInt32Max = 2147483647.0;
+
+INSTANTIATE_TEST_SUITE_P(
+    Int32, AxisExtremeValues,
+    ::testing::Values(
+        TExtremeCase{"lowestOnDefaultRange", -5, 350, 355, kInt32Min, TWhere::Below},
+        TExtremeCase{"highestOnDefaultRange", -5, 350, 355, kInt32Max, TWhere::Centre},
+        TExtremeCase{"lowestOnWindowRange", -1, 400, 401, kInt32Min, TWhere::Centre},
+        TExtremeCase{"highestOnWindowRange", -1, 400, 401, kInt32Max, TWhere::Centre}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AxisTest, RoomIsTheWidestEndLabelPlusASpaceThenSixPixels) {
     SetRange(-1, 400);
