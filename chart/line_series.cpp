@@ -159,16 +159,18 @@ void TLineSeries::DrawValues(TCanvas& canvas) const {
         if (i == first) {
             if (i > 0) {
                 // Enter at the left edge, at the height where the segment from the point before
-                // crosses it.
+                // crosses it. A point before that lies beyond the drawable coordinates is
+                // skipped like any other, and starts no segment.
                 const TPoint before{horiz.CalcPosValue(m_x.Value(i - 1)),
                                     vert.CalcPosValue(m_y.Value(i - 1))};
-                const int edge = horiz.IStartPos();
-                TPoint entry{edge, point.y};
-                if (point.x != before.x)
-                    entry.y = before.y + NearestEven(double(point.y - before.y) *
-                                                     (edge - before.x) / (point.x - before.x));
-                if (ValueColor(i - 1) != kClNone)
+                if (ValueColor(i - 1) != kClNone && Drawable(before.x, before.y)) {
+                    const int edge = horiz.IStartPos();
+                    TPoint entry{edge, point.y};
+                    if (point.x != before.x)
+                        entry.y = before.y + NearestEven(double(point.y - before.y) *
+                                                         (edge - before.x) / (point.x - before.x));
                     segment(entry, point, color);
+                }
             }
         } else {
             segment(previous, point, color);
