@@ -120,9 +120,20 @@ void TCustomChart::SetNumberSeparators(const TNumberSeparators& separators) {
 }
 
 void TCustomChart::SetBackColor(TColor color) {
-    if (!IsLoading())
-        m_backWall.brush.SetStyle(TBrushStyle::Solid);
+    if (!IsLoading()) {
+        TChartBrush solid = m_backWall.brush;
+        solid.SetStyle(TBrushStyle::Solid);
+        Assign(m_backWall.brush, solid);
+    }
     Assign(m_backWall.color, color);
+}
+
+void TCustomChart::SetBackWallBrush(const TChartBrush& brush) {
+    Assign(m_backWall.brush, brush);
+}
+
+void TCustomChart::SetFrame(const TChartPen& pen) {
+    Assign(m_backWall.pen, pen);
 }
 
 void TCustomChart::SetBufferedDisplay(bool buffered) {

@@ -70,13 +70,15 @@ public:
     int BorderWidth() const { return m_borderWidth; }
     void SetBorderWidth(int width);
 
-    TChartWall& BackWall() { return m_backWall; }
+    // The plot area's fill. Changed through the setters below, so that a change repaints.
     const TChartWall& BackWall() const { return m_backWall; }
+    void SetBackWallBrush(const TChartBrush& brush);
     // The back wall's colour; outside loading it also makes the back wall's brush solid.
     TColor BackColor() const { return m_backWall.color; }
     void SetBackColor(TColor color);
     // The frame is the back wall's pen.
-    TChartPen& Frame() { return m_backWall.pen; }
+    const TChartPen& Frame() const { return m_backWall.pen; }
+    void SetFrame(const TChartPen& pen);
 
     TChartTitle& Title() { return m_title; }
     TChartTitle& Foot() { return m_foot; }

@@ -54,9 +54,13 @@ TLineSeries& SetupMainChart(TCustomChart& chart) {
     chart.SetBevelWidth(1);
     chart.SetBorderWidth(0);
     // A brush colour makes the back wall's brush solid; the fill itself is the wall's colour.
-    chart.BackWall().brush.SetColor(kClWhite);
+    TChartBrush wallBrush = chart.BackWall().brush;
+    wallBrush.SetColor(kClWhite);
+    chart.SetBackWallBrush(wallBrush);
     chart.SetBackColor(kClGreen);
-    chart.Frame().visible = false;
+    TChartPen frame = chart.Frame();
+    frame.visible = false;
+    chart.SetFrame(frame);
 
     TChartTitle& title = chart.Title();
     title.SetVisible(false);

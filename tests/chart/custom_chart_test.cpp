@@ -3,6 +3,7 @@
 #include "tests/chart/fake_canvas.h"
 
 #include <algorithm>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace sornafex::chart {
@@ -158,7 +159,9 @@ TEST_F(ChartLayoutTest, PanelBevelBackWallAxisThenSeriesInThatOrder) {
 }
 
 TEST_F(ChartLayoutTest, AWallThatLetsThePanelThroughGetsTheWholePanelFirst) {
-    m_chart.BackWall().brush.SetStyle(TBrushStyle::Cross);
+    TChartBrush hatched = m_chart.BackWall().brush;
+    hatched.SetStyle(TBrushStyle::Cross);
+    m_chart.SetBackWallBrush(hatched);
     Draw();
     ASSERT_FALSE(m_canvas.rects.empty());
     EXPECT_EQ(m_canvas.rects.front().rect, (TRect{0, 0, 514, 300}));
@@ -212,6 +215,27 @@ TEST_F(ChartLayoutTest, ATinyChartKeepsAPlotOfAtLeastOnePixel) {
     }
 }
 
+// A recording may hold the 32-bit extremes. Drawn on the scale's usual ranges at every height
+// around those where the plot is as many rows high as the range, they draw nothing the canvas
+// could not take (and, in the sanitizer build, compute nothing out of range).
+TEST_F(ChartLayoutTest, ExtremeSamplesDrawOnlyDrawableLines) {
+    for (int i = 0; i < 256; ++i)
+        m_series->YValues().SetValue(i,
+                                     i % 3 == 0 ? -2147483648.0 : (i % 3 == 1 ? 2147483647.0 : 7));
+    for (const auto& [min, max] : {std::pair{-5, 350}, std::pair{-1, 400}}) {
+        m_chart.LeftAxis().SetMinimum(min);
+        m_chart.LeftAxis().SetMaximum(max);
+        for (int height = 330; height <= 480; ++height) {
+            m_chart.SetClientSize(514, height);
+            Draw({0, 0, 514, height});
+            for (const TDrawnLine& line : m_canvas.lines)
+                for (const TPoint p : {line.from, line.to})
+                    ASSERT_TRUE(std::abs(p.x) <= 32766 && std::abs(p.y) <= 32766)
+                        << min << ".." << max << " at " << height;
+        }
+    }
+}
+
 TEST_F(ChartLayoutTest, DrawingIntoAnOffsetRectangleMovesEverything) {
     Draw();
     const TRect at0 = m_chart.ChartRect();
@@ -235,6 +259,52 @@ TEST_F(ChartLayoutTest, SettersRepaintOnlyOnAChange) {
     m_chart.Refresh();
     EXPECT_EQ(m_chart.refreshes, 1);
 }
+
+struct TWallChange {
+    const char* name;
+    std::function<void(TCountingChart&)> change;
+    int repaints;
+};
+
+class ChartWallChanges : public ChartLayoutTest,
+                         public ::testing::WithParamInterface<TWallChange> {};
+
+TEST_P(ChartWallChanges, RepaintOnlyWhenTheWallChanges) {
+    m_chart.repaints = 0;
+    GetParam().change(m_chart);
+    EXPECT_EQ(m_chart.repaints, GetParam().repaints);
+}
+
+TChartBrush WallBrush(const TCustomChart& chart, TBrushStyle style) {
+    TChartBrush brush = chart.BackWall().brush;
+    brush.SetStyle(style);
+    return brush;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ChartWallChanges,
+    ::testing::Values(
+        TWallChange{"hatchedBrush",
+                    [](TCountingChart& c) { c.SetBackWallBrush(WallBrush(c, TBrushStyle::Cross)); },
+                    1},
+        TWallChange{"sameBrush", [](TCountingChart& c) { c.SetBackWallBrush(c.BackWall().brush); },
+                    0},
+        TWallChange{"frameShown",
+                    [](TCountingChart& c) {
+                        TChartPen frame = c.Frame();
+                        frame.visible = true;
+                        c.SetFrame(frame);
+                    },
+                    1},
+        TWallChange{"sameFrame", [](TCountingChart& c) { c.SetFrame(c.Frame()); }, 0},
+        TWallChange{"backColourMakesAHatchedWallSolid",
+                    [](TCountingChart& c) {
+                        c.SetBackWallBrush(WallBrush(c, TBrushStyle::Cross));
+                        c.repaints = 0;
+                        c.SetBackColor(c.BackColor());
+                    },
+                    1}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ChartLayoutTest, MainWindowSettings) {
     EXPECT_EQ(m_chart.Margins(), (TMargins{1, 4, 2, 4}));
