@@ -74,7 +74,7 @@ TAcquisition::TAcquisition(TUiBridge& bridge, TUiServices& ui, TAcquisitionView&
 TAcquisition::~TAcquisition() {
     // The window is going away: a worker still counting must end, and what it still hands over
     // has nowhere to go. The worker component's destruction then waits for its end.
-    m_shuttingDown = true;
+    m_showSamples = false;
     m_stopRequested.store(true, std::memory_order_release);
 }
 
@@ -85,7 +85,9 @@ void TAcquisition::ActCaptureStart() {
     // wait from starting a second run over the first.
     if (m_acquiring)
         return;
-    CheckPortOpen(m_comPort1, m_ui);
+    // A port switch lets commands run while it closes the port (which stays open until its
+    // threads have ended) and reopens it: a worker started then would read a port going away.
+    CheckPortOpen(m_comPort1, m_ui, m_switchingTo);
 
     const std::string activityBefore = m_view.PanelText(kActivityPanel);
     m_acquiring = true;
@@ -109,6 +111,7 @@ void TAcquisition::ActCaptureStart() {
         return;
 
     m_stopRequested.store(false, std::memory_order_release);
+    m_showSamples = true;
     try {
         if (m_threadCapture.Execute(nullptr) == 0)
             throw ECaptureNotStarted();
@@ -116,6 +119,7 @@ void TAcquisition::ActCaptureStart() {
     } catch (const std::exception& error) {
         // No worker means no run: the window goes back to idle and says why.
         m_stopRequested.store(true, std::memory_order_release);
+        m_showSamples = false;
         m_acquiring = false;
         ApplyCaptureState();
         m_view.SetPanelText(kActivityPanel, activityBefore);
@@ -132,6 +136,9 @@ void TAcquisition::ActCaptureStop() {
     } catch (...) {
         // Stop completes whatever a message handled during the wait raised.
     }
+    // A worker that has not ended yet may still hand over a sample: the run it counted for is
+    // over, and its value would overwrite the idle readout and mark the data unsaved.
+    m_showSamples = false;
     m_acquiring = false;
     m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStopped)));
     ApplyCaptureState();
@@ -167,7 +174,7 @@ void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {
     // Blocking until the UI thread took the sample keeps the samples in window order and all of
     // them ahead of the worker's finish notification, which travels the same way.
     m_bridge.RunOnUiThread([this, sample, &window] {
-        if (m_shuttingDown)
+        if (!m_showSamples)
             return;
         m_lastWindow = window;
         m_view.AddSample(sample);
@@ -187,6 +194,12 @@ void TAcquisition::DetectComPorts() {
 }
 
 void TAcquisition::SelectComPort(int n) {
+    // Start is refused until the switch has ended (ActCaptureStart).
+    m_switchingTo = n;
+    struct TSwitchEnd {
+        int& switchingTo;
+        ~TSwitchEnd() { switchingTo = 0; }
+    } switchEnd{m_switchingTo};
     // A worker of the last run may still be ending when Stop gave up waiting for it, and it
     // reads this port's line at every poll: the port is not closed under it. It ends at its next
     // poll once its hand-off is taken, which the wait lets happen.
@@ -201,9 +214,13 @@ void TAcquisition::SelectComPort(int n) {
     m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) + std::to_string(n));
     m_view.ShowWaitCursor();
     try {
+        // A device just closed is given time to settle; with nothing open (at start-up, after a
+        // failed switch) there is nothing to wait for.
+        const bool wasOpen = m_comPort1.Open();
         m_comPort1.SetOpen(false);
         m_comPort1.SetComNumber(static_cast<std::uint16_t>(n));
-        WaitWithMessages(m_bridge, kPortSwitchPauseMs, m_tickCount);
+        if (wasOpen)
+            WaitWithMessages(m_bridge, kPortSwitchPauseMs, m_tickCount);
         m_comPort1.SetOpen(true);
         m_view.SetPanelText(kPortPanel, m_view.PanelText(kPortPanel) + std::string(res::kPortOpen));
         m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());

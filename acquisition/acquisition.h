@@ -112,13 +112,14 @@ public:
     TWorkerThread& ThreadCapture() { return m_threadCapture; }
 
     // ---- The run ----------------------------------------------------------------------------
-    // Start: refuses with a message when the port is closed (EAbort); otherwise marks the run,
-    // applies the enable rules, shows "0 Hz" and "Acquisition démarrée...", lets a worker of an
-    // earlier run finish ending, and launches a new worker. A launch that fails is shown in the
+    // Start: refuses with a message when the port is closed or a port switch is under way
+    // (EAbort); otherwise marks the run, applies the enable rules, shows "0 Hz" and "Acquisition
+    // démarrée...", lets a worker of an earlier run finish ending, and launches a new worker. A launch that fails is shown in the
     // error box and leaves the window idle. Does nothing while a run is in progress.
     void ActCaptureStart();
     // Stop: asks the worker to stop, processes UI messages until its end was reported or for at
-    // most 1000 ms, then shows "Acquisition arrêtée" and applies the enable rules.
+    // most 1000 ms, then shows "Acquisition arrêtée" and applies the enable rules. A sample the
+    // worker hands over after that is dropped.
     void ActCaptureStop();
     // The enable rules, then panel 1 "-" and the no-data title hidden with an immediate repaint.
     void ApplyCaptureState();
@@ -146,10 +147,10 @@ public:
     bool Com1Present() const { return m_com1Present; }
     bool Com2Present() const { return m_com2Present; }
 
-    // Closes the port, gives it number n, waits 500 ms processing messages and opens it, with
-    // the hourglass and "Paramétrage du port com..." meanwhile. Panel 0 ends as "Com n - Ouvert"
-    // (the port number preference becomes n) or "Com n - Fermé" (the preference is kept); its
-    // tooltip names the device and, when closed, why. Never raises.
+    // Closes the port, gives it number n, waits 500 ms processing messages when it closed an open
+    // port, and opens it, with the hourglass and "Paramétrage du port com..." meanwhile. Panel 0
+    // ends as "Com n - Ouvert" (the port number preference becomes n) or "Com n - Fermé" (the
+    // preference is kept); its tooltip names the device and, when closed, why. Never raises.
     void SelectComPort(int n);
     // The port commands: the switch, then the check mark. A port command chosen during the pause
     // of a switch is held back and runs when that switch has ended.
@@ -184,13 +185,17 @@ private:
     std::atomic<bool> m_fullSpeedPoll{false};
     TCaptureWindow m_lastWindow;
     bool m_captureThreadRunning = false;
-    bool m_shuttingDown = false;
+    // Whether a sample handed over now belongs to the run in progress and is shown: from the
+    // launch of its worker to the end of Stop.
+    bool m_showSamples = false;
 
     bool m_com1Present = false;
     bool m_com2Present = false;
     std::int32_t m_portNumberPreference = 1;
     bool m_switching = false;
     int m_heldBackSwitch = 0;
+    // The port number SelectComPort is switching to, 0 outside a switch.
+    int m_switchingTo = 0;
 
     // Declared last: the worker reads the port, so it ends before the port closes.
     TComPort m_comPort1;

@@ -64,10 +64,11 @@ void WaitWithMessages(TUiBridge& bridge, std::uint32_t ms, const TTickSource& ti
         bridge, [] { return false; }, ms, tickCount);
 }
 
-void CheckPortOpen(const TCustomComPort& port, TUiServices& ui) {
-    if (port.Open())
+void CheckPortOpen(const TCustomComPort& port, TUiServices& ui, int switchingTo) {
+    if (port.Open() && switchingTo == 0)
         return;
-    ui.ShowMessage(res::FormatInt(res::Text(res::TMsg::sPortClosed), port.ComNumber()));
+    const int number = switchingTo != 0 ? switchingTo : port.ComNumber();
+    ui.ShowMessage(res::FormatInt(res::Text(res::TMsg::sPortClosed), number));
     throw EAbort();
 }
 

@@ -47,9 +47,10 @@ void ProcessMessagesWhile(TUiBridge& bridge, const std::function<bool()>& busy);
 void WaitWithMessages(TUiBridge& bridge, std::uint32_t ms,
                       const TTickSource& tickCount = TickCount);
 
-// Returns when port is open. Otherwise shows "Port com sélectionné (Com <n>) fermé !" with the
-// port's number in a plain message box and ends the calling command with EAbort.
-void CheckPortOpen(const TCustomComPort& port, TUiServices& ui);
+// Returns when port is open and no port switch is under way (switchingTo 0). Otherwise shows
+// "Port com sélectionné (Com <n>) fermé !" in a plain message box, with the number the switch
+// goes to or else the port's own, and ends the calling command with EAbort.
+void CheckPortOpen(const TCustomComPort& port, TUiServices& ui, int switchingTo = 0);
 
 // The DCD level of port, read live from the device; false, without any device call, when the
 // port is not open. Called on the worker thread.
