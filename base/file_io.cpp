@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
@@ -63,29 +65,135 @@ std::string FolderOf(const std::string& path) {
     throw EFileError(error);
 }
 
-std::string NameOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
+// The system's own bound on the links followed to reach one file.
+constexpr int kMaxLinkHops = 40;
 
 // The file the bytes really belong to: a symbolic link is resolved so that the link itself stays
-// and the file it points at is replaced. A dangling link is replaced by the new file.
+// and the file it points at is written. A link whose file does not exist yet is followed by hand,
+// link after link, to the name that file is to have.
 std::string ResolveTarget(const std::string& path) {
-    struct stat link {};
-    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
-        return path;
-    std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr), &std::free);
-    return real ? std::string(real.get()) : path;
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat link {};
+        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
+            return current;
+        std::unique_ptr<char, decltype(&std::free)> real(::realpath(current.c_str(), nullptr),
+                                                         &std::free);
+        if (real)
+            return std::string(real.get());
+        std::string destination(static_cast<std::size_t>(link.st_size) + 1, '\0');
+        const ssize_t length = ::readlink(current.c_str(), destination.data(), destination.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= destination.size())
+            return current; // changed meanwhile: the write reports what it finds there
+        destination.resize(static_cast<std::size_t>(length));
+        current =
+            destination.starts_with('/') ? destination : FolderOf(current) + "/" + destination;
+    }
+    throw EFileError(ELOOP);
+}
+
+// The temporary files of a save: ".sornafex<pid>-<n>.tmp" beside the target. The name does not
+// grow with the target's, so that a name near the system's limit can be saved too, and names
+// the process that made it, so that a later save can tell a file left by a crash from one in use.
+constexpr std::string_view kTemporaryPrefix = ".sornafex";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+std::string TemporaryName(pid_t pid, unsigned number) {
+    return std::string(kTemporaryPrefix) + std::to_string(pid) + "-" + std::to_string(number) +
+           std::string(kTemporarySuffix);
+}
+
+// The process id in a temporary file's name, or 0 for any other name.
+pid_t TemporaryOwner(std::string_view name) {
+    if (!name.starts_with(kTemporaryPrefix) || !name.ends_with(kTemporarySuffix))
+        return 0;
+    name.remove_prefix(kTemporaryPrefix.size());
+    name.remove_suffix(kTemporarySuffix.size());
+    const auto dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == name.size() || dash > 9)
+        return 0;
+    const auto digits = [](std::string_view text) {
+        return text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    if (!digits(name.substr(0, dash)) || !digits(name.substr(dash + 1)))
+        return 0;
+    pid_t pid = 0;
+    for (const char c : name.substr(0, dash))
+        pid = pid * 10 + (c - '0');
+    return pid;
+}
+
+bool ProcessGone(pid_t pid) {
+    return ::kill(pid, 0) != 0 && errno == ESRCH;
+}
+
+// Removes the temporary files that interrupted saves left in folder: this user's, of processes
+// that no longer run. Anything that goes wrong here only leaves them for the next save.
+void RemoveStaleTemporaries(TFileSystem& fs, const std::string& folder) {
+    struct TCloseDir {
+        void operator()(DIR* dir) const { ::closedir(dir); }
+    };
+    const std::unique_ptr<DIR, TCloseDir> dir(::opendir(folder.c_str()));
+    if (!dir)
+        return;
+    const int dirFd = ::dirfd(dir.get());
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const pid_t pid = TemporaryOwner(entry->d_name);
+        if (pid <= 0 || pid == ::getpid() || !ProcessGone(pid))
+            continue;
+        struct stat status {};
+        if (::fstatat(dirFd, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(status.st_mode) || status.st_uid != ::geteuid())
+            continue;
+        fs.Unlink(folder + "/" + entry->d_name);
+    }
+}
+
+// Whether the regular file at path holds exactly bytes.
+bool HoldsBytes(TFileSystem& fs, const std::string& path, const struct stat& status,
+                std::string_view bytes) {
+    if (!S_ISREG(status.st_mode) || static_cast<std::size_t>(status.st_size) != bytes.size())
+        return false;
+    std::string_view expected = bytes;
+    bool same = true;
+    try {
+        ReadFileInPieces(
+            path,
+            [&](std::string_view piece) {
+                same = expected.starts_with(piece);
+                if (same)
+                    expected.remove_prefix(piece.size());
+                return same;
+            },
+            fs);
+    } catch (const EFileError&) {
+        return false;
+    }
+    return same && expected.empty();
+}
+
+// Writes bytes over the file itself, which keeps its owner, group, mode and links. Over the old
+// bytes first and the length last, so that a shorter file needs no new room on the disk.
+void WriteInPlace(TFileSystem& fs, const std::string& target, std::string_view bytes) {
+    TFd fd(fs, fs.Open(target, O_WRONLY | O_CLOEXEC, 0));
+    if (fd.Get() < 0)
+        ThrowOpenError(target);
+    WriteAll(fd.Get(), bytes, fs);
+    if (fs.Ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0)
+        ThrowErrno();
+    if (fs.Fsync(fd.Get()) != 0)
+        ThrowErrno();
+    if (fd.Close() != 0)
+        ThrowErrno();
 }
 
 // Opens a new file beside the target under a name nobody else uses. O_EXCL makes a name that
 // already exists fail instead of being reused, so two writers never share a temporary file.
 std::pair<int, std::string> CreateTemporary(TFileSystem& fs, const std::string& target) {
     static std::atomic<unsigned> counter{0};
-    const std::string stem =
-        FolderOf(target) + "/." + NameOf(target) + ".tmp" + std::to_string(::getpid()) + "-";
+    const std::string folder = FolderOf(target);
     for (int attempt = 0;; ++attempt) {
-        std::string name = stem + std::to_string(counter.fetch_add(1));
+        std::string name = folder + "/" + TemporaryName(::getpid(), counter.fetch_add(1));
         // 0666 lets the umask decide, as for any file the program creates.
         const int fd = fs.Open(name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0)
@@ -138,6 +246,12 @@ int TFileSystem::Fsync(int fd) {
 }
 int TFileSystem::Fchmod(int fd, mode_t mode) {
     return ::fchmod(fd, mode);
+}
+int TFileSystem::Fchown(int fd, uid_t owner, gid_t group) {
+    return ::fchown(fd, owner, group);
+}
+int TFileSystem::Ftruncate(int fd, off_t length) {
+    return ::ftruncate(fd, length);
 }
 int TFileSystem::Close(int fd) {
     return ::close(fd);
@@ -209,10 +323,25 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
         // bit is read-only for everyone, as its owner meant it.
         if ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
             throw EFileError(EACCES);
+        // Rewriting the same bytes would only give the file a new inode and new times. The
+        // folder must still take a new file, as a changed file would need it to.
+        if (::access(FolderOf(target).c_str(), W_OK | X_OK) == 0 &&
+            HoldsBytes(fs, target, existing, bytes))
+            return;
     }
 
+    RemoveStaleTemporaries(fs, FolderOf(target));
     auto [rawFd, temporary] = CreateTemporary(fs, target);
     TFd fd(fs, rawFd);
+    // The owner first: giving a file away clears its set-user and set-group bits. A user who may
+    // write the file but not make one of its owner writes over it: replacing it would change whose
+    // it is, and could lock its owner out.
+    if (exists && fs.Fchown(fd.Get(), existing.st_uid, existing.st_gid) != 0) {
+        fd.Close();
+        fs.Unlink(temporary);
+        WriteInPlace(fs, target, bytes);
+        return;
+    }
     try {
         if (exists && fs.Fchmod(fd.Get(), existing.st_mode & 07777) != 0)
             ThrowErrno();

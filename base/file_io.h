@@ -39,6 +39,8 @@ public:
     virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
     virtual int Fsync(int fd);
     virtual int Fchmod(int fd, mode_t mode);
+    virtual int Fchown(int fd, uid_t owner, gid_t group);
+    virtual int Ftruncate(int fd, off_t length);
     virtual int Close(int fd);
     virtual int Rename(const std::string& from, const std::string& to);
     virtual int Unlink(const std::string& path);
@@ -57,9 +59,18 @@ std::string ReadWholeFile(const std::string& path, TFileSystem& fs = TFileSystem
 
 // Replaces the file at path (or creates it) with bytes so that a crash, a full disk or any other
 // failure leaves either the old file or the new one, never a mix: the bytes go to a temporary
-// file in the same folder, which is flushed to the disk and then renamed over the target. The
-// target's permissions are kept, a symbolic link is followed (the link stays), and a file without
-// write permission is refused ("Accès au fichier refusé") even to a user who could rename over it.
+// file in the same folder, which is flushed to the disk and then renamed over the target.
+// - The target's mode, owner and group are kept. Where the owner or group cannot be given to the
+//   new file (a file of another user that this one may write), the bytes are written over the
+//   file itself instead, as an editor would: then a crash can leave a mix.
+// - A file that already holds exactly these bytes is left alone (same inode, same times), once
+//   the checks a real write would make have passed.
+// - A symbolic link is followed, also one whose file does not exist yet: the link stays and the
+//   file it names is written.
+// - A file without write permission is refused ("Accès au fichier refusé") even to a user who
+//   could rename over it.
+// - Temporary files that interrupted saves of this program left in the folder, whose process is
+//   gone, are removed.
 // Throws EFileError; the temporary file is removed on failure.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          TFileSystem& fs = TFileSystem::Posix());

@@ -6,6 +6,8 @@
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace sornafex {
 namespace {
@@ -79,6 +81,117 @@ TEST(WriteFileAtomically, WritesThroughASymbolicLinkAndKeepsIt) {
     ASSERT_EQ(::lstat(link.c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(ReadBytes(real), "new");
+}
+
+struct stat StatOf(const std::string& path) {
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return st;
+}
+
+// One run as root must not leave a user's file to root, nor the other way round.
+TEST(WriteFileAtomically, KeepsTheFilesOwnerAndGroup) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
+    TScratchFolder folder;
+    const std::string path = folder / "sornafex.ini";
+    WriteBytes(path, "old");
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65533), 0);
+    ASSERT_EQ(::chmod(path.c_str(), 0664), 0);
+    WriteFileAtomically(path, "new");
+    const struct stat st = StatOf(path);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65533u);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    EXPECT_EQ(ReadBytes(path), "new");
+}
+
+// A file this user may write but whose owner it cannot give a new file is written over, and stays
+// whose it was.
+TEST(WriteFileAtomically, OwnerThatCannotBeKeptWritesOverTheFile) {
+    for (const std::string bytes : {"short", "longer than the old contents"}) {
+        TScratchFolder folder;
+        const std::string path = folder / "sornafex.ini";
+        WriteBytes(path, "old contents");
+        const ino_t inode = StatOf(path).st_ino;
+        TFaultyFileSystem fs;
+        fs.FailOn(TCall::Fchown, EPERM);
+        WriteFileAtomically(path, bytes, fs);
+        EXPECT_EQ(ReadBytes(path), bytes);
+        EXPECT_EQ(StatOf(path).st_ino, inode);
+        EXPECT_EQ(folder.Entries(), std::set<std::string>{"sornafex.ini"});
+    }
+}
+
+// The writability test writes the same key at every start: the file stays as it is, and a file
+// that may not be written is still refused.
+TEST(WriteFileAtomically, SameBytesLeaveTheFileAlone) {
+    TScratchFolder folder;
+    const std::string path = folder / "sornafex.ini";
+    WriteBytes(path, "[Test]\nWriteToIniTest=1\n");
+    const struct stat before = StatOf(path);
+    WriteFileAtomically(path, "[Test]\nWriteToIniTest=1\n");
+    const struct stat after = StatOf(path);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+    EXPECT_EQ(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_THROW(WriteFileAtomically(path, "[Test]\nWriteToIniTest=1\n"), EFileError);
+}
+
+struct TLinkCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links; // link name, what it points at
+    std::string file;                                       // where the bytes must land
+};
+
+class WriteThroughLinkTest : public testing::TestWithParam<TLinkCase> {};
+
+// A link whose file does not exist yet is written through, not replaced by a file.
+TEST_P(WriteThroughLinkTest, CreatesTheFileTheLinkNames) {
+    TScratchFolder folder;
+    ASSERT_EQ(::mkdir((folder / "sub").c_str(), 0755), 0);
+    for (const auto& [link, destination] : GetParam().links) {
+        const std::string to =
+            destination.starts_with("/") ? folder.Path() + destination : destination;
+        ASSERT_EQ(::symlink(to.c_str(), (folder / link).c_str()), 0);
+    }
+    const std::string first = folder / GetParam().links.front().first;
+    WriteFileAtomically(first, "new");
+    struct stat st {};
+    ASSERT_EQ(::lstat(first.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(ReadBytes(folder / GetParam().file), "new");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dangling, WriteThroughLinkTest,
+    testing::Values(TLinkCase{"absolute", {{"a.ini", "/sub/real.ini"}}, "sub/real.ini"},
+                    TLinkCase{"relative", {{"sub/a.ini", "real.ini"}}, "sub/real.ini"},
+                    TLinkCase{
+                        "chain", {{"a.ini", "b.ini"}, {"b.ini", "sub/real.ini"}}, "sub/real.ini"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Temporary files that a crash left next to a file are removed by the next save there; those of
+// running processes and every other file stay.
+TEST(WriteFileAtomically, RemovesTheTemporaryFilesOfInterruptedSaves) {
+    TScratchFolder folder;
+    const std::string live = ".sornafex" + std::to_string(::getppid()) + "-0.tmp";
+    for (const std::string name : {".sornafex99999999-3.tmp", ".sornafex99999998-0.tmp",
+                                   live.c_str(), ".sornafex-1.tmp", "notes.tmp", "b.dat"})
+        WriteBytes(folder / name, "x");
+    WriteFileAtomically(folder / "a.dat", "new");
+    EXPECT_EQ(folder.Entries(),
+              (std::set<std::string>{live, ".sornafex-1.tmp", "notes.tmp", "b.dat", "a.dat"}));
+}
+
+TEST(WriteFileAtomically, NameAtTheSystemsLimitCanBeSaved) {
+    TScratchFolder folder;
+    const std::string name = std::string(251, 'n') + ".dat"; // 255 bytes
+    WriteFileAtomically(folder / name, "new");
+    WriteFileAtomically(folder / name, "newer");
+    EXPECT_EQ(ReadBytes(folder / name), "newer");
 }
 
 TEST(WriteFileAtomically, RefusesAReadOnlyFileEvenToItsOwner) {

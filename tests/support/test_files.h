@@ -76,7 +76,18 @@ inline bool Exists(const std::string& path) {
 // errno, or that writes go through a few bytes at a time.
 class TFaultyFileSystem : public TFileSystem {
 public:
-    enum class TCall { None, OpenForWrite, OpenForRead, Read, Write, Fsync, Fchmod, Close, Rename };
+    enum class TCall {
+        None,
+        OpenForWrite,
+        OpenForRead,
+        Read,
+        Write,
+        Fsync,
+        Fchmod,
+        Fchown,
+        Close,
+        Rename
+    };
 
     void FailOn(TCall call, int errorNumber, int fromUse = 1) {
         m_call = call;
@@ -112,6 +123,9 @@ public:
     int Fsync(int fd) override { return Fails(TCall::Fsync) ? -1 : TFileSystem::Fsync(fd); }
     int Fchmod(int fd, mode_t mode) override {
         return Fails(TCall::Fchmod) ? -1 : TFileSystem::Fchmod(fd, mode);
+    }
+    int Fchown(int fd, uid_t owner, gid_t group) override {
+        return Fails(TCall::Fchown) ? -1 : TFileSystem::Fchown(fd, owner, group);
     }
     int Close(int fd) override {
         // The descriptor is released whatever close() reports, as on Linux.
