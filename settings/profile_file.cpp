@@ -8,7 +8,7 @@ namespace sornafex {
 namespace {
 
 bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\r';
+    return c == ' ' || c == '\t';
 }
 
 std::string_view Trim(std::string_view text) {
@@ -47,7 +47,7 @@ enum class TLineKind { Blank, Section, Key, Other };
 // where the key's name ends (its own blanks excluded) and value the trimmed value.
 struct TLine {
     std::size_t start = 0;
-    std::size_t contentEnd = 0; // before the CR LF or LF
+    std::size_t contentEnd = 0; // before the CR LF, CR or LF
     std::size_t next = 0;       // start of the following line
     bool hasLineEnd = false;
     TLineKind kind = TLineKind::Blank;
@@ -56,14 +56,16 @@ struct TLine {
     std::string_view value;
 };
 
+// A line ends at CR LF, at a CR alone (files from old Macintosh editors) or at an LF alone.
 TLine ParseLine(std::string_view text, std::size_t start) {
     TLine line;
     line.start = start;
-    const std::size_t lf = text.find('\n', start);
-    line.hasLineEnd = lf != std::string_view::npos;
-    const std::size_t end = line.hasLineEnd ? lf : text.size();
-    line.next = line.hasLineEnd ? lf + 1 : text.size();
-    line.contentEnd = (line.hasLineEnd && end > start && text[end - 1] == '\r') ? end - 1 : end;
+    const std::size_t end = text.find_first_of("\r\n", start);
+    line.hasLineEnd = end != std::string_view::npos;
+    line.contentEnd = line.hasLineEnd ? end : text.size();
+    line.next = !line.hasLineEnd                       ? text.size()
+                : text.substr(end).starts_with("\r\n") ? end + 2
+                                                       : end + 1;
 
     const std::string_view content = text.substr(start, line.contentEnd - start);
     const std::string_view trimmed = Trim(content);
@@ -134,6 +136,17 @@ TPlace Locate(std::string_view text, std::string_view section, std::string_view 
     return place;
 }
 
+// The line end of the file's first line, which new lines take: CR LF, CR or LF; LF in a file
+// without any.
+std::string_view LineEndOf(std::string_view text) {
+    const std::size_t end = text.find_first_of("\r\n");
+    if (end == std::string_view::npos)
+        return "\n";
+    if (text.substr(end).starts_with("\r\n"))
+        return "\r\n";
+    return text[end] == '\r' ? "\r" : "\n";
+}
+
 bool HasLineEnd(std::string_view text) {
     return text.find_first_of("\r\n") != std::string_view::npos;
 }
@@ -179,10 +192,7 @@ void TProfile::SetString(std::string_view section, std::string_view key, std::st
     if (HasLineEnd(value))
         throw std::invalid_argument("profile value holds a line end");
 
-    const std::size_t firstLf = m_text.find('\n');
-    const std::string_view lineEnd =
-        (firstLf != std::string::npos && firstLf > 0 && m_text[firstLf - 1] == '\r') ? "\r\n"
-                                                                                     : "\n";
+    const std::string_view lineEnd = LineEndOf(m_text);
     const TPlace place = Locate(m_text, section, key);
     if (place.key) {
         // Up to the key's own name, then "=" and the value; the line end stays.
@@ -198,7 +208,7 @@ void TProfile::SetString(std::string_view section, std::string_view key, std::st
         m_text.insert(place.insertAt, added);
         return;
     }
-    if (!m_text.empty() && m_text.back() != '\n')
+    if (!m_text.empty() && m_text.back() != '\n' && m_text.back() != '\r')
         added += lineEnd;
     added.append("[").append(section).append("]").append(lineEnd);
     added.append(key).append("=").append(value).append(lineEnd);

@@ -1,19 +1,20 @@
 #pragma once
 
-// A profile file ("INI"): lines, where "[name]" opens a section and "key=value" holds a key of the
-// current section. Lines whose first non-blank character is ";" or "#" are comments; other lines
-// without "=" and keys before the first section are ignored.
+// A profile file ("INI"): lines, each ended by CR LF, a CR alone or an LF alone, where "[name]"
+// opens a section and "key=value" holds a key of the current section. Lines whose first
+// non-blank character is ";" or "#" are comments; other lines without "=" and keys before the
+// first section are ignored.
 //
 // Reading: section and key names match without regard to ASCII letter case; the first section of
 // a name and the first key of a name in it count; the value comes without the blanks (spaces,
-// tabs, a stray CR) around it and without a pair of quotes enclosing it, cut to kMaxProfileValue
-// bytes. A missing file, section or key gives the caller's default.
+// tabs) around it and without a pair of quotes enclosing it, cut to kMaxProfileValue bytes. A
+// missing file, section or key gives the caller's default.
 //
 // Writing one key: replaces the value of an existing key in place (its line keeps its indent, the
 // key its spelling, and "=" gets no blanks around it), appends a missing key after the last key
 // of its section (after its header when it has none), appends a missing section at the end of the
 // file. Every other byte of the file is kept as it was, comments and unknown keys included. New
-// lines take the file's own line end (CR LF when its first line ends so, LF otherwise).
+// lines take the file's own line end (that of its first line; LF in a file without any).
 
 #include "base/file_io.h"
 
