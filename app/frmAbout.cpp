@@ -273,6 +273,11 @@ TfmAbout::~TfmAbout() {
 }
 
 void TfmAbout::done(int result) {
+    // Stopping the scrolling processes messages, among them perhaps a second Enter or click: the
+    // box closes once each time it is shown.
+    if (m_closed)
+        return;
+    m_closed = true;
     m_scrollText->SetActive(false);
     QDialog::done(result);
 }
@@ -287,6 +292,7 @@ void TfmAbout::keyPressEvent(QKeyEvent* event) {
 
 void TfmAbout::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
+    m_closed = false;
     if (const QScreen* screen = this->screen()) {
         QRect frame = frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());

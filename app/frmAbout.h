@@ -80,6 +80,7 @@ public:
     TScrollText* ScrollText() const { return m_scrollText; }
 
     // Every way of closing the box (OK, Enter, the close box) ends here: the scrolling stops.
+    // Once: a second call before the box is shown again does nothing.
     void done(int result) override;
 
 protected:
@@ -90,6 +91,7 @@ protected:
 private:
     TScrollText* m_scrollText;
     QPushButton* m_ok;
+    bool m_closed = false;
 };
 
 } // namespace sornafex

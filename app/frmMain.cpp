@@ -337,6 +337,10 @@ void TfmMain::showEvent(QShowEvent* event) {
     }
 }
 
+QMenu* TfmMain::createPopupMenu() {
+    return nullptr;
+}
+
 void TfmMain::RunGuarded(const std::function<void()>& command) {
     try {
         command();

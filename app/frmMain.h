@@ -131,6 +131,9 @@ public:
     TJournal& Journal() const;
     void JournalPortEvent(TJournalEvent event);
 
+    // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
+    QMenu* createPopupMenu() override;
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;

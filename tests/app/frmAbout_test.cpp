@@ -231,6 +231,21 @@ TEST_F(AboutBoxTest, NoStepArrivesAfterTheBoxCloses) {
     EXPECT_EQ(Block()->y(), top);
 }
 
+// Stopping the scrolling processes messages: a second Enter already waiting must not close the
+// box a second time from inside the first close.
+TEST_F(AboutBoxTest, ASecondEnterQueuedWhileClosingClosesOnce) {
+    about->show();
+    int finished = 0;
+    QObject::connect(about.get(), &QDialog::finished, about.get(), [&] { ++finished; });
+    while (bridge.Pending() == 0) // the timer thread waits with its step: stopping must pump
+        std::this_thread::yield();
+    bridge.Post([&] { QTest::keyClick(about.get(), Qt::Key_Return); });
+    QTest::keyClick(about.get(), Qt::Key_Return);
+    EXPECT_EQ(finished, 1);
+    EXPECT_FALSE(about->isVisible());
+    EXPECT_EQ(about->result(), QDialog::Accepted);
+}
+
 TEST_F(AboutBoxTest, DestroyingAnOpenBoxEndsItsTimer) {
     about->show();
     while (bridge.Pending() == 0)

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
@@ -18,6 +19,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -223,6 +225,31 @@ TEST_F(MainWindowTest, HelpIndexStaysDisabledAndF1DoesNothing) {
     QTest::keyClick(window.get(), Qt::Key_F1);
     EXPECT_EQ(triggered, 0);
     EXPECT_TRUE(ui.Shown().empty());
+}
+
+// The toolkit offers a menu to hide the toolbar on a right click anywhere on the window's bars;
+// the program has no such menu.
+TEST_F(MainWindowTest, RightClickOnTheWindowOpensNoMenu) {
+    window->show();
+    for (QWidget* target :
+         {static_cast<QWidget*>(window->menuBar()), static_cast<QWidget*>(window->ToolBar1),
+          window->centralWidget(), static_cast<QWidget*>(window->statusBar())}) {
+        QString opened;
+        // A menu that opens runs its own loop: this closes it from there.
+        QTimer::singleShot(0, window.get(), [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                const auto* menu = qobject_cast<QMenu*>(popup);
+                opened = menu && !menu->actions().isEmpty() ? menu->actions().front()->text()
+                                                            : QStringLiteral("?");
+                popup->close();
+            }
+        });
+        const QPoint at(5, 5);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &event);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(opened.toStdString(), "") << target->objectName().toStdString();
+    }
 }
 
 TEST_F(MainWindowTest, StatusBarPanels) {
