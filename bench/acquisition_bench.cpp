@@ -368,9 +368,9 @@ template <CPollPacing Pacing>
 TPacingFigures MeasurePacing(const TPacingSensor& sensor, const std::string& device) {
     TPacingRun run(sensor, device);
     std::vector<TMonoNs> changes;
-    const TSimSpec spec = ParseSimSpec(device).value();
-    changes.reserve(static_cast<std::size_t>(kPacingWindows * 2.5 * std::max(spec.low, spec.high) *
-                                             sensor.stepFactor) +
+    const TSimSpec rates = ParseSimSpec(device).value();
+    changes.reserve(static_cast<std::size_t>(kPacingWindows * 2.5 *
+                                             std::max(rates.low, rates.high) * sensor.stepFactor) +
                     16);
     TChangeRecorder<Pacing> pacing{Pacing{}, changes};
     std::vector<TCaptureWindow> windows;

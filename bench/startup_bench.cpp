@@ -69,19 +69,3 @@ BENCHMARK(BM_StartUpToFirstPaint)
 BENCHMARK(BM_StartUpToFirstPaint)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char** argv) {
-    // The offscreen platform says at every window that it cannot pass size hints on.
-    qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (!text.contains(QStringLiteral("propagateSizeHints")))
-                qt_message_output(type, context, text);
-        });
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
