@@ -1,5 +1,6 @@
 #include "app/frmAbout.h"
 
+#include "app/qt_text.h"
 #include "base/build_info.h"
 #include "base/uRes.h"
 
@@ -234,8 +235,7 @@ TfmAbout::TfmAbout(TUiBridge& bridge, QWidget* parent)
         image->setPixmap(bullet);
     }
     AddLabel(this, "Version", QStringLiteral("Version :"), 32, 72);
-    AddLabel(this, "Label4", QString::fromUtf8(build::kVersion.data(), build::kVersion.size()), 112,
-             72, kDarkGreen);
+    AddLabel(this, "Label4", Q(build::kVersion), 112, 72, kDarkGreen);
     AddLabel(this, "Author", QStringLiteral("Auteur :"), 32, 88);
     AddLabel(this, "Label5", QStringLiteral("L'équipe Sornafex"), 112, 88, kDarkGreen);
     AddLabel(this, "Comments", QStringLiteral("Commentaires :"), 32, 104);
@@ -256,7 +256,7 @@ TfmAbout::TfmAbout(TUiBridge& bridge, QWidget* parent)
     m_scrollText->SetItems({QStringLiteral("aux développeurs des bibliothèques libres"),
                             QStringLiteral("aux utilisateurs et testeurs du capteur")});
 
-    m_ok = new QPushButton(QString::fromUtf8(res::kOk.data(), res::kOk.size()), this);
+    m_ok = new QPushButton(Q(res::kOk), this);
     m_ok->setObjectName(QStringLiteral("btnOK"));
     m_ok->setGeometry(216, 160, 81, 25);
     m_ok->setDefault(true);

@@ -1,5 +1,6 @@
 #include "app/frmDevice.h"
 
+#include "app/qt_text.h"
 #include "base/uRes.h"
 #include "base/ui_services.h"
 
@@ -15,10 +16,6 @@
 namespace sornafex {
 
 namespace {
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Room for a /dev/serial/by-id/ name, which runs to some sixty characters.
 constexpr QSize kDialogSize(720, 320);

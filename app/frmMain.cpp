@@ -1,6 +1,7 @@
 #include "app/frmMain.h"
 
 #include "app/images.h"
+#include "app/qt_text.h"
 #include "base/errors.h"
 #include "base/locations.h"
 #include "base/uRes.h"
@@ -34,10 +35,6 @@ constexpr QSize kOuterSize(514, 335);
 constexpr QSize kToolButtonSize(52, 37);
 constexpr int kPanelWidths[3] = {100, 70, 70};
 constexpr int kNoImage = -1;
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // A toolbar button shows the hint of its command as tooltip, and nothing for a command without
 // one (Qt would otherwise fall back on the caption).

@@ -2,6 +2,7 @@
 
 #include "app/frmMain.h"
 #include "app/images.h"
+#include "app/qt_text.h"
 #include "app/qt_ui_bridge.h"
 #include "app/qt_ui_services.h"
 #include "app/translations.h"
@@ -21,8 +22,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QString::fromStdString(title));
     QApplication::setWindowIcon(ApplicationIcon());
     // The desktop entry's name without ".desktop": how the desktop ties the window to its entry.
-    QGuiApplication::setDesktopFileName(
-        QString::fromUtf8(build::kApplicationId.data(), build::kApplicationId.size()));
+    QGuiApplication::setDesktopFileName(Q(build::kApplicationId));
 
     InstallFrenchTranslations(app);
 

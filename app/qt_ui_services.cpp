@@ -1,6 +1,7 @@
 #include "app/qt_ui_services.h"
 
 #include "app/frmDevice.h"
+#include "app/qt_text.h"
 #include "base/uRes.h"
 #include "serial/ComPort.h"
 
@@ -19,14 +20,6 @@
 namespace sornafex {
 
 namespace {
-
-QString Q(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 void ShowBox(QWidget* owner, const std::string& caption, const std::string& text,
              QMessageBox::Icon icon) {

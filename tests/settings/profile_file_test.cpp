@@ -36,7 +36,6 @@ INSTANTIATE_TEST_SUITE_P(
         TFindCase{"BlanksAroundTrimmed", "  [ Graph ]  \n\t XMin \t=\t 12 \t\n", "Graph", "XMin",
                   "12"},
         TFindCase{"CrLfLines", "[Graph]\r\nXMin=-3\r\nXMax=9\r\n", "Graph", "XMax", "9"},
-        TFindCase{"CrOnlyLines", "[Com]\rComNumber=2\r[Graph]\rXMax=9\r", "Graph", "XMax", "9"},
         TFindCase{"MixedLineEnds", "[A]\rk=1\n[B]\r\nj=2\rl=3", "B", "l", "3"},
         TFindCase{"ValueKeepsInnerBlanks", "[A]\nk= a b \n", "A", "k", "a b"},
         TFindCase{"EmptyValue", "[A]\nk=\n", "A", "k", ""},
