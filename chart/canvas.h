@@ -4,6 +4,7 @@
 // metafile and the printer, each through its own implementation of this interface. Coordinates
 // are integer pixels (logical units when printing), x to the right, y downwards.
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -54,6 +55,11 @@ struct TRect {
 };
 
 enum class TPenStyle { Solid, Dot, Clear, Dash };
+// Pixels on and off of the patterned pens, from a line's first point, on every canvas.
+inline constexpr int kDotOn = 3;
+inline constexpr int kDotOff = 3;
+inline constexpr int kDashOn = 6;
+inline constexpr int kDashOff = 3;
 enum class TBrushStyle {
     Solid,
     Clear,
@@ -103,8 +109,12 @@ public:
 
     // A line from (x1, y1) to (x2, y2) with the current pen, the end point not drawn.
     virtual void Line(int x1, int y1, int x2, int y2) = 0;
-    // Consecutive lines through the points; the last point is not drawn.
-    virtual void Polyline(std::span<const TPoint> points) = 0;
+    // Consecutive lines through the points; the last point is not drawn. A canvas with a figure
+    // of its own for it overrides this.
+    virtual void Polyline(std::span<const TPoint> points) {
+        for (std::size_t i = 1; i < points.size(); ++i)
+            Line(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y);
+    }
     // Outline with the current pen, inside filled with the current brush.
     virtual void Rectangle(const TRect& r) = 0;
     // Fills with the current brush, no outline.

@@ -31,12 +31,6 @@ Qt::BrushStyle ToQBrushStyle(TBrushStyle style) {
     return Qt::SolidPattern;
 }
 
-// Pixels on and off of the patterned pens, from a line's first point.
-constexpr int kDotOn = 3;
-constexpr int kDotOff = 3;
-constexpr int kDashOn = 6;
-constexpr int kDashOff = 3;
-
 QString ToQString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -268,11 +262,6 @@ void TQPainterCanvas::SolidThinLine(int x1, int y1, int x2, int y2) {
         }
         error += 2 * minor;
     }
-}
-
-void TQPainterCanvas::Polyline(std::span<const TPoint> points) {
-    for (std::size_t i = 1; i < points.size(); ++i)
-        Line(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y);
 }
 
 void TQPainterCanvas::FillRect(const TRect& r) {

@@ -35,7 +35,6 @@ public:
     void SetBackColor(TColor color) override;
 
     void Line(int x1, int y1, int x2, int y2) override;
-    void Polyline(std::span<const TPoint> points) override;
     void Rectangle(const TRect& r) override;
     void FillRect(const TRect& r) override;
     void TextOut(int x, int y, std::string_view text) override;

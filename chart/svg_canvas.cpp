@@ -127,12 +127,15 @@ std::string TSvgCanvas::Stroke() const {
     // Width 0 is the device's thinnest line: one pixel here.
     std::string attributes = " stroke=\"" + Colour(m_pen.color) + "\" stroke-width=\"" +
                              std::to_string(std::max(1, m_pen.width)) + "\"";
+    const auto dashes = [](int on, int off) {
+        return Cat(" stroke-dasharray=\"", std::to_string(on), " ", std::to_string(off), "\"");
+    };
     if (m_pen.smallDots && m_pen.width <= 1)
-        attributes += " stroke-dasharray=\"1 1\"";
+        attributes += dashes(1, 1);
     else if (m_pen.style == TPenStyle::Dot)
-        attributes += " stroke-dasharray=\"3 3\"";
+        attributes += dashes(kDotOn, kDotOff);
     else if (m_pen.style == TPenStyle::Dash)
-        attributes += " stroke-dasharray=\"6 3\"";
+        attributes += dashes(kDashOn, kDashOff);
     return attributes;
 }
 
@@ -193,11 +196,6 @@ void TSvgCanvas::Line(int x1, int y1, int x2, int y2) {
         y1 == y2 ? std::tie(a, c, b, c) : std::tie(c, a, c, b);
     m_body += Cat("<line x1=\"", x1Text, "\" y1=\"", y1Text, "\" x2=\"", x2Text, "\" y2=\"", y2Text,
                   "\"", Stroke(), "/>\n");
-}
-
-void TSvgCanvas::Polyline(std::span<const TPoint> points) {
-    for (std::size_t i = 1; i < points.size(); ++i)
-        Line(points[i - 1].x, points[i - 1].y, points[i].x, points[i].y);
 }
 
 void TSvgCanvas::FillRect(const TRect& r) {

@@ -33,7 +33,6 @@ public:
     void SetBackColor(TColor color) override { m_backColor = color; }
 
     void Line(int x1, int y1, int x2, int y2) override;
-    void Polyline(std::span<const TPoint> points) override;
     void Rectangle(const TRect& r) override;
     void FillRect(const TRect& r) override;
     // Bytes that are not UTF-8, and control characters XML cannot hold, are written as '?'.

@@ -251,11 +251,22 @@ TEST_F(AcquisitionTest, PortHeldElsewhereIsPresentButTheSwitchEndsClosed) {
     EXPECT_EQ(acq->PortNumberPreference(), 2);
 }
 
+// The device just closed is given more than half a second to settle. At start-up nothing is open:
+// the first switch has no device to let settle.
 TEST_F(AcquisitionTest, SwitchPausesMoreThanHalfASecondWithTheHourglass) {
     Make({{1, "sim:47"}, {2, "sim:48"}}, SteppingClock());
-    StartUp(1);
-
     TTickCount shownAt = 0;
+    TTickCount restoredAt = 0;
+    view.onWaitCursor = [&] {
+        shownAt = steppedNow.load();
+    };
+    view.onRestoreCursor = [&] {
+        restoredAt = steppedNow.load();
+    };
+    StartUp(1);
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
+    EXPECT_LT(restoredAt - shownAt, 500u);
+
     std::string activityDuringSwitch;
     // What the window could see of the port while the switch let it process messages.
     bool closedOnTwoDuringPause = false;
@@ -270,11 +281,6 @@ TEST_F(AcquisitionTest, SwitchPausesMoreThanHalfASecondWithTheHourglass) {
         activityDuringSwitch = view.panels[kActivityPanel];
         bridge.Post(watch);
     };
-    TTickCount restoredAt = 0;
-    view.onRestoreCursor = [&] {
-        restoredAt = steppedNow.load();
-    };
-
     acq->ActComSetComNum2();
     EXPECT_EQ(activityDuringSwitch, "Paramétrage du port com...");
     EXPECT_TRUE(closedOnTwoDuringPause);
@@ -301,22 +307,6 @@ TEST_F(AcquisitionTest, PortCommandDuringThePauseRunsAfterTheSwitch) {
     EXPECT_EQ(acq->PortNumberPreference(), 2);
     EXPECT_EQ(view.waitCursorShown, 2);
     EXPECT_EQ(view.waitCursorDepth, 0);
-}
-
-// At start-up nothing is open: the first switch has no device to let settle.
-TEST_F(AcquisitionTest, SwitchWithNothingOpenDoesNotPause) {
-    Make({{1, "sim:58"}, {2, "sim:59"}}, SteppingClock());
-    TTickCount shownAt = 0;
-    TTickCount restoredAt = 0;
-    view.onWaitCursor = [&] {
-        shownAt = steppedNow.load();
-    };
-    view.onRestoreCursor = [&] {
-        restoredAt = steppedNow.load();
-    };
-    StartUp(1);
-    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
-    EXPECT_LT(restoredAt - shownAt, 500u);
 }
 
 // Closing the port lets commands run while the port still reads as open: a Start then must not
@@ -367,14 +357,15 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     EXPECT_EQ(view.titleHides, hides + 1);
 }
 
-// Fifty hertz on the port: the commands follow the run, and no window counts more changes than
-// the line made while it lasted. How many fewer a busy machine lets it see is no rule of counting.
+// Fifty hertz on the port: the commands follow the run, each sample comes with its window's
+// change times, and no window counts more changes than the line made while it lasted. How many
+// fewer a busy machine lets it see is no rule of counting.
 TEST_F(AcquisitionTest, RunOnFiftyHertzCountsItsChangesAndStopsCleanly) {
     Make({{1, "sim:50.25"}});
     StartUp(1);
-    std::vector<TCaptureWindow> windows;
-    view.onSample = [&](TSample) {
-        windows.push_back(acq->LastWindow());
+    std::vector<std::pair<TSample, TCaptureWindow>> seen;
+    view.onSample = [&](TSample sample) {
+        seen.emplace_back(sample, acq->LastWindow());
     };
     ASSERT_TRUE(acq->ComPort1().Open());
 
@@ -402,9 +393,21 @@ TEST_F(AcquisitionTest, RunOnFiftyHertzCountsItsChangesAndStopsCleanly) {
     EXPECT_FALSE(view.enabled[A::CaptureStop]);
     EXPECT_TRUE(view.enabled[A::ComSetComNum1]);
 
-    // One more than the line made: a change during the hand-off before counts in the window.
-    for (const TCaptureWindow& window : windows)
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const auto& [sample, window] = seen[i];
+        EXPECT_EQ(sample, window.changes / 2);
+        EXPECT_GT(window.closedAt - window.openedAt, 1000 * 1'000'000);
+        // One more than the line made: a change during the hand-off before counts in the window,
+        // timed after the last poll of the window before.
         EXPECT_LE(window.changes, 2 * 50.25 * double(window.closedAt - window.openedAt) * 1e-9 + 2);
+        const TMonoNs before = i > 0 ? seen[i - 1].second.closedAt : window.openedAt;
+        EXPECT_LE(before, window.openedAt);
+        if (window.changes == 0)
+            continue;
+        EXPECT_LE(before, window.firstChangeAt);
+        EXPECT_LE(window.firstChangeAt, window.lastChangeAt);
+        EXPECT_LE(window.lastChangeAt, window.closedAt);
+    }
     // A Stop whose wait ended normally sees no sample after it.
     const auto count = view.samples.size();
     bridge.ProcessMessages();
@@ -421,33 +424,6 @@ TEST_F(AcquisitionTest, QuietLineGivesZeroSamples) {
     acq->ActCaptureStop();
     for (const TSample s : view.samples)
         EXPECT_EQ(s, 0);
-}
-
-// The view taking a sample finds that window's change times beside it.
-TEST_F(AcquisitionTest, EachSampleComesWithItsWindowsChangeTimes) {
-    Make({{1, "sim:30.5"}});
-    StartUp(1);
-    std::vector<std::pair<TSample, TCaptureWindow>> seen;
-    view.onSample = [&](TSample sample) {
-        seen.emplace_back(sample, acq->LastWindow());
-    };
-    acq->ActCaptureStart();
-    ASSERT_TRUE(PumpUntil([&] { return seen.size() >= 2; }));
-    acq->ActCaptureStop();
-    for (std::size_t i = 0; i < seen.size(); ++i) {
-        const auto& [sample, window] = seen[i];
-        EXPECT_EQ(sample, window.changes / 2);
-        EXPECT_GT(window.closedAt - window.openedAt, 1000 * 1'000'000);
-        const TMonoNs before = i > 0 ? seen[i - 1].second.closedAt : window.openedAt;
-        EXPECT_LE(before, window.openedAt);
-        if (window.changes == 0)
-            continue;
-        // A change during the hand-off counts in this window, timed after the last poll of the
-        // window before.
-        EXPECT_LE(before, window.firstChangeAt);
-        EXPECT_LE(window.firstChangeAt, window.lastChangeAt);
-        EXPECT_LE(window.lastChangeAt, window.closedAt);
-    }
 }
 
 // Stop gives up after 1000 ms when the worker's end has not been reported; Start then lets that

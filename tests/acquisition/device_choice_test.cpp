@@ -8,14 +8,26 @@
 namespace sornafex {
 namespace {
 
-constexpr const char* kById = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
-
 class DeviceChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI",
                            "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
         machine.Uart(0, 4);
+        // An adapter chosen on a day it was plugged in, known by its node alone.
+        elsewhere.UsbAdapter("ttyUSB7", "FTDI", "FT232R USB UART", "A7", "");
+        usb = Device(machine, "ttyUSB0");
+        uart = Device(machine, "ttyS0");
+        unplugged = Device(elsewhere, "ttyUSB7").node;
+        ASSERT_NE(usb.stableName, usb.node);
+    }
+    // Names as the fake tree gives them.
+    static TSerialDevice Device(const test::TFakeDeviceTree& tree, const std::string& kernelName) {
+        for (const TSerialDevice& device : tree.Tree().SerialDevices())
+            if (device.kernelName == kernelName)
+                return device;
+        ADD_FAILURE() << "no " << kernelName;
+        return {};
     }
     TPortDeviceChoice Choice(const std::string& current) {
         return TPortDeviceChoice(2, current, machine.Tree());
@@ -28,21 +40,26 @@ protected:
     }
 
     test::TFakeDeviceTree machine;
+    test::TFakeDeviceTree elsewhere;
+    TSerialDevice usb;
+    TSerialDevice uart;
+    std::string unplugged;
 };
 
 TEST_F(DeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
+    const std::vector<std::string> listed{usb.stableName, uart.node, "Capteur simulé"};
     const struct {
-        const char* current;
+        std::string current;
         std::vector<std::string> names;
         int selected;
         const char* frequency;
     } rows[] = {
-        {kById, {kById, "/dev/ttyS0", "Capteur simulé"}, 0, ""},
-        {"/dev/ttyUSB0", {kById, "/dev/ttyS0", "Capteur simulé"}, 0, ""},
-        {"/dev/ttyS0", {kById, "/dev/ttyS0", "Capteur simulé"}, 1, ""},
-        {"sim:40-90", {kById, "/dev/ttyS0", "Capteur simulé"}, 2, "40-90"},
+        {usb.stableName, listed, 0, ""},
+        {usb.node, listed, 0, ""},
+        {uart.node, listed, 1, ""},
+        {"sim:40-90", listed, 2, "40-90"},
         // Unplugged for now: still offered, and said to be absent.
-        {"/dev/ttyUSB7", {kById, "/dev/ttyS0", "/dev/ttyUSB7", "Capteur simulé"}, 2, ""},
+        {unplugged, {usb.stableName, uart.node, unplugged, "Capteur simulé"}, 2, ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.current);
@@ -52,18 +69,18 @@ TEST_F(DeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
         EXPECT_EQ(choice.Current(), row.selected);
         EXPECT_EQ(choice.Frequency(), row.frequency);
     }
-    EXPECT_EQ(Choice("/dev/ttyUSB7").Entries()[2].description, "absent");
+    EXPECT_EQ(Choice(unplugged).Entries()[2].description, "absent");
 }
 
 TEST_F(DeviceChoiceTest, AChoiceKeepsTheStableNameOrAWellFormedSensor) {
-    const TPortDeviceChoice choice = Choice("/dev/ttyUSB0");
+    const TPortDeviceChoice choice = Choice(usb.node);
     const struct {
         int entry;
         const char* frequency;
         std::optional<std::string> value;
         const char* error;
     } rows[] = {
-        {0, "12", kById, ""},
+        {0, "12", usb.stableName, ""},
         {2, "50", "sim:50", ""},
         {2, " 40-90 ", "sim:40-90", ""},
         {2, "0", "sim:0", ""},

@@ -70,19 +70,6 @@ TEST(WriteFileAtomically, KeepsTheFilesPermissions) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
-TEST(WriteFileAtomically, WritesThroughASymbolicLinkAndKeepsIt) {
-    TScratchFolder folder;
-    const std::string real = folder / "real.ini";
-    const std::string link = folder / "link.ini";
-    WriteBytes(real, "old");
-    ASSERT_EQ(::symlink(real.c_str(), link.c_str()), 0);
-    WriteFileAtomically(link, "new");
-    struct stat st {};
-    ASSERT_EQ(::lstat(link.c_str(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode));
-    EXPECT_EQ(ReadBytes(real), "new");
-}
-
 struct stat StatOf(const std::string& path) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
@@ -144,14 +131,17 @@ struct TLinkCase {
     const char* name;
     std::vector<std::pair<std::string, std::string>> links; // link name, what it points at
     std::string file;                                       // where the bytes must land
+    bool exists = false;                                    // whether that file is there before
 };
 
 class WriteThroughLinkTest : public testing::TestWithParam<TLinkCase> {};
 
-// A link whose file does not exist yet is written through, not replaced by a file.
-TEST_P(WriteThroughLinkTest, CreatesTheFileTheLinkNames) {
+// A link is written through, not replaced by a file, even when its file does not exist yet.
+TEST_P(WriteThroughLinkTest, WritesTheFileTheLinkNamesAndKeepsTheLink) {
     TScratchFolder folder;
     ASSERT_EQ(::mkdir((folder / "sub").c_str(), 0755), 0);
+    if (GetParam().exists)
+        WriteBytes(folder / GetParam().file, "old");
     for (const auto& [link, destination] : GetParam().links) {
         const std::string to =
             destination.starts_with("/") ? folder.Path() + destination : destination;
@@ -166,8 +156,9 @@ TEST_P(WriteThroughLinkTest, CreatesTheFileTheLinkNames) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Dangling, WriteThroughLinkTest,
-    testing::Values(TLinkCase{"absolute", {{"a.ini", "/sub/real.ini"}}, "sub/real.ini"},
+    Links, WriteThroughLinkTest,
+    testing::Values(TLinkCase{"existing", {{"a.ini", "/sub/real.ini"}}, "sub/real.ini", true},
+                    TLinkCase{"absolute", {{"a.ini", "/sub/real.ini"}}, "sub/real.ini"},
                     TLinkCase{"relative", {{"sub/a.ini", "real.ini"}}, "sub/real.ini"},
                     TLinkCase{
                         "chain", {{"a.ini", "b.ini"}, {"b.ini", "sub/real.ini"}}, "sub/real.ini"}),

@@ -318,42 +318,33 @@ TEST_F(AxisTest, ValueToPixelRoundsHalvesToEvenAndGuardsTheCentre) {
     EXPECT_EQ(Axis().CalcPosValue(123), Axis().ICenterPos());
 }
 
-enum class TWhere { Below, Centre };
-
-struct TExtremeCase {
-    const char* name;
-    double min;
-    double max;
-    int height;
-    double value;
-    TWhere where;
-};
-
-class AxisExtremeValues : public AxisTest, public ::testing::WithParamInterface<TExtremeCase> {};
-
 // The 32-bit extremes a recording may hold. Far below the range lies below the plot, however far;
 // an offset beyond 32 bits goes to the centre row.
-TEST_P(AxisExtremeValues, MapBelowThePlotOrToTheCentre) {
-    const TExtremeCase& c = GetParam();
-    SetRange(c.min, c.max, c.height);
-    const int pixel = Axis().CalcPosValue(c.value);
-    if (c.where == TWhere::Below)
-        EXPECT_GT(pixel, Axis().IEndPos());
-    else
-        EXPECT_EQ(pixel, Axis().ICenterPos());
+TEST_F(AxisTest, Int32ExtremesMapBelowThePlotOrToTheCentre) {
+    constexpr double kInt32Min = -2147483648.0;
+    constexpr double kInt32Max = 2147483647.0;
+    const struct {
+        double min;
+        double max;
+        int height;
+        double value;
+        bool below;
+    } rows[] = {
+        {-5, 350, 355, kInt32Min, true},
+        {-5, 350, 355, kInt32Max, false},
+        {-1, 400, 401, kInt32Min, false},
+        {-1, 400, 401, kInt32Max, false},
+    };
+    for (const auto& row : rows) {
+        SetRange(row.min, row.max, row.height);
+        const int pixel = Axis().CalcPosValue(row.value);
+        if (row.below)
+            EXPECT_GT(pixel, Axis().IEndPos()) << row.min << ".." << row.max << ": " << row.value;
+        else
+            EXPECT_EQ(pixel, Axis().ICenterPos())
+                << row.min << ".." << row.max << ": " << row.value;
+    }
 }
-
-constexpr double kInt32Min = -2147483648.0;
-constexpr double kInt32Max = 2147483647.0;
-
-INSTANTIATE_TEST_SUITE_P(
-    Int32, AxisExtremeValues,
-    ::testing::Values(
-        TExtremeCase{"lowestOnDefaultRange", -5, 350, 355, kInt32Min, TWhere::Below},
-        TExtremeCase{"highestOnDefaultRange", -5, 350, 355, kInt32Max, TWhere::Centre},
-        TExtremeCase{"lowestOnWindowRange", -1, 400, 401, kInt32Min, TWhere::Centre},
-        TExtremeCase{"highestOnWindowRange", -1, 400, 401, kInt32Max, TWhere::Centre}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(AxisTest, RoomIsTheWidestEndLabelPlusASpaceThenSixPixels) {
     SetRange(-1, 400);

@@ -3,7 +3,6 @@
 #include "tests/chart/fake_canvas.h"
 
 #include <algorithm>
-#include <functional>
 #include <gtest/gtest.h>
 
 namespace sornafex::chart {
@@ -260,51 +259,24 @@ TEST_F(ChartLayoutTest, SettersRepaintOnlyOnAChange) {
     EXPECT_EQ(m_chart.refreshes, 1);
 }
 
-struct TWallChange {
-    const char* name;
-    std::function<void(TCountingChart&)> change;
-    int repaints;
-};
-
-class ChartWallChanges : public ChartLayoutTest,
-                         public ::testing::WithParamInterface<TWallChange> {};
-
-TEST_P(ChartWallChanges, RepaintOnlyWhenTheWallChanges) {
+// The wall and its frame repaint on a change only; a back colour makes a hatched wall solid.
+TEST_F(ChartLayoutTest, WallSettersRepaintOnlyOnAChange) {
+    TChartBrush hatched = m_chart.BackWall().brush;
+    hatched.SetStyle(TBrushStyle::Cross);
+    TChartPen frame = m_chart.Frame();
+    frame.visible = true;
     m_chart.repaints = 0;
-    GetParam().change(m_chart);
-    EXPECT_EQ(m_chart.repaints, GetParam().repaints);
+    m_chart.SetBackWallBrush(m_chart.BackWall().brush);
+    m_chart.SetFrame(m_chart.Frame());
+    EXPECT_EQ(m_chart.repaints, 0);
+    m_chart.SetBackWallBrush(hatched);
+    EXPECT_EQ(m_chart.repaints, 1);
+    m_chart.SetFrame(frame);
+    EXPECT_EQ(m_chart.repaints, 2);
+    m_chart.SetBackColor(m_chart.BackColor());
+    EXPECT_EQ(m_chart.repaints, 3);
+    EXPECT_EQ(m_chart.BackWall().brush.Style(), TBrushStyle::Solid);
 }
-
-TChartBrush WallBrush(const TCustomChart& chart, TBrushStyle style) {
-    TChartBrush brush = chart.BackWall().brush;
-    brush.SetStyle(style);
-    return brush;
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ChartWallChanges,
-    ::testing::Values(
-        TWallChange{"hatchedBrush",
-                    [](TCountingChart& c) { c.SetBackWallBrush(WallBrush(c, TBrushStyle::Cross)); },
-                    1},
-        TWallChange{"sameBrush", [](TCountingChart& c) { c.SetBackWallBrush(c.BackWall().brush); },
-                    0},
-        TWallChange{"frameShown",
-                    [](TCountingChart& c) {
-                        TChartPen frame = c.Frame();
-                        frame.visible = true;
-                        c.SetFrame(frame);
-                    },
-                    1},
-        TWallChange{"sameFrame", [](TCountingChart& c) { c.SetFrame(c.Frame()); }, 0},
-        TWallChange{"backColourMakesAHatchedWallSolid",
-                    [](TCountingChart& c) {
-                        c.SetBackWallBrush(WallBrush(c, TBrushStyle::Cross));
-                        c.repaints = 0;
-                        c.SetBackColor(c.BackColor());
-                    },
-                    1}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(ChartLayoutTest, MainWindowSettings) {
     EXPECT_EQ(m_chart.Margins(), (TMargins{1, 4, 2, 4}));
