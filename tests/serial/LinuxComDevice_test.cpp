@@ -201,14 +201,24 @@ TEST(TermiosMapping, FlowFieldsBecomeCrtsctsAndXonXoff) {
     EXPECT_EQ(t.c_cc[VSTOP], 2);
 }
 
-TEST(TermiosMapping, UnknownSpeedsAndByteSizesAreRefused) {
-    TComSettings s = Line19200N81();
-    termios t{};
-    s.baud = 12345;
-    EXPECT_FALSE(SettingsToTermios(s, t));
-    s = Line19200N81();
-    s.byteSize = 9;
-    EXPECT_FALSE(SettingsToTermios(s, t));
+// The tty as an earlier user may have left it: 9600 7E2, canonical, echoing, watching DCD.
+void LeaveAtAnotherConfiguration(const TPty& pty) {
+    termios t = pty.Termios();
+    cfsetspeed(&t, B9600);
+    t.c_cflag = (t.c_cflag & ~(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB;
+    t.c_lflag |= ICANON | ECHO;
+    ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &t), 0);
+}
+
+void ExpectRaw19200N81WithClocal(const TPty& pty) {
+    const termios t = pty.Termios();
+    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B19200));
+    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
+              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
+    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
+    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
+    EXPECT_EQ(t.c_oflag & OPOST, 0u);
 }
 
 TEST(LinuxComDevice, ASecondOpenOfTheSameTtyIsRefusedAsHeldElsewhere) {
@@ -273,26 +283,19 @@ TEST(LinuxComDevice, PermissionDeniedSaysWhichGroupWouldHelp) {
 TEST(LinuxComDevice, ClocalIsSetFromTheOpenOnBeforeAnySettingIsWritten) {
     TPty pty;
     ASSERT_TRUE(pty.Ok());
-    termios before = pty.Termios();
-    before.c_cflag &= ~CLOCAL;
-    ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &before), 0);
-    ASSERT_EQ(pty.Termios().c_cflag & CLOCAL, 0u);
+    LeaveAtAnotherConfiguration(pty);
     TLinuxComDevice device;
     ASSERT_TRUE(device.Open(pty.Slave()));
     EXPECT_NE(pty.Termios().c_cflag & CLOCAL, 0u);
 }
 
-TEST(LinuxComDevice, AMissingPathIsNoSuchDevice) {
-    TLinuxComDevice device;
-    EXPECT_FALSE(device.Open("/dev/sornafex-no-such-tty"));
-    EXPECT_EQ(device.LastError(), kSysFileNotFound);
-    EXPECT_EQ(device.LastErrorText(), "absent");
-}
-
-TEST(LinuxComDevice, AFileThatIsNoTtyIsNoSuchDevice) {
-    TLinuxComDevice device;
-    EXPECT_FALSE(device.Open("/dev/null"));
-    EXPECT_EQ(device.LastError(), kSysFileNotFound);
+TEST(LinuxComDevice, AMissingPathOrAFileThatIsNoTtyIsAbsent) {
+    for (const char* path : {"/dev/sornafex-no-such-tty", "/dev/null"}) {
+        TLinuxComDevice device;
+        EXPECT_FALSE(device.Open(path));
+        EXPECT_EQ(device.LastError(), kSysFileNotFound) << path;
+        EXPECT_EQ(device.LastErrorText(), "absent") << path;
+    }
 }
 
 TEST(LinuxComDevice, WrittenSettingsAreWhatTheTtyRunsAndReadsBack) {
@@ -397,26 +400,6 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<TWaitEndCase>& info) { return info.param.name; });
 
 // ---- Through the port component -------------------------------------------------------------
-
-// The tty as an earlier user may have left it: 9600 7E2, canonical, echoing, watching DCD.
-void LeaveAtAnotherConfiguration(const TPty& pty) {
-    termios t = pty.Termios();
-    cfsetspeed(&t, B9600);
-    t.c_cflag = (t.c_cflag & ~(CSIZE | CLOCAL)) | CS7 | PARENB | CSTOPB;
-    t.c_lflag |= ICANON | ECHO;
-    ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &t), 0);
-}
-
-void ExpectRaw19200N81WithClocal(const TPty& pty) {
-    const termios t = pty.Termios();
-    EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
-    EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B19200));
-    EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
-              static_cast<tcflag_t>(CS8 | CLOCAL | CREAD));
-    EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ECHONL | ISIG | IEXTEN), 0u);
-    EXPECT_EQ(t.c_iflag & (IXON | IXOFF | ICRNL | INLCR | ISTRIP), 0u);
-    EXPECT_EQ(t.c_oflag & OPOST, 0u);
-}
 
 class PtyPortTest : public ::testing::Test {
 protected:
