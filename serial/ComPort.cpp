@@ -140,10 +140,7 @@ std::string TCustomComPort::DeviceName() const {
 
 void TCustomComPort::SetOpen(bool value) {
     // Asked to open or close, the port stops looking for a lost device on its own.
-    if (m_lost) {
-        StopRetrying();
-        m_lost = false;
-    }
+    StopRetrying();
     if (value == Open())
         return;
     if (!value) {
@@ -405,6 +402,7 @@ void TCustomComPort::StartRetrying() {
 void TCustomComPort::StopRetrying() {
     m_retry.reset();
     m_retryPosted.store(false);
+    m_lost = false;
 }
 
 void TCustomComPort::RetryReopen() {
@@ -419,7 +417,6 @@ void TCustomComPort::RetryReopen() {
         m_lastOpenFailure = lost;
         return;
     }
-    m_lost = false;
     StopRetrying();
     FirePortEvent(TPortEvent::Reopened);
 }
@@ -434,10 +431,7 @@ void TCustomComPort::FirePortEvent(TPortEvent event) {
 void TCustomComPort::SetComNumber(std::uint16_t number) {
     if (number == m_comNumber)
         return;
-    if (m_lost) {
-        StopRetrying();
-        m_lost = false;
-    }
+    StopRetrying();
     if (State() != TComPortState::cpsOpen) {
         m_comNumber = number;
         return;

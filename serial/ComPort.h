@@ -271,6 +271,7 @@ private:
     // On the UI thread, for the dispatcher of open number generation: the device is gone.
     void DeviceLost(std::uint64_t generation);
     void StartRetrying();
+    // The port no longer looks for a lost device: the retries end, and Lost() is false.
     void StopRetrying();
     void RetryReopen();
     void FirePortEvent(TPortEvent event);

@@ -234,9 +234,9 @@ bool TSimComDevice::ReadSettings(TComSettings& settings) {
 bool TSimComDevice::WriteSettings(const TComSettings& settings) {
     if (!m_open.load())
         return Fail(kSysInvalidHandle, ErrnoText(EBADF));
-    if (settings.baud <= 0 || settings.byteSize < 5 || settings.byteSize > 8 ||
-        settings.parity > 4 || settings.stopBits > kTwoStopBits)
-        return Fail(kSysInvalidParameter, RefusedSettingReason(settings, settings.baud > 0));
+    // The sensor takes any positive baud rate and every framing a serial line has.
+    if (std::string refused = RefusedSettingReason(settings, settings.baud > 0); !refused.empty())
+        return Fail(kSysInvalidParameter, std::move(refused));
     std::lock_guard lock(m_mutex);
     m_settings = settings;
     return true;

@@ -227,19 +227,40 @@ TEST_F(ComPortTest, ADeviceHeldElsewhereRaisesAlreadyOpenAndKeepsTheReason) {
     EXPECT_EQ(port.LastOpenFailure().reason, "Permission denied (group dialout)");
 }
 
+// Where an open fails: the device's open (with that system code), its queue sizes, its nth
+// settings write, the open handler, or the nth thread asked of the system.
+enum class TFailAt { Open, QueueSizes, SettingsWrite, OpenHandler, Thread };
+
 struct TFailureCase {
     const char* name;
-    std::function<void(TFakeLine&)> arrange;
-    std::function<void(TComPort&)> open;
+    TFailAt at;
+    int value = 0;
 };
 
 class ActivateFailureTest : public ComPortTest,
                             public ::testing::WithParamInterface<TFailureCase> {};
 
 TEST_P(ActivateFailureTest, LeavesThePortClosedWithoutDispatcherOrThread) {
-    GetParam().arrange(*line1);
+    const TFailureCase& c = GetParam();
+    switch (c.at) {
+    case TFailAt::Open:
+        line1->FailOpen(c.value);
+        break;
+    case TFailAt::QueueSizes:
+        line1->FailQueueSizes(31);
+        break;
+    case TFailAt::SettingsWrite:
+        line1->FailWriteSettings(31, c.value);
+        break;
+    case TFailAt::OpenHandler:
+        port.SetOnPortOpen([] { throw std::runtime_error("handler failed"); });
+        break;
+    case TFailAt::Thread:
+        port.SetThreadLauncher(RefuseThread(c.value));
+        break;
+    }
     port.SetComNumber(1);
-    EXPECT_ANY_THROW(GetParam().open(port));
+    EXPECT_ANY_THROW(port.SetOpen(true));
     EXPECT_EQ(port.State(), TComPortState::cpsClosed);
     EXPECT_FALSE(port.Open());
     EXPECT_EQ(port.Dispatcher(), nullptr);
@@ -251,66 +272,22 @@ TEST_P(ActivateFailureTest, LeavesThePortClosedWithoutDispatcherOrThread) {
 
 INSTANTIATE_TEST_SUITE_P(
     EveryStep, ActivateFailureTest,
-    ::testing::Values(
-        TFailureCase{"Missing", [](TFakeLine& l) { l.FailOpen(kSysFileNotFound); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"PathMissing", [](TFakeLine& l) { l.FailOpen(kSysPathNotFound); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"Held", [](TFakeLine& l) { l.FailOpen(kSysAccessDenied); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"OutOfMemory", [](TFakeLine& l) { l.FailOpen(kSysNotEnoughMemory); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"OtherSystemCode", [](TFakeLine& l) { l.FailOpen(13); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"CodeBeyondTheTable", [](TFakeLine& l) { l.FailOpen(200); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"QueueSizes", [](TFakeLine& l) { l.FailQueueSizes(31); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"LineSettings", [](TFakeLine& l) { l.FailWriteSettings(31, 1); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        // The fourth write is a re-applied flow character, after the threads started.
-        TFailureCase{"ReapplyStep", [](TFakeLine& l) { l.FailWriteSettings(31, 4); },
-                     [](TComPort& p) {
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"OpenHandler", [](TFakeLine&) {},
-                     [](TComPort& p) {
-                         p.SetOnPortOpen([] { throw std::runtime_error("handler failed"); });
-                         p.SetOpen(true);
-                     }},
-        // At the system's thread limit: the open must return, not wait for a thread that never
-        // existed.
-        TFailureCase{"FirstThreadRefused", [](TFakeLine&) {},
-                     [](TComPort& p) {
-                         p.SetThreadLauncher(RefuseThread(1));
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"SecondThreadRefused", [](TFakeLine&) {},
-                     [](TComPort& p) {
-                         p.SetThreadLauncher(RefuseThread(2));
-                         p.SetOpen(true);
-                     }},
-        TFailureCase{"ThirdThreadRefused", [](TFakeLine&) {},
-                     [](TComPort& p) {
-                         p.SetThreadLauncher(RefuseThread(3));
-                         p.SetOpen(true);
-                     }}),
+    ::testing::Values(TFailureCase{"Missing", TFailAt::Open, kSysFileNotFound},
+                      TFailureCase{"PathMissing", TFailAt::Open, kSysPathNotFound},
+                      TFailureCase{"Held", TFailAt::Open, kSysAccessDenied},
+                      TFailureCase{"OutOfMemory", TFailAt::Open, kSysNotEnoughMemory},
+                      TFailureCase{"OtherSystemCode", TFailAt::Open, 13},
+                      TFailureCase{"CodeBeyondTheTable", TFailAt::Open, 200},
+                      TFailureCase{"QueueSizes", TFailAt::QueueSizes},
+                      TFailureCase{"LineSettings", TFailAt::SettingsWrite, 1},
+                      // The fourth write re-applies a flow character, the threads running.
+                      TFailureCase{"ReapplyStep", TFailAt::SettingsWrite, 4},
+                      TFailureCase{"OpenHandler", TFailAt::OpenHandler},
+                      // At the system's thread limit: the open must return, not wait for a
+                      // thread that never existed, and the threads already started must end.
+                      TFailureCase{"FirstThreadRefused", TFailAt::Thread, 1},
+                      TFailureCase{"SecondThreadRefused", TFailAt::Thread, 2},
+                      TFailureCase{"ThirdThreadRefused", TFailAt::Thread, 3}),
     [](const ::testing::TestParamInfo<TFailureCase>& info) { return info.param.name; });
 
 TEST_F(ComPortTest, FailuresRaiseTheClassOfTheirCode) {

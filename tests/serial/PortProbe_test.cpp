@@ -14,50 +14,40 @@ namespace {
 
 using test::TFakeDeviceTree;
 
-struct TProbeCase {
-    const char* device;
-    bool present;
-};
+TEST(ProbeDevicePresent, PresentWithoutOpeningAnything) {
+    TFakeDeviceTree machine;
+    machine.Uart(0, 4);
+    machine.Uart(1, 0); // a port the 8250 driver made up
+    machine.Node("/dev/ttyS2");
+    machine.Folder("/sys/class/tty/ttyS2"); // sysfs knows it, without a type
+    machine.Node("/dev/ttyS3");             // a stale node sysfs does not know
+    machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI",
+                       "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    machine.Link("/dev/sensor", "ttyS1");
+    machine.Link("/dev/modem", "ttyS0");
+    machine.File("/dev/not-a-device", "");
+    machine.Link("/dev/serial/by-id/usb-gone", "../../ttyUSB9");
 
-class ProbeTreeTest : public ::testing::TestWithParam<TProbeCase> {
-protected:
-    static void SetUpTestSuite() {
-        machine = new TFakeDeviceTree;
-        machine->Uart(0, 4);
-        machine->Uart(1, 0); // a port the 8250 driver made up
-        machine->Node("/dev/ttyS2");
-        machine->Folder("/sys/class/tty/ttyS2"); // sysfs knows it, without a type
-        machine->Node("/dev/ttyS3");             // a stale node sysfs does not know
-        machine->UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI",
-                            "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
-        machine->Link("/dev/sensor", "ttyS1");
-        machine->Link("/dev/modem", "ttyS0");
-        machine->File("/dev/not-a-device", "");
-        machine->Link("/dev/serial/by-id/usb-gone", "../../ttyUSB9");
-    }
-    static void TearDownTestSuite() { delete machine; }
-    static TFakeDeviceTree* machine;
-};
-
-TFakeDeviceTree* ProbeTreeTest::machine = nullptr;
-
-TEST_P(ProbeTreeTest, PresentWithoutOpeningAnything) {
-    EXPECT_EQ(ProbeDevicePresent(GetParam().device, machine->Tree()), GetParam().present)
-        << GetParam().device;
+    const struct {
+        const char* device;
+        bool present;
+    } rows[] = {{"/dev/ttyS0", true},
+                {"/dev/ttyS1", false},
+                {"/dev/ttyS2", false},
+                {"/dev/ttyS3", false},
+                {"/dev/ttyUSB0", true},
+                {"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", true},
+                {"/dev/serial/by-id/usb-gone", false},
+                {"/dev/ttyUSB1", false},
+                {"/dev/sensor", false},
+                {"/dev/modem", true},
+                {"/dev/not-a-device", false},
+                {"", false},
+                {"sim:40-90", true},
+                {"sim:oops", false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(ProbeDevicePresent(row.device, machine.Tree()), row.present) << row.device;
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Machine, ProbeTreeTest,
-    ::testing::Values(TProbeCase{"/dev/ttyS0", true}, TProbeCase{"/dev/ttyS1", false},
-                      TProbeCase{"/dev/ttyS2", false}, TProbeCase{"/dev/ttyS3", false},
-                      TProbeCase{"/dev/ttyUSB0", true},
-                      TProbeCase{"/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
-                                 true},
-                      TProbeCase{"/dev/serial/by-id/usb-gone", false},
-                      TProbeCase{"/dev/ttyUSB1", false}, TProbeCase{"/dev/sensor", false},
-                      TProbeCase{"/dev/modem", true}, TProbeCase{"/dev/not-a-device", false},
-                      TProbeCase{"", false}, TProbeCase{"sim:40-90", true},
-                      TProbeCase{"sim:oops", false}));
 
 TEST(ProbeDevicePresent, LeavesTheLineOfAPortItLooksAtAsItWas) {
     test::TPty pty;
