@@ -7,6 +7,8 @@
 // level. The sources are template parameters so that a poll costs no more than the DCD read and
 // the clock read themselves.
 
+#include "base/mono_clock.h"
+
 #include <algorithm>
 #include <atomic>
 #include <concepts>
@@ -20,14 +22,8 @@ namespace sornafex {
 using TSample = std::int32_t;
 // Milliseconds of uptime, 32 bits, wrapping after about 49.7 days.
 using TTickCount = std::uint32_t;
-// Nanoseconds of the monotonic clock (CLOCK_MONOTONIC): never negative, never wraps.
-using TMonoNs = std::int64_t;
-
 // A window closes at the first poll after strictly more than this many milliseconds.
 inline constexpr std::int32_t kCaptureWindowMs = 1000;
-
-// The monotonic clock in nanoseconds.
-TMonoNs MonotonicNs();
 
 // The millisecond tick count of a monotonic time: its milliseconds truncated to 32 bits.
 constexpr TTickCount TickOf(TMonoNs at) {

@@ -10,7 +10,6 @@ namespace sornafex {
 
 namespace {
 
-constexpr TMonoNs kNsPerSecond = 1'000'000'000;
 constexpr unsigned long kTimerSlackNs = 1000;
 
 constexpr TMonoNs Decayed(TMonoNs value) {

@@ -1,6 +1,7 @@
 #include "recording/journal.h"
 
 #include "base/locations.h"
+#include "base/mono_clock.h"
 #include "base/uRes.h"
 #include "recording/dat_format.h"
 
@@ -64,15 +65,14 @@ std::string Seconds(std::int64_t ms) {
 
 TJournalInstant SystemJournalInstant() {
     timespec wall{};
-    timespec steady{};
     ::clock_gettime(CLOCK_REALTIME, &wall);
-    ::clock_gettime(CLOCK_MONOTONIC, &steady);
+    const TMonoNs steady = MonotonicNs();
     tm local{};
     const time_t seconds = wall.tv_sec;
     ::localtime_r(&seconds, &local);
     return {std::int64_t(wall.tv_sec) * 1000 + wall.tv_nsec / 1000000,
             static_cast<std::int32_t>(local.tm_gmtoff),
-            std::int64_t(steady.tv_sec) * 1000 + steady.tv_nsec / 1000000};
+            steady / kNsPerMs};
 }
 
 std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {

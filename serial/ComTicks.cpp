@@ -1,15 +1,11 @@
 #include "serial/ComTicks.h"
 
-#include <time.h>
+#include "base/mono_clock.h"
 
 namespace sornafex {
 
 std::uint32_t DispatcherMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000u +
-                    static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
-    return static_cast<std::uint32_t>(ms);
+    return static_cast<std::uint32_t>(MonotonicNs() / kNsPerMs);
 }
 
 std::uint32_t CurrentTick() {

@@ -1,5 +1,6 @@
 #include "serial/SimComDevice.h"
 
+#include "base/mono_clock.h"
 #include "base/uRes.h"
 #include "serial/PortReasons.h"
 
@@ -33,12 +34,6 @@ std::optional<double> ParseFrequency(std::string_view text) {
         value < 0)
         return std::nullopt;
     return value;
-}
-
-double MonotonicSeconds() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
 std::string ErrnoText(int error) {
