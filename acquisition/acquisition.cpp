@@ -110,12 +110,12 @@ void TAcquisition::ActCaptureStart() {
     if (!m_acquiring)
         return;
 
-    m_stopRequested.store(false, std::memory_order_release);
+    // The port is open (CheckPortOpen): no loss is going on.
+    m_losses.clear();
     m_showSamples = true;
     try {
-        if (m_threadCapture.Execute(nullptr) == 0)
+        if (!LaunchWorker())
             throw ECaptureNotStarted();
-        m_captureThreadRunning = true;
     } catch (const std::exception& error) {
         // No worker means no run: the window goes back to idle and says why.
         m_stopRequested.store(true, std::memory_order_release);
@@ -126,6 +126,55 @@ void TAcquisition::ActCaptureStart() {
         m_ui.ShowError(ErrorBoxText(error.what()));
         throw EAbort();
     }
+}
+
+bool TAcquisition::LaunchWorker() {
+    // No worker runs now (Start and a measurement wait for the last one's end), so nothing
+    // pushes while the ring is emptied.
+    m_changes.Reset();
+    m_stopRequested.store(false, std::memory_order_release);
+    if (m_threadCapture.Execute(nullptr) == 0)
+        return false;
+    m_captureThreadRunning = true;
+    return true;
+}
+
+std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds duration) {
+    std::vector<TMonoNs> times;
+    if (m_acquiring || m_measuring)
+        return times;
+    CheckPortOpen(m_comPort1, m_ui, m_switchingTo);
+    m_measuring = true;
+    struct TMeasureEnd {
+        TAcquisition& acquisition;
+        ~TMeasureEnd() {
+            acquisition.m_stopRequested.store(true, std::memory_order_release);
+            acquisition.m_measuring = false;
+        }
+    } measureEnd{*this};
+    // A worker of the last run that Stop gave up on must end before the ring is emptied.
+    ProcessMessagesWhile(m_bridge, [this] { return m_captureThreadRunning; });
+    if (!LaunchWorker())
+        throw ECaptureNotStarted();
+    std::vector<TChangeStamp> stamps;
+    const auto drain = [&] {
+        m_changes.Drain(stamps);
+        return false;
+    };
+    ProcessMessagesUntil(m_bridge, drain, static_cast<std::uint32_t>(duration.count()),
+                         m_tickCount);
+    m_stopRequested.store(true, std::memory_order_release);
+    ProcessMessagesUntil(
+        m_bridge, [this] { return !m_captureThreadRunning; }, kStopWaitMs, m_tickCount);
+    m_changes.Drain(stamps);
+    // A jump in the numbers cannot happen while the ring is drained every few milliseconds, but
+    // a measurement must not hide one: it ends at the first.
+    for (std::size_t i = 0; i < stamps.size(); ++i) {
+        if (stamps[i].index != i)
+            break;
+        times.push_back(stamps[i].at);
+    }
+    return times;
 }
 
 void TAcquisition::ActCaptureStop() {
@@ -159,14 +208,17 @@ void TAcquisition::CaptureWorker() {
     const auto handOff = [this](TSample sample, const TCaptureWindow& window) {
         HandOff(sample, window);
     };
+    const auto onChange = [this](TMonoNs at) {
+        m_changes.Push(at);
+    };
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;
-        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, m_stopRequested);
+        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
     } else {
         // The worker thread is this run's own: its slack needs no restoring.
         LowerTimerSlack();
         TPacedPolling pacing;
-        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, m_stopRequested);
+        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
     }
 }
 
@@ -177,6 +229,7 @@ void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {
         if (!m_showSamples)
             return;
         m_lastWindow = window;
+        m_lastWindowMeasured = !InLoss(window.openedAt, window.closedAt);
         m_view.AddSample(sample);
     });
 }
@@ -244,14 +297,26 @@ std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
     return error ? std::string(error->what()) : std::string();
 }
 
+bool TAcquisition::InLoss(TMonoNs from, TMonoNs to) const {
+    return std::any_of(m_losses.begin(), m_losses.end(), [&](const TLoss& loss) {
+        return loss.from <= to && (!loss.to || *loss.to >= from);
+    });
+}
+
 void TAcquisition::OnPortEvent(TPortEvent event) {
+    const TMonoNs now = MonotonicNs();
+    const TMonoNs at = event == TPortEvent::Lost ? now - kLossLead : now;
+    if (event == TPortEvent::Lost)
+        m_losses.push_back({at, std::nullopt});
+    else if (!m_losses.empty() && !m_losses.back().to)
+        m_losses.back().to = at;
     const std::string_view state =
         event == TPortEvent::Lost ? res::kPortClosedSuffix : res::kPortOpen;
     m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) +
                                         std::to_string(m_comPort1.ComNumber()) +
                                         std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
-    m_view.PortEvent(event);
+    m_view.PortEvent(event, at);
 }
 
 void TAcquisition::SetPortDevice(int n, const std::string& device) {

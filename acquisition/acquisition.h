@@ -6,13 +6,16 @@
 // through TAcquisitionView; everything here runs on the UI thread except the worker's loop.
 
 #include "acquisition/capture_loop.h"
+#include "acquisition/change_ring.h"
 #include "acquisition/uCom.h"
 #include "acquisition/worker_thread.h"
 #include "serial/ComPort.h"
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -83,8 +86,9 @@ public:
     virtual void HideNoDataTitle() = 0;
     // The sample history's per-sample routine: readout, chart, no-data title, unsaved flag.
     virtual void AddSample(TSample sample) = 0;
-    // The port's device was lost, or came back; the status bar already says so.
-    virtual void PortEvent(TPortEvent) {}
+    // The port's device was lost, or came back, at `at` on the monotonic clock (see
+    // TAcquisition::kLossLead); the status bar already says so.
+    virtual void PortEvent(TPortEvent, TMonoNs /*at*/) {}
 };
 
 // Raised when the worker component started no thread although nothing was running.
@@ -114,8 +118,9 @@ public:
     // ---- The run ----------------------------------------------------------------------------
     // Start: refuses with a message when the port is closed or a port switch is under way
     // (EAbort); otherwise marks the run, applies the enable rules, shows "0 Hz" and "Acquisition
-    // démarrée...", lets a worker of an earlier run finish ending, and launches a new worker. A launch that fails is shown in the
-    // error box and leaves the window idle. Does nothing while a run is in progress.
+    // démarrée...", lets a worker of an earlier run finish ending, and launches a new worker. A
+    // launch that fails is shown in the error box and leaves the window idle. Does nothing while a
+    // run is in progress.
     void ActCaptureStart();
     // Stop: asks the worker to stop, processes UI messages until its end was reported or for at
     // most 1000 ms, then shows "Acquisition arrêtée" and applies the enable rules. A sample the
@@ -133,6 +138,27 @@ public:
     // The change times of the window whose sample the view is being given, from the start of
     // its AddSample on; for a finer frequency than the sample's hertz. UI thread only.
     const TCaptureWindow& LastWindow() const { return m_lastWindow; }
+    // Whether that window lay wholly outside the port's losses: a window that fell, even partly,
+    // in a loss counted a line that was not there, and its sample measures nothing.
+    bool LastWindowMeasured() const { return m_lastWindowMeasured; }
+
+    // Every change the worker finds, in order, for the UI thread to drain (see TChangeRing). It
+    // is emptied when a run or a measurement starts, and then numbers its changes from 0.
+    TChangeRing& Changes() { return m_changes; }
+
+    // A loss is noticed on a dispatcher thread and reaches the UI thread a little later, while
+    // the worker already reads a line that is gone: a loss is taken to have begun this much
+    // before the UI thread heard of it.
+    static constexpr TMonoNs kLossLead = 100 * kNsPerMs;
+
+    // The times of changes on the open port over duration, for a measurement outside a run (the
+    // calibration's): the worker counts as in a run but hands no sample to the view, while UI
+    // messages keep being processed. Refused like Start when the port is closed (EAbort after the
+    // message) and does nothing during a run. Times are in order; an empty result means no
+    // change, and fewer changes than the line made is impossible: the ring is drained as the
+    // measurement goes.
+    std::vector<TMonoNs> MeasureChanges(std::chrono::milliseconds duration);
+    bool Measuring() const { return m_measuring; }
 
     bool Acquiring() const { return m_acquiring; }
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
@@ -170,6 +196,11 @@ public:
 private:
     void CaptureWorker();
     void HandOff(TSample sample, const TCaptureWindow& window);
+    // Launches the worker for a run or a measurement, the ring emptied first; false when the
+    // component started none.
+    bool LaunchWorker();
+    // Whether [from, to] meets a loss of the current run (the one in progress included).
+    bool InLoss(TMonoNs from, TMonoNs to) const;
     void SwitchToPort(int n);
     std::string OpenFailureReason(const std::exception* error) const;
     // Panel 0 and its tooltip after the port lost its device or got it back.
@@ -184,6 +215,15 @@ private:
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_fullSpeedPoll{false};
     TCaptureWindow m_lastWindow;
+    bool m_lastWindowMeasured = true;
+    TChangeRing m_changes;
+    // The port's losses since the run began, as [from, to]; the one still going on has no end.
+    struct TLoss {
+        TMonoNs from = 0;
+        std::optional<TMonoNs> to;
+    };
+    std::vector<TLoss> m_losses;
+    bool m_measuring = false;
     bool m_captureThreadRunning = false;
     // Whether a sample handed over now belongs to the run in progress and is shown: from the
     // launch of its worker to the end of Stop.

@@ -89,13 +89,17 @@ struct TFullSpeedPolling {
 // at the poll that closes a window counts in that window; the time of a hand-off belongs to no
 // window. No sleep runs past the moment the window's tick count closes it, so a paced window
 // closes at the same poll as an unpaced one would. A partial window at the end gives no sample.
-// An exception of a source or of the sink ends the loop.
+// onChange(at) hears of every change as the poll that saw it finds it, with its ChangeTimeOf, in
+// order; it must not wait. An exception of a source or of a sink ends the loop.
 template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
-          typename SampleSink>
+          typename SampleSink, typename ChangeSink>
 requires std::predicate<DcdSource&> && std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs> &&
-    std::invocable<Sleeper&, TMonoNs> && std::invocable<SampleSink&, TSample, const TCaptureWindow&>
+    std::invocable<Sleeper&, TMonoNs> &&
+    std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
+    std::invocable<ChangeSink&, TMonoNs>
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
-                 SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
+                 SampleSink&& handOff, ChangeSink&& onChange,
+                 const std::atomic<bool>& stopRequested) {
     // The first nanosecond at which the tick count is more than kCaptureWindowMs past the
     // window's (TicksSince(TickOf(at), TickOf(openedAt)) > kCaptureWindowMs), found once a window
     // so that a poll costs no division.
@@ -131,10 +135,20 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
             if (window.changes++ == 0)
                 window.firstChangeAt = changedAt;
             window.lastChangeAt = changedAt;
+            onChange(changedAt);
         }
         pacing.Polled(polledAt, at, changed);
         polledAt = at;
     }
+}
+
+// The loop for a caller that needs only the samples.
+template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
+          typename SampleSink>
+void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
+                 SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
+    CaptureLoop(
+        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs) {}, stopRequested);
 }
 
 } // namespace sornafex

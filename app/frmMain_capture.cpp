@@ -44,7 +44,7 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
         form.Graph().AddSample(sample);
         form.JournalSample(sample);
     }
-    void PortEvent(TPortEvent event) override {
+    void PortEvent(TPortEvent event, TMonoNs) override {
         form.JournalPortEvent(event == TPortEvent::Lost ? TJournalEvent::PortLost
                                                         : TJournalEvent::PortReopened);
     }

@@ -62,7 +62,7 @@ public:
         if (onSample)
             onSample(sample);
     }
-    void PortEvent(TPortEvent event) override { portEvents.push_back(event); }
+    void PortEvent(TPortEvent event, TMonoNs) override { portEvents.push_back(event); }
 };
 
 // A port map for tests: every port from 1 to 50 is mapped, the given ones to their value and all

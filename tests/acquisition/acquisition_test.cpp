@@ -567,6 +567,10 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     Make({{1, link}}, fastClock.Source());
     acq->ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
     StartUp(1);
+    std::vector<bool> measured;
+    view.onSample = [&](TSample) {
+        measured.push_back(acq->LastWindowMeasured());
+    };
     ASSERT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
     EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link);
     acq->ActCaptureStart();
@@ -579,6 +583,8 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     const std::size_t before = view.samples.size();
     ASSERT_TRUE(PumpUntil([&] { return view.samples.size() > before; }));
     EXPECT_EQ(view.samples.back(), 0);
+    // A window that met the loss measured nothing, although its sample reads 0.
+    EXPECT_FALSE(measured.back());
 
     test::TPty second;
     ASSERT_TRUE(second.Ok());
@@ -588,8 +594,26 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
     EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : " + link);
     EXPECT_TRUE(acquiring);
+    // Windows that begin once the port is back measure again.
+    const std::size_t back = measured.size();
+    ASSERT_TRUE(PumpUntil([&] { return measured.size() > back + 1; }));
+    EXPECT_TRUE(measured.back());
     acq->ActCaptureStop();
     EXPECT_FALSE(acquiring);
+}
+
+TEST_F(AcquisitionTest, AMeasurementOutsideARunTimesEveryChangeAndShowsNoSample) {
+    Make({{1, "sim:57"}});
+    StartUp(1);
+    const std::vector<TMonoNs> times = acq->MeasureChanges(std::chrono::milliseconds(300));
+    EXPECT_FALSE(acq->CaptureThreadRunning());
+    EXPECT_FALSE(acquiring);
+    EXPECT_TRUE(view.samples.empty());
+    // 2 × 57 changes a second, each timed to within a poll of the sensor's exact rhythm.
+    ASSERT_GE(times.size(), 30u);
+    const double interval = double(times.back() - times.front()) / double(times.size() - 1);
+    EXPECT_NEAR(interval, 1e9 / (2 * 57), 1e9 / (2 * 57) * 0.01);
+    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
 
 TEST_F(AcquisitionTest, AChosenDeviceIsUsedAtOnceAndCountsAsFound) {

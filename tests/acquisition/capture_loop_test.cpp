@@ -23,6 +23,7 @@ struct TScriptedLine {
     std::vector<TSample> samples;
     std::vector<TCaptureWindow> windows;
     std::vector<TTickCount> handOffTicks;
+    std::vector<TMonoNs> changes;
 
     bool Read() {
         now += step;
@@ -42,7 +43,7 @@ struct TScriptedLine {
                         handOffTicks.push_back(static_cast<TTickCount>(now));
                         now += handOffMs;
                     },
-                    stop);
+                    [this](TMonoNs at) { changes.push_back(at); }, stop);
     }
 };
 
@@ -133,7 +134,7 @@ TEST(CaptureLoop, NextWindowStartsAfterTheHandOff) {
     EXPECT_EQ(line.handOffTicks[1] - line.handOffTicks[0], 5000u + 1100u);
 }
 
-TEST(CaptureLoop, HandsTheChangeTimesWithTheSample) {
+TEST(CaptureLoop, HandsTheChangeTimesWithTheSampleAndEachOneAsItIsFound) {
     // Polls at 100, 200, ... 1100 ms; changes seen at 300 ms and 600 ms, after polls at 200 ms
     // and 500 ms; the eleventh poll closes the window.
     TScriptedLine line;
@@ -146,6 +147,7 @@ TEST(CaptureLoop, HandsTheChangeTimesWithTheSample) {
                                                .changes = 2,
                                                .firstChangeAt = 250 * kMs,
                                                .lastChangeAt = 550 * kMs}));
+    EXPECT_EQ(line.changes, (std::vector<TMonoNs>{250 * kMs, 550 * kMs}));
 }
 
 TEST(CaptureLoop, SourceErrorEndsTheLoop) {
