@@ -52,12 +52,13 @@ public:
     TPreferences CurrentPreferences() const {
         const chart::TGraph& graph = form.Graph();
         return TPreferences{form.PortNumberPreference(), graph.VerticalMin(), graph.VerticalMax(),
-                            graph.ShowNoData(), form.Acquisition().FullSpeedPoll()};
+                            graph.ShowNoData(), form.Acquisition().FullSpeedPoll(), response};
     }
 
     TfmMain& form;
     TDocument document;
     bool preferencesWritable = false;
+    TResponsePreferences response;
 };
 
 void TfmMain::TDocumentsAreaDeleter::operator()(TDocumentsArea* area) const {
@@ -86,6 +87,7 @@ void TfmMain::LoadAndApplyPreferences() {
     TPreferences prefs = LoadPreferences(m_paths.preferencesPath);
     ApplyPreferences(prefs, *m_documents);
     Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
+    m_documents->response = prefs.response;
 }
 
 void TfmMain::TestPreferencesWritable() {

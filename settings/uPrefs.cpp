@@ -3,6 +3,10 @@
 #include "base/int_text.h"
 #include "base/uRes.h"
 
+#include <algorithm>
+#include <array>
+#include <charconv>
+
 namespace sornafex {
 
 namespace {
@@ -20,6 +24,15 @@ constexpr std::string_view kKeyWriteTest = "WriteToIniTest";
 constexpr std::string_view kDeviceKeyPrefix = "Device";
 constexpr std::string_view kSectionJournal = "Journal";
 constexpr std::string_view kKeyFolder = "Folder";
+constexpr std::string_view kSectionResponse = "Response";
+constexpr std::string_view kKeyVisible = "Visible";
+constexpr std::string_view kKeySeconds = "Seconds";
+constexpr std::string_view kKeySpanPercent = "SpanPercent";
+constexpr std::string_view kKeySpanMicroSiemens = "SpanMicroSiemens";
+constexpr std::string_view kSectionCalibration = "Etalonnage";
+constexpr std::array<std::int32_t, 3> kResponseSeconds{30, 60, 120};
+constexpr std::array<double, 6> kSpanPercents{0.5, 1, 2, 5, 10, 20};
+constexpr std::array<double, 6> kSpanMicroSiemens{0.1, 0.2, 0.5, 1, 2, 5};
 constexpr int kFirstMappedPort = 1;
 constexpr int kLastMappedPort = 50;
 
@@ -32,6 +45,26 @@ TProfile LoadForReading(const std::string& path, TFileSystem& fs) {
     } catch (const EFileError&) {
         return TProfile();
     }
+}
+
+// A value of choices as the key holds it ("0.5", "2"), else fallback.
+template <typename T, std::size_t N>
+T ReadChoice(const TProfile& profile, std::string_view section, std::string_view key,
+             const std::array<T, N>& choices, T fallback) {
+    const std::string text = profile.GetString(section, key, "");
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size())
+        return fallback;
+    const auto found = std::find(choices.begin(), choices.end(), static_cast<T>(value));
+    return found == choices.end() ? fallback : *found;
+}
+
+// "0.5", "2": the shortest text that reads back as the value.
+std::string DecimalText(double value) {
+    char text[32];
+    const auto [end, error] = std::to_chars(text, text + sizeof text, value);
+    return error == std::errc() ? std::string(text, end) : std::string();
 }
 
 } // namespace
@@ -60,6 +93,15 @@ TPreferences LoadPreferences(const std::string& path, TFileSystem& fs) {
     prefs.showNoData = ReadBooleanKey(profile, kSectionMisc, kKeyShowNoData, kDefaults.showNoData);
     prefs.fullSpeedPoll =
         ReadBooleanKey(profile, kSectionMisc, kKeyFullSpeedPoll, kDefaults.fullSpeedPoll);
+    const TResponsePreferences& fallback = kDefaults.response;
+    TResponsePreferences& response = prefs.response;
+    response.visible = ReadBooleanKey(profile, kSectionResponse, kKeyVisible, fallback.visible);
+    response.seconds =
+        ReadChoice(profile, kSectionResponse, kKeySeconds, kResponseSeconds, fallback.seconds);
+    response.spanPercent =
+        ReadChoice(profile, kSectionResponse, kKeySpanPercent, kSpanPercents, fallback.spanPercent);
+    response.spanMicroSiemens = ReadChoice(profile, kSectionResponse, kKeySpanMicroSiemens,
+                                           kSpanMicroSiemens, fallback.spanMicroSiemens);
     return prefs;
 }
 
@@ -97,6 +139,14 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
         {std::string(kSectionMisc), std::string(kKeyShowNoData), prefs.showNoData ? "1" : "0"},
         {std::string(kSectionMisc), std::string(kKeyFullSpeedPoll),
          prefs.fullSpeedPoll ? "1" : "0"},
+        {std::string(kSectionResponse), std::string(kKeyVisible),
+         prefs.response.visible ? "1" : "0"},
+        {std::string(kSectionResponse), std::string(kKeySeconds),
+         std::to_string(prefs.response.seconds)},
+        {std::string(kSectionResponse), std::string(kKeySpanPercent),
+         DecimalText(prefs.response.spanPercent)},
+        {std::string(kSectionResponse), std::string(kKeySpanMicroSiemens),
+         DecimalText(prefs.response.spanMicroSiemens)},
     };
     try {
         WriteProfileStrings(path, entries, fs);
@@ -124,6 +174,22 @@ std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path
             devices.emplace_back(n, std::move(device));
     }
     return devices;
+}
+
+std::string ReadCalibration(const std::string& path, const std::string& device, TFileSystem& fs) {
+    return LoadForReading(path, fs).GetString(kSectionCalibration, device, "");
+}
+
+void WriteCalibration(const std::string& path, const std::string& device, const std::string& points,
+                      TFileSystem& fs) {
+    try {
+        WriteProfileString(path, kSectionCalibration, device, points, fs);
+    } catch (const EFileError&) {
+        throw EPreferencesWriteError(path);
+    } catch (const std::invalid_argument&) {
+        // A path may hold what a key may not ("=", a leading ";"): nothing was written.
+        throw std::runtime_error(res::FormatStr(res::kCannotCalibrateFormat, device));
+    }
 }
 
 std::string ReadJournalFolder(const std::string& path, TFileSystem& fs) {

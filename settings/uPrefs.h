@@ -7,10 +7,13 @@
 //   [Misc]  ShowNoData=1      the no-data warning
 //           FullSpeedPoll=0   1: the counting loop polls without pause instead of pacing its polls
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
+//   [Response] Visible=0 Seconds=60 SpanPercent=2 SpanMicroSiemens=1
+//                             the response window: shown, its time span, its sensitivities
 //
 // Section Com may also map ports to devices (Device1 .. Device50), written by the device dialog
 // only (WritePortDevice), never with the four values; [Journal] Folder names the folder of the
-// run journals, and is only read.
+// run journals, and is only read; [Etalonnage] holds each device's calibration, written by the
+// calibration dialog only (WriteCalibration), under the device's value as Device<n> holds it.
 
 #include "base/file_io.h"
 #include "settings/profile_file.h"
@@ -23,12 +26,23 @@
 
 namespace sornafex {
 
+// The response window. A value the window does not offer reads as the default.
+struct TResponsePreferences {
+    bool visible = false;
+    std::int32_t seconds = 60;   // 30, 60 or 120
+    double spanPercent = 2;      // 0.5, 1, 2, 5, 10 or 20
+    double spanMicroSiemens = 1; // 0.1, 0.2, 0.5, 1, 2 or 5
+
+    friend bool operator==(const TResponsePreferences&, const TResponsePreferences&) = default;
+};
+
 struct TPreferences {
     std::int32_t comNumber = 1;
     std::int32_t verticalMin = -1;
     std::int32_t verticalMax = 400;
     bool showNoData = true;
     bool fullSpeedPoll = false;
+    TResponsePreferences response;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
 };
@@ -74,9 +88,9 @@ public:
     explicit EPreferencesWriteError(const std::string& path);
 };
 
-// When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), in this
-// order, in one atomic replacement of the file; does nothing otherwise. Throws
-// EPreferencesWriteError.
+// When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), then the
+// response window's keys, in this order, in one atomic replacement of the file; does nothing
+// otherwise. Throws EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 
@@ -89,6 +103,16 @@ void WritePortDevice(const std::string& path, int n, const std::string& device,
 // (port number, device) in port order. A missing or unreadable file maps nothing.
 std::vector<std::pair<int, std::string>> ReadPortDevices(const std::string& path,
                                                          TFileSystem& fs = TFileSystem::Posix());
+
+// The calibration points stored for device (its value as Device<n> holds it), as written; empty
+// when there is none.
+std::string ReadCalibration(const std::string& path, const std::string& device,
+                            TFileSystem& fs = TFileSystem::Posix());
+// Stores points for device in section Etalonnage, in one atomic replacement of the file; empty
+// points remove the calibration (the key is left empty). Throws EPreferencesWriteError, leaving
+// the file as it was.
+void WriteCalibration(const std::string& path, const std::string& device, const std::string& points,
+                      TFileSystem& fs = TFileSystem::Posix());
 
 // The value of Folder in section Journal as written, empty when there is none.
 std::string ReadJournalFolder(const std::string& path, TFileSystem& fs = TFileSystem::Posix());

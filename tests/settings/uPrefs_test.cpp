@@ -56,25 +56,29 @@ TEST_F(PrefsTest, FirstStartWithoutAFile) {
     SavePreferences(path, prefs, true);
     EXPECT_EQ(ReadBytes(path),
               "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
-              "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n");
+              "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
+              "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n");
 }
 
 TEST_F(PrefsTest, SavedValuesLoadBack) {
-    const TPreferences saved{2, -5, 350, false, true};
+    const TPreferences saved{2, -5, 350, false, true, {true, 120, 0.5, 0.2}};
     SavePreferences(path, saved, true);
     EXPECT_EQ(LoadPreferences(path), saved);
     EXPECT_EQ(ReadBytes(path), "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n"
-                               "[Misc]\nShowNoData=0\nFullSpeedPoll=1\n");
+                               "[Misc]\nShowNoData=0\nFullSpeedPoll=1\n"
+                               "[Response]\nVisible=1\nSeconds=120\nSpanPercent=0.5\n"
+                               "SpanMicroSiemens=0.2\n");
 }
 
 TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
     WriteBytes(path,
                "[Com]\nDevice1=sim:40-90\nComNumber=1\nDevice2=sim:0\n"
                "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n[Test]\nWriteToIniTest=1\n");
-    SavePreferences(path, TPreferences{2, 10, 20, false}, true);
+    SavePreferences(path, TPreferences{2, 10, 20, false, false, {}}, true);
     EXPECT_EQ(ReadBytes(path), "[Com]\nDevice1=sim:40-90\nComNumber=2\nDevice2=sim:0\n"
                                "[Graph]\nXMin=10\nXMax=20\n[Misc]\nShowNoData=0\n"
-                               "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n");
+                               "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n[Response]\nVisible="
+                               "0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n");
 }
 
 struct TKeyCase {
@@ -119,10 +123,39 @@ INSTANTIATE_TEST_SUITE_P(Values, ShowNoDataTest,
                                          TBoolCase{"true", true}, TBoolCase{"false", true},
                                          TBoolCase{"yes", true}, TBoolCase{"", true}));
 
+TEST_F(PrefsTest, TheResponseWindowKeepsOnlyValuesItOffers) {
+    struct TCase {
+        const char* section;
+        TResponsePreferences expected;
+    };
+    const TCase cases[] = {
+        {"Visible=1\nSeconds=30\nSpanPercent=20\nSpanMicroSiemens=5\n", {true, 30, 20, 5}},
+        {"Seconds=45\nSpanPercent=3\nSpanMicroSiemens=0,5\n", {}},
+        {"Seconds=x\nSpanPercent=\nSpanMicroSiemens=0.10\n", {false, 60, 2, 0.1}},
+    };
+    for (const TCase& c : cases)
+        EXPECT_EQ(LoadFrom(std::string("[Response]\n") + c.section).response, c.expected)
+            << c.section;
+}
+
+TEST_F(PrefsTest, CalibrationsAreKeptUnderTheDeviceValue) {
+    WriteCalibration(path, "sim:50", "1000@10;100@100");
+    WriteCalibration(path, "/dev/serial/by-id/usb-FTDI_A1", "470@21.5;47@180");
+    EXPECT_EQ(ReadCalibration(path, "sim:50"), "1000@10;100@100");
+    EXPECT_EQ(ReadCalibration(path, "/dev/serial/by-id/usb-FTDI_A1"), "470@21.5;47@180");
+    EXPECT_EQ(ReadCalibration(path, "sim:51"), "");
+    WriteCalibration(path, "sim:50", "");
+    EXPECT_EQ(ReadCalibration(path, "sim:50"), "");
+    // A value that cannot be a key leaves the file as it was, with a French reason.
+    const std::string before = ReadBytes(path);
+    EXPECT_THROW(WriteCalibration(path, "sim:file:/tmp/a=b.txt", "1@1;2@2"), std::runtime_error);
+    EXPECT_EQ(ReadBytes(path), before);
+}
+
 TEST_F(PrefsTest, MixedCaseNamesAreFound) {
     const TPreferences prefs = LoadFrom("[cOm]\ncomNUMBER=2\n[GRAPH]\nxmin=10\nXMAX=20\n"
                                         "[misc]\nshownodata=0\n");
-    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false}));
+    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false, false, {}}));
 }
 
 TEST_F(PrefsTest, AnyPortNumberGoesToTheStartUpRule) {
@@ -166,7 +199,7 @@ TEST_F(PrefsTest, ReadOnlyFileIsNeverWrittenAndNothingIsShown) {
     EXPECT_EQ(prefs.verticalMin, 3);
     const bool writable = TestPreferencesWritable(path);
     EXPECT_FALSE(writable);
-    SavePreferences(path, TPreferences{2, 0, 9, false}, writable);
+    SavePreferences(path, TPreferences{2, 0, 9, false, false, {}}, writable);
     EXPECT_EQ(ReadBytes(path), contents);
     EXPECT_EQ(folder.Entries(), std::set<std::string>{"sornafex.ini"});
 }
