@@ -15,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <stdexcept>
 #include <utility>
 
 namespace sornafex {
@@ -161,6 +162,19 @@ std::optional<std::string> TQtUiServices::ChooseDevice(TDeviceChoice& choice) {
     dialog.exec();
     m_owner = owner;
     return dialog.Value();
+}
+
+bool TQtUiServices::EditInDialog(TDialogModel& model) {
+    // Each of the program's own dialogs, by the kind of its model.
+    throw std::logic_error("no dialog shows " + model.Caption());
+}
+
+bool TQtUiServices::RunDialog(QDialog& dialog) {
+    // Its own messages stand over the dialog, not over the window behind it.
+    QWidget* const owner = std::exchange(m_owner, &dialog);
+    const bool accepted = dialog.exec() == QDialog::Accepted;
+    m_owner = owner;
+    return accepted;
 }
 
 void TQtUiServices::ShowError(const std::string& text) {

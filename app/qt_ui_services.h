@@ -6,6 +6,7 @@
 
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace sornafex {
@@ -27,6 +28,7 @@ public:
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
     std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;
+    bool EditInDialog(TDialogModel& model) override;
     void ShowError(const std::string& text) override;
     void ShowErrorWithCaption(const std::string& caption, const std::string& text) override;
 
@@ -36,6 +38,9 @@ public:
     static QString DisplayText(const std::string& text);
 
 private:
+    // Shows dialog modally, its messages standing over it; true when it was accepted.
+    bool RunDialog(QDialog& dialog);
+
     std::string m_title;
     QWidget* m_owner = nullptr;
 };

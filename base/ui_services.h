@@ -13,6 +13,16 @@ namespace sornafex {
 
 class TDeviceChoice;
 
+// The state of one of the program's own dialogs (a calibration, a question list, a session
+// sheet...), without the toolkit: the model holds what the dialog shows and checks the answer,
+// and the dialog only shows it. Tests answer such a dialog by acting on its model.
+class TDialogModel {
+public:
+    virtual ~TDialogModel() = default;
+    // The dialog's caption.
+    virtual std::string Caption() const = 0;
+};
+
 enum class TConfirmResult { Yes, No, Cancel };
 
 struct TFileDialogOptions {
@@ -47,6 +57,9 @@ public:
     // or "sim:..."), or nullopt for "Annuler". It stays open, saying why, while the choice is
     // not one to keep.
     virtual std::optional<std::string> ChooseDevice(TDeviceChoice& choice) = 0;
+    // The program's own dialog of model: true when the user closed it with OK, model then
+    // holding the answer; false for "Annuler" (what model holds then is not to be used).
+    virtual bool EditInDialog(TDialogModel& model) = 0;
     // The application-wide error box: error icon, one OK button, the application title as
     // caption. The text is shown as given; see ErrorBoxText for the full-stop rule.
     virtual void ShowError(const std::string& text) = 0;

@@ -253,6 +253,10 @@ TEST_F(ScaleTest, PromptsStartFromTheLimitRoundedHalfToEven) {
             ADD_FAILURE();
             return std::nullopt;
         }
+        bool EditInDialog(TDialogModel&) override {
+            ADD_FAILURE();
+            return false;
+        }
         void ShowError(const std::string&) override { ADD_FAILURE(); }
         void ShowErrorWithCaption(const std::string&, const std::string&) override {
             ADD_FAILURE();

@@ -24,6 +24,8 @@ const char* DialogKindName(TDialogKind kind) {
         return "port selection";
     case TDialogKind::ChooseDevice:
         return "device dialog";
+    case TDialogKind::Dialog:
+        return "dialog";
     case TDialogKind::Error:
         return "error box";
     case TDialogKind::ErrorWithCaption:
@@ -144,6 +146,12 @@ std::optional<std::string> TScriptedUiServices::ChooseDevice(TDeviceChoice& choi
     m_shown.push_back({TDialogKind::ChooseDevice, choice.Caption(), {}, {}, names});
     const auto step = Next(TDialogKind::ChooseDevice);
     return step && step->chooseDevice ? step->chooseDevice(choice) : std::nullopt;
+}
+
+bool TScriptedUiServices::EditInDialog(TDialogModel& model) {
+    m_shown.push_back({TDialogKind::Dialog, model.Caption(), {}, {}, {}});
+    const auto step = Next(TDialogKind::Dialog);
+    return step && step->dialog && step->dialog(model);
 }
 
 void TScriptedUiServices::ShowError(const std::string& text) {

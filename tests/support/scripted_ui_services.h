@@ -8,6 +8,7 @@
 
 #include <deque>
 #include <functional>
+#include <gtest/gtest.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ enum class TDialogKind {
     Print,
     SelectPort,
     ChooseDevice,
+    Dialog,
     Error,
     ErrorWithCaption
 };
@@ -54,6 +56,18 @@ public:
     void ExpectSelectPort(std::optional<std::string> entry);
     // The device dialog's answer, given what it shows (nullopt: "Annuler").
     void ExpectChooseDevice(std::function<std::optional<std::string>(TDeviceChoice&)> answer);
+    // One of the program's own dialogs, whose model must be a Model: answer acts on it as the
+    // user would and returns whether the dialog closed with OK.
+    template <typename Model> void ExpectDialog(std::function<bool(Model&)> answer) {
+        Push(TDialogKind::Dialog).dialog = [answer = std::move(answer)](TDialogModel& model) {
+            auto* typed = dynamic_cast<Model*>(&model);
+            if (typed == nullptr) {
+                ADD_FAILURE() << "dialog \"" << model.Caption() << "\" is not the one expected";
+                return false;
+            }
+            return answer(*typed);
+        };
+    }
 
     // Dialogs shown so far, in order.
     const std::vector<TShownDialog>& Shown() const { return m_shown; }
@@ -70,6 +84,7 @@ public:
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
     std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;
+    bool EditInDialog(TDialogModel& model) override;
     void ShowError(const std::string& text) override;
     void ShowErrorWithCaption(const std::string& caption, const std::string& text) override;
 
@@ -80,6 +95,7 @@ private:
         std::optional<std::string> text;
         std::function<bool(QPrinter&)> print;
         std::function<std::optional<std::string>(TDeviceChoice&)> chooseDevice;
+        std::function<bool(TDialogModel&)> dialog;
     };
     TStep& Push(TDialogKind kind);
     // Pops the next step; records a test failure and returns nullopt when it is not of kind.
