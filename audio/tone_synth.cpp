@@ -27,15 +27,19 @@ double StepFor(double seconds, int sampleRate) {
     return 1.0 / (seconds * sampleRate);
 }
 
-} // namespace
-
+// The pitch of value over the span [bottom, top].
 double PitchOfValue(double value, double bottom, double top) {
+    static_assert(kTopPitchHz / kCentrePitchHz == kCentrePitchHz / kBottomPitchHz,
+                  "one law on both sides of the centre");
     const double halfSpan = (top - bottom) / 2;
-    const double octaves = std::clamp((value - (bottom + halfSpan)) / halfSpan,
+    const double position = (value - (bottom + halfSpan)) / halfSpan; // -1 bottom, +1 top
+    const double octaves = std::clamp(position * std::log2(kTopPitchHz / kCentrePitchHz),
                                       std::log2(kLowestPitchHz / kCentrePitchHz),
                                       std::log2(kHighestPitchHz / kCentrePitchHz));
     return kCentrePitchHz * std::exp2(octaves);
 }
+
+} // namespace
 
 double TToneSynth::TRamp::Next() {
     if (level < target)

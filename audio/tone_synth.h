@@ -20,14 +20,11 @@ inline constexpr double kTopPitchHz = 880.0;
 inline constexpr double kLowestPitchHz = 110.0;
 inline constexpr double kHighestPitchHz = 1760.0;
 
-// The pitch of value over the span [bottom, top] (bottom < top, all finite).
-double PitchOfValue(double value, double bottom, double top);
-
 class TToneSynth {
 public:
     // The log-pitch approaches its target exponentially with this time constant: a step of the
-    // value is 63 % heard after it, 90 % after 2.3 times it (69 ms), well within the 100 ms between
-    // two values, so the pitch moves smoothly yet has settled before the next value comes.
+    // value is 63 % heard after it, 90 % after 2.3 times it (69 ms) and 96 % when the next value
+    // comes 100 ms later: the pitch moves smoothly from one value to the next and keeps up.
     static constexpr double kGlideSeconds = 0.030;
     // Going silent and coming back: a raised-cosine fade of this length.
     static constexpr double kFadeSeconds = 0.005;
@@ -58,8 +55,8 @@ public:
     // Starts a tick, heard whether the tone sounds or not; a tick asked while one sounds merges
     // with it.
     void Tick();
-    // 0..100 (clamped): 0 is silent, 1..100 spans 40 dB evenly in decibels, 100 being the levels
-    // above.
+    // 0..100 (clamped): 0 is silent; 100 plays kToneLevel and kTickLevel, each step below it
+    // 0.4 dB quieter (40 dB down to 1).
     void SetVolume(int percent);
     // Stop: the tone and any tick fade out at once; the next value brings the tone back.
     void Silence();

@@ -19,25 +19,20 @@ struct TOutputCase {
 
 class AudioOutput : public testing::TestWithParam<TOutputCase> {};
 
-// Offscreen in a build machine there is usually no output: then the output says so and nothing
-// plays. Where one exists the state agrees with QMediaDevices, and the sink follows the calls.
+// A build machine usually has no output: then the output says so and plays nothing. Where one
+// exists, the output agrees with QMediaDevices and follows the calls.
 TEST_P(AudioOutput, AgreesWithTheSystemAndFollowsTheCalls) {
     test::EnsureQtApp();
-    const TOutputCase& c = GetParam();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     TAudioOutput output;
-    if (device.isNull()) {
-        EXPECT_FALSE(output.HasOutput());
-        EXPECT_EQ(output.Description(), QStringLiteral("aucune sortie audio"));
-    } else if (output.HasOutput()) {
-        EXPECT_EQ(output.Description(), device.description());
-        EXPECT_TRUE(device.isFormatSupported(output.Format()));
-    }
+    EXPECT_EQ(output.Description(),
+              device.isNull() ? QStringLiteral("aucune sortie audio") : device.description());
+    EXPECT_EQ(output.HasOutput(), !device.isNull());
     output.Synth().SetSpan(40, 90);
     output.Synth().SetValue(65);
-    for (const bool on : c.enabled)
+    for (const bool on : GetParam().enabled)
         output.SetEnabled(on);
-    const bool plays = output.HasOutput() && c.playsAtEnd;
+    const bool plays = output.HasOutput() && GetParam().playsAtEnd;
     EXPECT_TRUE(QTest::qWaitFor([&] { return output.Playing() == plays; }, 2000));
 }
 
