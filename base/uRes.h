@@ -133,4 +133,13 @@ inline constexpr std::string_view kBadSimFrequency =
     "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90";
 inline constexpr std::string_view kNoDeviceChosen = "Choisissez un périphérique de la liste";
 
+// The tone of the response and its audio output.
+inline constexpr std::string_view kNoAudioOutput = "aucune sortie audio";
+inline constexpr std::string_view kAudioFormatRefusedFormat =
+    "la sortie audio « %s » ne prend pas le son 16 bits à 44,1 ou 48 kHz";
+inline constexpr std::string_view kAudioStoppedFormat = "la sortie audio s'est arrêtée : %s";
+inline constexpr std::string_view kAudioOpenError = "elle ne s'ouvre pas";
+inline constexpr std::string_view kAudioIoError = "erreur d'écriture vers le périphérique";
+inline constexpr std::string_view kAudioFatalError = "le serveur de son ne répond plus";
+
 } // namespace sornafex::res

@@ -4,7 +4,7 @@ SORNAFEX_PACKAGES=(
     qt6-base-dev qt6-translations-l10n fonts-liberation
     libgtest-dev libgmock-dev libbenchmark-dev
     libwmf-bin librsvg2-bin poppler-utils xvfb xdg-utils
-    qt6-svg-dev
+    qt6-svg-dev qt6-multimedia-dev
     desktop-file-utils appstream dpkg-dev file
 )
 
