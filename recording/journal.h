@@ -128,8 +128,8 @@ TJournalInstant SystemJournalInstant();
 // hand-off of a sample, no paint and no key. Made, used and destroyed on the UI thread.
 class TJournal {
 public:
-    // A row reaches the disk at most this long after its time, and everything at the end of the
-    // run.
+    // The file is flushed to the disk once its oldest unflushed row is this old (checked at each
+    // hand-over), and at the end of the run.
     static constexpr std::chrono::milliseconds kSyncInterval{10000};
     // Fine rows come late: their time is that of their estimate, at most this long before the
     // call that makes them (a caller's promise). Rows are held this long before they are
@@ -164,7 +164,8 @@ public:
     // is not measured.
     void Sample(std::int32_t hertz, bool measured);
     // The fine frequency estimated for the moment at (monotonic, at most kMaxRowDelay ago), and
-    // the conductance when the sensor is calibrated. A value that is not finite makes no row.
+    // the conductance when the sensor is calibrated. A frequency that is not finite makes no
+    // row; a conductance that is not finite is left out.
     void Fine(TMonoNs at, double hertz, std::optional<double> microsiemens);
     // Marks the moment and returns the marker's number in the run: 1, 2, 3...
     int Mark();
@@ -175,8 +176,8 @@ public:
     // and closes it; returns at once. Nothing happens outside a run.
     void EndRun();
 
-    // True once everything handed over has been written and flushed and the files of ended
-    // runs closed (or their failure posted).
+    // True once the writer has done all it was handed: the rows written, the files of ended runs
+    // flushed and closed, the failures posted.
     bool Idle() const;
 
 private:
