@@ -9,7 +9,6 @@ namespace {
 
 using E = TJournalEntry;
 using K = TJournalEntry::TKind;
-using S = TJournalSession;
 
 const std::string kOldHeader = "horodatage,secondes,port,frequence_hz,repere,evenement\r\n";
 const std::string kHeader =
@@ -152,20 +151,6 @@ TEST(JournalReading, KeepsTheLastSamplesWithTheirMarkers) {
     EXPECT_EQ(entries[1], (E{K::Sample, 45}));
     EXPECT_EQ(entries[246], (E{K::Marker, 290}));
     EXPECT_EQ(entries.back(), (E{K::Sample, 300}));
-}
-
-// A journal of the first kind, read whole: its start from its first row, west of Greenwich.
-TEST(JournalReading, AnOldJournalAsASession) {
-    const S session =
-        ParseJournalSession(kOldHeader + "2026-12-31T20:30:00.500-03:30,0.300,COM2,,1,\r\n" +
-                            "2026-12-31T20:30:01.204-03:30,1.004,COM2,57,,\r\n" +
-                            "2026-12-31T20:30:01.710-03:30,1.5105,COM2,,,port perdu\r\n");
-    EXPECT_EQ(session.start, (TJournalTime{1798761600200, -12600}));
-    EXPECT_EQ(session.port, "COM2");
-    EXPECT_EQ(session.samples, (std::vector<S::TSample>{{1004, 57}}));
-    EXPECT_EQ(session.markers, (std::vector<S::TMarker>{{300, 1}}));
-    EXPECT_EQ(session.events, (std::vector<S::TEvent>{{1510, TJournalEvent::PortLost}}));
-    EXPECT_TRUE(session.fine.empty());
 }
 
 } // namespace
