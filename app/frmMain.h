@@ -204,7 +204,6 @@ private:
     void BeginJournal();
     void EndJournal();
     void JournalSample(std::int32_t sample);
-    void QueueJournalWrite();
     void ActCaptureMarkExecute();
     void ActJournalOpenFolderExecute();
     class TJournalArea;

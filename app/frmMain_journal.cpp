@@ -9,17 +9,19 @@
 #include "recording/journal.h"
 #include "settings/uPrefs.h"
 
-#include <QMetaObject>
 #include <QProcess>
-#include <utility>
 
 namespace sornafex {
 
 class TfmMain::TJournalArea {
 public:
+    explicit TJournalArea(TUiBridge& bridge) : journal(bridge) {}
+
     TJournal journal;
     std::string folder;
-    bool writeQueued = false;
+    // The port's device is lost now; it was lost at some moment of the window being counted.
+    bool portLost = false;
+    bool lossInWindow = false;
 };
 
 void TfmMain::TJournalAreaDeleter::operator()(TJournalArea* area) const {
@@ -27,7 +29,7 @@ void TfmMain::TJournalAreaDeleter::operator()(TJournalArea* area) const {
 }
 
 void TfmMain::CreateJournal() {
-    m_journal.reset(new TJournalArea);
+    m_journal.reset(new TJournalArea(Bridge()));
 }
 
 const std::string& TfmMain::JournalFolder() const {
@@ -44,6 +46,8 @@ void TfmMain::LocateJournalFolder() {
 }
 
 void TfmMain::BeginJournal() {
+    m_journal->portLost = false;
+    m_journal->lossInWindow = false;
     // A journal that cannot be written says so once and leaves the run alone.
     m_journal->journal.BeginRun(
         m_journal->folder, Acquisition().ComPort1().ComNumber(), [this](const std::string& reason) {
@@ -57,35 +61,26 @@ void TfmMain::EndJournal() {
 }
 
 void TfmMain::JournalSample(std::int32_t sample) {
-    m_journal->journal.Sample(sample);
-    QueueJournalWrite();
+    // A lost port reads no carrier: a window that saw the loss, even for a moment, measured
+    // nothing. The loss is posted to this thread once a dispatcher thread notices it, a few
+    // milliseconds after it happened: one in the last of them of a window marks the next one.
+    const bool measured = !m_journal->lossInWindow;
+    m_journal->lossInWindow = m_journal->portLost;
+    m_journal->journal.Sample(sample, measured);
 }
 
 void TfmMain::JournalPortEvent(TJournalEvent event) {
-    m_journal->journal.PortEvent(event);
-    QueueJournalWrite();
-}
-
-void TfmMain::QueueJournalWrite() {
-    // A sample's row is made during its hand-off, while the counting loop waits; the file is
-    // written once the loop has been let go, in the next turn of the event loop. A window that
-    // goes away first takes the queued write with it (the journal writes the rest as it ends).
-    if (std::exchange(m_journal->writeQueued, true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            m_journal->writeQueued = false;
-            m_journal->journal.Write();
-        },
-        Qt::QueuedConnection);
+    if (event == TJournalEvent::PortLost)
+        m_journal->portLost = m_journal->lossInWindow = true;
+    else if (event == TJournalEvent::PortReopened)
+        m_journal->portLost = false;
+    m_journal->journal.Event(event);
 }
 
 void TfmMain::ActCaptureMarkExecute() {
     if (!Acquiring)
         return;
     const int number = m_journal->journal.Mark();
-    QueueJournalWrite();
     Graph().AddMarker(number);
     SetPanelText(kActivityPanel, res::FormatInt(res::kMarkerStatusFormat, number));
 }

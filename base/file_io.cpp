@@ -235,6 +235,12 @@ EFileError::EFileError(int errorNumber)
 int TFileSystem::Open(const std::string& path, int flags, mode_t mode) {
     return ::open(path.c_str(), flags, mode);
 }
+int TFileSystem::OpenAt(int folderFd, const std::string& name, int flags, mode_t mode) {
+    return ::openat(folderFd, name.c_str(), flags, mode);
+}
+int TFileSystem::Fstat(int fd, struct stat& status) {
+    return ::fstat(fd, &status);
+}
 ssize_t TFileSystem::Read(int fd, void* buffer, std::size_t size) {
     return ::read(fd, buffer, size);
 }

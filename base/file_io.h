@@ -35,6 +35,9 @@ public:
     virtual ~TFileSystem() = default;
 
     virtual int Open(const std::string& path, int flags, mode_t mode);
+    // openat(2): name taken from the folder open at folderFd.
+    virtual int OpenAt(int folderFd, const std::string& name, int flags, mode_t mode);
+    virtual int Fstat(int fd, struct stat& status);
     virtual ssize_t Read(int fd, void* buffer, std::size_t size);
     virtual ssize_t Write(int fd, const void* buffer, std::size_t size);
     virtual int Fsync(int fd);

@@ -66,6 +66,11 @@ inline constexpr std::string_view kReadmeName = "A_Lire.txt";
 // Run journals, markers and the PNG and SVG pictures.
 inline constexpr std::string_view kMarkerStatusFormat = "Repère %d";
 inline constexpr std::string_view kJournalFailedFormat = "Journal impossible : %s";
+// Why a journal folder is refused: its journals would not be this account's alone.
+inline constexpr std::string_view kJournalFolderForeign =
+    "le dossier des journaux appartient à un autre compte";
+inline constexpr std::string_view kJournalFolderShared =
+    "le dossier des journaux est modifiable par d'autres comptes";
 inline constexpr std::string_view kJournalBadLineFormat =
     "Ce fichier n'est pas un journal : la ligne %d n'a pas pu être lue";
 inline constexpr std::string_view kJournalFilter = "Journaux (*.csv)|*.csv";

@@ -56,11 +56,11 @@ void BM_DrawFull(benchmark::State& state) {
 BENCHMARK(BM_DrawFull)->Args({514, 335})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
 
 // A journal in a folder of its own under the temporary folder, whose run clock moves one second
-// per row as at one sample a second: it flushes to the disk every tenth row, as in a real run.
+// per row as at one sample a second: its writer thread flushes to the disk every tenth row, as in
+// a real run.
 class TBenchJournal {
 public:
-    // realClock: the system's clocks (a flush then comes every 10 s of the benchmark's time).
-    explicit TBenchJournal(bool realClock = false) : m_realClock(realClock) {
+    TBenchJournal() {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/sornafex-bench-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr)
@@ -72,19 +72,21 @@ public:
     }
     ~TBenchJournal() {
         journal.EndRun();
+        // A failure reaches the handler through the bridge.
+        bridge.PumpUntil([this] { return journal.Idle(); }, 60000);
+        bridge.ProcessMessages();
         std::error_code ignored;
         std::filesystem::remove_all(m_folder, ignored);
     }
 
-    TJournal journal{[this] {
-        if (m_realClock)
-            return sornafex::SystemJournalInstant();
-        m_ms += 1000;
-        return TJournalInstant{1796721302123 + m_ms, 3600, m_ms};
-    }};
+    sornafex::TQueuedUiBridge bridge;
+    TJournal journal{
+        bridge, [this] {
+            m_ms += 1000;
+            return TJournalInstant{1796721302123 + m_ms, 3600, m_ms * sornafex::kNsPerMs};
+        }};
 
 private:
-    bool m_realClock;
     std::string m_folder;
     std::int64_t m_ms = 0;
 };
@@ -111,10 +113,8 @@ void BM_AddSampleAndRepaint(benchmark::State& state) {
         const std::int32_t sample = Sample(i++);
         graph.AddSample(sample);
         if (journaled)
-            journal.journal.Sample(sample);
+            journal.journal.Sample(sample, true);
         QApplication::processEvents(); // the one deferred repaint
-        if (journaled)
-            journal.journal.Write(); // queued by the window after the hand-off
     }
     const double samples = static_cast<double>(state.iterations());
     state.counters["paints/sample"] = double(chart.PaintCount() - paints) / samples;
@@ -139,30 +139,5 @@ void BM_AddSampleOnly(benchmark::State& state) {
         graph.AddSample(Sample(i++));
 }
 BENCHMARK(BM_AddSampleOnly)->Unit(benchmark::kMicrosecond);
-
-// The journal's own share of a sample: the row made during the hand-off, while the counting
-// loop waits for the UI thread (with the system's clocks, as in the program), and its writing
-// afterwards (with a tenth of a flush to the disk).
-void BM_JournalRowInTheHandOff(benchmark::State& state) {
-    TBenchJournal journal(true);
-    int i = 0;
-    for (auto _ : state) {
-        journal.journal.Sample(Sample(i++));
-        state.PauseTiming();
-        journal.journal.Write();
-        state.ResumeTiming();
-    }
-}
-BENCHMARK(BM_JournalRowInTheHandOff)->Unit(benchmark::kMicrosecond);
-
-void BM_JournalRowWritten(benchmark::State& state) {
-    TBenchJournal journal;
-    int i = 0;
-    for (auto _ : state) {
-        journal.journal.Sample(Sample(i++));
-        journal.journal.Write();
-    }
-}
-BENCHMARK(BM_JournalRowWritten)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "base/errors.h"
 #include "base/uRes.h"
 #include "recording/dat_format.h"
-#include "recording/journal.h"
+#include "recording/journal_reader.h"
 
 #include <algorithm>
 #include <cctype>

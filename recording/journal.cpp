@@ -1,18 +1,20 @@
 #include "recording/journal.h"
 
 #include "base/locations.h"
-#include "base/mono_clock.h"
 #include "base/uRes.h"
-#include "recording/dat_format.h"
 
-#include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdio>
 #include <ctime>
-#include <deque>
 #include <fcntl.h>
+#include <limits>
+#include <mutex>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
 #include <utility>
 
 namespace sornafex {
@@ -20,11 +22,21 @@ namespace sornafex {
 namespace {
 
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-constexpr std::size_t kFieldCount = 6;
 // Runs started within the same second on the same port get "_2", "_3"... rather than one
 // overwriting the other's journal.
 constexpr int kMaxSameNameRuns = 100;
+
+constexpr auto Column(TJournalColumn column) {
+    return static_cast<std::size_t>(column);
+}
+
+constexpr bool ColumnsInOrder() {
+    for (std::size_t i = 0; i < kJournalColumns.size(); ++i)
+        if (Column(kJournalColumns[i].column) != i)
+            return false;
+    return true;
+}
+static_assert(ColumnsInOrder(), "kJournalColumns lists each column at its place");
 
 // The civil date and time of a moment, local time being UTC shifted by the offset.
 struct TCivilTime {
@@ -50,6 +62,12 @@ std::string PortName(int port) {
     return res::FormatInt(res::kPortNameFormat, port);
 }
 
+// Rounds towards minus infinity, so that a moment just before a millisecond is in the one before.
+constexpr std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
+    const std::int64_t quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
+}
+
 // "12.345" for 12345 ms; the run's clock never goes back, but a negative difference still reads.
 std::string Seconds(std::int64_t ms) {
     char text[32];
@@ -61,18 +79,58 @@ std::string Seconds(std::int64_t ms) {
     return text;
 }
 
+// Quoted as RFC 4180 says when the field holds a separator, a quote or a line end.
+void AppendField(std::string& row, std::string_view field) {
+    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+        row.append(field);
+        return;
+    }
+    row.push_back('"');
+    for (const char c : field) {
+        if (c == '"')
+            row.push_back('"');
+        row.push_back(c);
+    }
+    row.push_back('"');
+}
+
+// The digits of text[at, at + count) as a number; -1 when one is not a digit.
+int Digits(std::string_view text, std::size_t at, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = at; i < at + count; ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return -1;
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
 } // namespace
 
-TJournalInstant SystemJournalInstant() {
-    timespec wall{};
-    ::clock_gettime(CLOCK_REALTIME, &wall);
-    const TMonoNs steady = MonotonicNs();
-    tm local{};
-    const time_t seconds = wall.tv_sec;
-    ::localtime_r(&seconds, &local);
-    return {std::int64_t(wall.tv_sec) * 1000 + wall.tv_nsec / 1000000,
-            static_cast<std::int32_t>(local.tm_gmtoff),
-            steady / kNsPerMs};
+// ---- The form ---------------------------------------------------------------------------------
+
+const std::string& JournalHeader() {
+    static const std::string header = [] {
+        std::string text;
+        for (const TJournalColumnName& column : kJournalColumns)
+            text.append(text.empty() ? "" : ",").append(column.name);
+        return text;
+    }();
+    return header;
+}
+
+std::string_view JournalEventWord(TJournalEvent event) {
+    for (const TJournalEventWord& entry : kJournalEvents)
+        if (entry.event == event)
+            return entry.word;
+    return {};
+}
+
+std::optional<TJournalEvent> JournalEventOf(std::string_view word) {
+    for (const TJournalEventWord& entry : kJournalEvents)
+        if (entry.word == word)
+            return entry.event;
+    return std::nullopt;
 }
 
 std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
@@ -86,6 +144,37 @@ std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSecond
     return text;
 }
 
+std::optional<TJournalTime> ParseJournalTime(std::string_view text) {
+    // 2026-12-08T10:15:02.123+01:00, each separator at its place.
+    constexpr std::string_view kShape = "dddd-dd-ddTdd:dd:dd.ddd+dd:dd";
+    if (text.size() != kShape.size())
+        return std::nullopt;
+    for (std::size_t i = 0; i < kShape.size(); ++i) {
+        const bool digit = text[i] >= '0' && text[i] <= '9';
+        const bool fits = kShape[i] == 'd'   ? digit
+                          : kShape[i] == '+' ? text[i] == '+' || text[i] == '-'
+                                             : text[i] == kShape[i];
+        if (!fits)
+            return std::nullopt;
+    }
+    using namespace std::chrono;
+    const year_month_day date{year(Digits(text, 0, 4)), month(unsigned(Digits(text, 5, 2))),
+                              day(unsigned(Digits(text, 8, 2)))};
+    const int hour = Digits(text, 11, 2);
+    const int minute = Digits(text, 14, 2);
+    const int second = Digits(text, 17, 2);
+    const int offsetHours = Digits(text, 24, 2);
+    const int offsetMinutes = Digits(text, 27, 2);
+    if (!date.ok() || hour > 23 || minute > 59 || second > 59 || offsetHours > 23 ||
+        offsetMinutes > 59)
+        return std::nullopt;
+    const std::int32_t offset =
+        (text[23] == '-' ? -1 : 1) * (offsetHours * 3600 + offsetMinutes * 60);
+    const sys_time<milliseconds> local = sys_days(date) + hours(hour) + minutes(minute) +
+                                         seconds(second) + milliseconds(Digits(text, 20, 3));
+    return TJournalTime{(local - seconds(offset)).time_since_epoch().count(), offset};
+}
+
 std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds, int port) {
     const TCivilTime t = CivilTime(epochMs, utcOffsetSeconds);
     char text[64];
@@ -94,335 +183,354 @@ std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds,
     return text + PortName(port) + "." + std::string(res::kJournalExt);
 }
 
-// ---- Writing ----------------------------------------------------------------------------------
-
-TJournal::TJournal(TJournalClock clock, TFileSystem& fs) : m_clock(std::move(clock)), m_fs(fs) {}
-
-TJournal::~TJournal() {
-    EndRun();
+TJournalInstant SystemJournalInstant() {
+    timespec wall{};
+    ::clock_gettime(CLOCK_REALTIME, &wall);
+    const TMonoNs steady = MonotonicNs();
+    tm local{};
+    const time_t seconds = wall.tv_sec;
+    ::localtime_r(&seconds, &local);
+    return {std::int64_t(wall.tv_sec) * 1000 + wall.tv_nsec / 1000000,
+            static_cast<std::int32_t>(local.tm_gmtoff), steady};
 }
 
-void TJournal::BeginRun(std::string folder, int port, TFailureHandler onFailure) {
-    EndRun();
-    m_inRun = true;
-    m_failed = false;
-    m_sampled = false;
-    m_folder = std::move(folder);
-    m_port = port;
-    m_onFailure = std::move(onFailure);
-    m_start = m_clock();
-    m_markers = 0;
-    m_unwritten.clear();
-    m_oldestUnsyncedMs.reset();
-    m_path.clear();
-    m_folderSynced = false;
-}
+// ---- The writer thread ------------------------------------------------------------------------
 
-void TJournal::Sample(std::int32_t hertz) {
-    if (!m_inRun || m_failed)
-        return;
-    m_sampled = true;
-    Add(std::to_string(hertz), {}, {});
-}
-
-int TJournal::Mark() {
-    ++m_markers;
-    if (m_inRun && !m_failed)
-        Add({}, std::to_string(m_markers), {});
-    return m_markers;
-}
-
-void TJournal::PortEvent(TJournalEvent event) {
-    if (!m_inRun || m_failed)
-        return;
-    Add({}, {}, event == TJournalEvent::PortLost ? kJournalPortLost : kJournalPortReopened);
-}
-
-void TJournal::Add(std::string_view hertz, std::string_view marker, std::string_view event) {
-    const TJournalInstant now = m_clock();
-    m_unwritten.append(FormatJournalTime(now.epochMs, now.utcOffsetSeconds))
-        .append(",")
-        .append(Seconds(now.monotonicMs - m_start.monotonicMs))
-        .append(",")
-        .append(PortName(m_port))
-        .append(",")
-        .append(hertz)
-        .append(",")
-        .append(marker)
-        .append(",")
-        .append(event)
-        .append(kLineEnd);
-    m_newestMs = now.monotonicMs;
-    if (!m_oldestUnsyncedMs)
-        m_oldestUnsyncedMs = now.monotonicMs;
-}
-
-void TJournal::Write() {
-    if (!m_inRun || m_failed || !m_sampled || m_unwritten.empty())
-        return;
-    if (m_fd < 0 && !Create())
-        return;
-    try {
-        WriteAll(m_fd, m_unwritten, m_fs);
-    } catch (const EFileError& error) {
-        Fail(error.ErrorNumber());
-        return;
-    }
-    m_unwritten.clear();
-    if (m_oldestUnsyncedMs && m_newestMs - *m_oldestUnsyncedMs >= kSyncInterval.count())
-        Sync();
-}
-
-bool TJournal::Create() {
-    const std::string name = JournalFileName(m_start.epochMs, m_start.utcOffsetSeconds, m_port);
-    const std::string stem = name.substr(0, name.size() - res::kJournalExt.size() - 1);
-    if (m_folder.empty() || !MakeFolderFor(m_folder + "/" + name)) {
-        Fail(m_folder.empty() ? ENOENT : errno);
-        return false;
-    }
-    for (int n = 1;; ++n) {
-        const std::string path =
-            m_folder + "/" +
-            (n == 1 ? name : stem + "_" + std::to_string(n) + "." + std::string(res::kJournalExt));
-        m_fd = m_fs.Open(path, O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0666);
-        if (m_fd >= 0) {
-            m_path = path;
-            break;
-        }
-        if (errno != EEXIST || n == kMaxSameNameRuns) {
-            Fail(errno);
-            return false;
-        }
-    }
-    try {
-        WriteAll(m_fd, std::string(kJournalHeader).append(kLineEnd), m_fs);
-    } catch (const EFileError& error) {
-        Fail(error.ErrorNumber());
-        return false;
-    }
-    return true;
-}
-
-void TJournal::Sync() {
-    if (m_fs.Fsync(m_fd) != 0) {
-        Fail(errno);
-        return;
-    }
-    m_oldestUnsyncedMs.reset();
-    // The new file's name must reach the disk too, or a crash may keep its rows but lose it.
-    if (!m_folderSynced) {
-        const int folder = m_fs.Open(m_folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
-        if (folder >= 0) {
-            m_fs.Fsync(folder);
-            m_fs.Close(folder);
-        }
-        m_folderSynced = true;
-    }
-}
-
-void TJournal::Fail(int errorNumber) {
-    CloseFile();
-    m_failed = true;
-    m_unwritten.clear();
-    if (m_onFailure)
-        m_onFailure(FileErrorText(errorNumber));
-}
-
-void TJournal::CloseFile() {
-    if (m_fd >= 0)
-        m_fs.Close(std::exchange(m_fd, -1));
-}
-
-void TJournal::EndRun() {
-    if (!m_inRun)
-        return;
-    Write();
-    if (m_fd >= 0 && !m_failed) {
-        Sync();
-        if (m_fd >= 0 && m_fs.Close(std::exchange(m_fd, -1)) != 0)
-            Fail(errno);
-    }
-    CloseFile();
-    m_inRun = false;
-    m_unwritten.clear();
-    m_onFailure = nullptr;
-}
-
-// ---- Reading ----------------------------------------------------------------------------------
-
-EJournalFormat::EJournalFormat(int line)
-    : std::runtime_error(res::FormatInt(res::kJournalBadLineFormat, line)), m_line(line) {}
-
-namespace {
-
-// One CSV record: its fields, the line it starts on, whether a line end closed it.
-struct TRecord {
-    std::vector<std::string> fields;
-    int line = 0;
-    bool terminated = false;
-    bool malformed = false; // a quote where none may stand, or a quoted field never closed
+// What the UI thread and the writer share about a run.
+struct TJournal::TRun {
+    // Set when the run begins, then only read.
+    std::string folder;
+    std::string fileName;
+    // The UI thread's alone.
+    TFailureHandler onFailure;
+    bool failed = false;
 };
 
-class TCsvCursor {
+class TJournal::TWriter {
 public:
-    explicit TCsvCursor(std::string_view bytes) : m_bytes(bytes) {}
+    // Rows of a run in the order of their times, handed over from the UI thread.
+    struct TOrder {
+        std::shared_ptr<TRun> run;
+        std::string rows;
+        TMonoNs oldestAt = 0; // the time of the first of rows
+        TMonoNs madeAt = 0;   // the moment they were handed over
+        bool last = false;    // the run's end: flush and close its file
+    };
 
-    bool Next(TRecord& record) {
-        if (m_pos >= m_bytes.size())
-            return false;
-        record = TRecord{{std::string()}, m_line, false, false};
-        m_quotedBefore = false;
-        while (m_pos < m_bytes.size()) {
-            const char c = m_bytes[m_pos++];
-            if (c == ',') {
-                record.fields.emplace_back();
-            } else if (c == '\r' || c == '\n') {
-                if (c == '\r' && m_pos < m_bytes.size() && m_bytes[m_pos] == '\n')
-                    ++m_pos;
-                ++m_line;
-                record.terminated = true;
-                return true;
-            } else if (c == '"' && record.fields.back().empty() && !m_quotedBefore) {
-                Quoted(record);
-                m_quotedBefore = true;
-                continue;
-            } else {
-                if (m_quotedBefore || c == '"')
-                    record.malformed = true;
-                record.fields.back().push_back(c);
-            }
-            m_quotedBefore = false;
+    TWriter(TUiBridge& bridge, TFileSystem& fs, std::shared_ptr<bool> alive)
+        : m_bridge(bridge), m_fs(fs), m_alive(std::move(alive)), m_thread([this] { Loop(); }) {}
+
+    // Writes everything handed over, then ends the thread.
+    ~TWriter() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+    void Hand(TOrder order) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_orders.push_back(std::move(order));
+        }
+        m_wake.notify_one();
+    }
+
+    bool Idle() const {
+        std::lock_guard lock(m_mutex);
+        return !m_busy && m_orders.empty();
+    }
+
+private:
+    void Loop() {
+        std::vector<TOrder> batch;
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_busy = false;
+            m_wake.wait(lock, [this] { return m_quit || !m_orders.empty(); });
+            if (m_orders.empty())
+                return;
+            batch.swap(m_orders);
+            m_busy = true;
+            lock.unlock();
+            for (TOrder& order : batch)
+                Handle(order);
+            batch.clear();
+            lock.lock();
+        }
+    }
+
+    void Handle(TOrder& order) {
+        if (order.run != m_run) {
+            CloseFiles();
+            m_run = order.run;
+            m_failed = false;
+            m_folderSynced = false;
+            m_oldestUnsynced.reset();
+        }
+        if (!m_failed && !order.rows.empty())
+            Write(order);
+        if (order.last) {
+            if (!m_failed)
+                Finish();
+            CloseFiles();
+            m_run.reset();
+        }
+    }
+
+    void Write(const TOrder& order) {
+        if (m_fd < 0 && !Create())
+            return;
+        try {
+            WriteAll(m_fd, order.rows, m_fs);
+        } catch (const EFileError& error) {
+            Fail(FileErrorText(error.ErrorNumber()));
+            return;
+        }
+        if (!m_oldestUnsynced)
+            m_oldestUnsynced = order.oldestAt;
+        if (order.madeAt - *m_oldestUnsynced >= std::chrono::nanoseconds(kSyncInterval).count())
+            Sync();
+    }
+
+    bool Create() {
+        const std::string& folder = m_run->folder;
+        if (folder.empty() || !MakeFolder(folder))
+            return Fail(FileErrorText(folder.empty() ? ENOENT : errno));
+        // The checks are made on the folder that is open, and the file is made in that same
+        // folder: a folder swapped for another between the two would change nothing.
+        m_folderFd = m_fs.Open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+        struct stat status {};
+        if (m_folderFd < 0 || m_fs.Fstat(m_folderFd, status) != 0)
+            return Fail(FileErrorText(errno));
+        if (status.st_uid != ::geteuid())
+            return Fail(std::string(res::kJournalFolderForeign));
+        if ((status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+            return Fail(std::string(res::kJournalFolderShared));
+
+        const std::string& name = m_run->fileName;
+        const std::string stem = name.substr(0, name.size() - res::kJournalExt.size() - 1);
+        for (int n = 1;; ++n) {
+            const std::string candidate =
+                n == 1 ? name
+                       : stem + "_" + std::to_string(n) + "." + std::string(res::kJournalExt);
+            m_fd = m_fs.OpenAt(m_folderFd, candidate,
+                               O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+            if (m_fd >= 0)
+                break;
+            if (errno != EEXIST || n == kMaxSameNameRuns)
+                return Fail(FileErrorText(errno));
+        }
+        // The umask can only take permissions away, and may take the owner's own.
+        if (m_fs.Fchmod(m_fd, 0600) != 0)
+            return Fail(FileErrorText(errno));
+        try {
+            WriteAll(m_fd, JournalHeader() + std::string(kLineEnd), m_fs);
+        } catch (const EFileError& error) {
+            return Fail(FileErrorText(error.ErrorNumber()));
         }
         return true;
     }
 
-private:
-    // The rest of a quoted field, up to its closing quote; "" is one quote, line ends are kept.
-    void Quoted(TRecord& record) {
-        std::string& field = record.fields.back();
-        while (m_pos < m_bytes.size()) {
-            const char c = m_bytes[m_pos++];
-            if (c == '"') {
-                if (m_pos < m_bytes.size() && m_bytes[m_pos] == '"') {
-                    field.push_back('"');
-                    ++m_pos;
-                    continue;
-                }
-                return;
-            }
-            if (c == '\n')
-                ++m_line;
-            field.push_back(c);
+    void Sync() {
+        if (m_fs.Fsync(m_fd) != 0) {
+            Fail(FileErrorText(errno));
+            return;
         }
-        record.malformed = true;
+        m_oldestUnsynced.reset();
+        // The new file's name must reach the disk too, or a crash may keep its rows but lose
+        // it. Some file systems cannot flush a folder; the rows are safe all the same.
+        if (!m_folderSynced) {
+            m_fs.Fsync(m_folderFd);
+            m_folderSynced = true;
+        }
     }
 
-    std::string_view m_bytes;
-    std::size_t m_pos = 0;
-    int m_line = 1;
-    // The field being read was quoted and has closed: only a separator or a line end may follow.
-    bool m_quotedBefore = false;
+    void Finish() {
+        if (m_fd < 0)
+            return;
+        Sync();
+        if (m_fd >= 0 && m_fs.Close(std::exchange(m_fd, -1)) != 0)
+            Fail(FileErrorText(errno));
+    }
+
+    // Closes the run's files and says why, once, on the UI thread. Returns false.
+    bool Fail(std::string reason) {
+        CloseFiles();
+        m_failed = true;
+        m_bridge.Post([alive = m_alive, run = m_run, reason = std::move(reason)] {
+            if (!*alive || run->failed)
+                return;
+            run->failed = true;
+            if (run->onFailure)
+                run->onFailure(reason);
+        });
+        return false;
+    }
+
+    void CloseFiles() {
+        if (m_fd >= 0)
+            m_fs.Close(std::exchange(m_fd, -1));
+        if (m_folderFd >= 0)
+            m_fs.Close(std::exchange(m_folderFd, -1));
+    }
+
+    TUiBridge& m_bridge;
+    TFileSystem& m_fs;
+    const std::shared_ptr<bool> m_alive;
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::vector<TOrder> m_orders;
+    bool m_busy = false;
+    bool m_quit = false;
+
+    // The writer thread's alone: the run being written and its files.
+    std::shared_ptr<TRun> m_run;
+    int m_folderFd = -1;
+    int m_fd = -1;
+    bool m_failed = false;
+    bool m_folderSynced = false;
+    std::optional<TMonoNs> m_oldestUnsynced;
+
+    // Last: the thread starts once everything it uses is ready.
+    std::thread m_thread;
 };
 
-std::optional<std::int32_t> WholeNumber(std::string_view text) {
-    std::int32_t value = 0;
-    const char* end = text.data() + text.size();
-    const auto [at, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || at != end)
-        return std::nullopt;
-    return value;
+// ---- The UI thread's side ---------------------------------------------------------------------
+
+TJournal::TJournal(TUiBridge& bridge, TJournalClock clock, TFileSystem& fs)
+    : m_bridge(bridge), m_clock(std::move(clock)), m_fs(fs), m_alive(std::make_shared<bool>(true)) {
 }
 
-bool IsDecimal(std::string_view text) {
-    const auto digits = [](std::string_view part) {
-        return !part.empty() && part.find_first_not_of("0123456789") == std::string_view::npos;
-    };
-    const auto point = text.find('.');
-    return point == std::string_view::npos
-               ? digits(text)
-               : digits(text.substr(0, point)) && digits(text.substr(point + 1));
+TJournal::~TJournal() {
+    EndRun();
+    *m_alive = false;
+    m_writer.reset();
 }
 
-// The entry of one data row, nullopt for a port event; throws nothing, false when unreadable.
-bool ReadRow(const TRecord& record, std::optional<TJournalEntry>& entry) {
-    const auto& f = record.fields;
-    if (record.malformed || f.size() != kFieldCount || f[0].empty() || !IsDecimal(f[1]) ||
-        f[2].empty())
-        return false;
-    const int filled = int(!f[3].empty()) + int(!f[4].empty()) + int(!f[5].empty());
-    if (filled != 1)
-        return false;
-    entry.reset();
-    if (!f[3].empty()) {
-        const auto hertz = WholeNumber(f[3]);
-        if (!hertz)
-            return false;
-        entry = TJournalEntry{TJournalEntry::TKind::Sample, *hertz};
-    } else if (!f[4].empty()) {
-        const auto number = WholeNumber(f[4]);
-        if (!number || *number < 1)
-            return false;
-        entry = TJournalEntry{TJournalEntry::TKind::Marker, *number};
+void TJournal::BeginRun(std::string folder, int port, TFailureHandler onFailure) {
+    EndRun();
+    if (!m_writer)
+        m_writer = std::make_unique<TWriter>(m_bridge, m_fs, m_alive);
+    m_start = m_clock();
+    m_portName = PortName(port);
+    m_run = std::make_shared<TRun>(
+        TRun{std::move(folder), JournalFileName(m_start.epochMs, m_start.utcOffsetSeconds, port),
+             std::move(onFailure), false});
+    m_markers = 0;
+    m_sampled = false;
+    m_pending.clear();
+}
+
+bool TJournal::Writing() const {
+    return m_run != nullptr && !m_run->failed;
+}
+
+void TJournal::Sample(std::int32_t hertz, bool measured) {
+    if (!Writing())
+        return;
+    m_sampled = true;
+    const TJournalInstant now = m_clock();
+    const std::string number = std::to_string(hertz);
+    TRowFields fields{};
+    if (measured)
+        fields[Column(TJournalColumn::Hertz)] = number;
+    else
+        fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::NoMeasurement);
+    Add(now.monotonicNs, now, fields);
+}
+
+void TJournal::Fine(TMonoNs at, double hertz, std::optional<double> microsiemens) {
+    if (!Writing() || !std::isfinite(hertz))
+        return;
+    char fine[32];
+    char conductance[32] = "";
+    std::snprintf(fine, sizeof fine, "%.4f", hertz);
+    if (microsiemens && std::isfinite(*microsiemens))
+        std::snprintf(conductance, sizeof conductance, "%.4f", *microsiemens);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::FineHertz)] = fine;
+    fields[Column(TJournalColumn::Conductance)] = conductance;
+    Add(at, m_clock(), fields);
+}
+
+int TJournal::Mark() {
+    ++m_markers;
+    if (Writing()) {
+        const std::string number = std::to_string(m_markers);
+        TRowFields fields{};
+        fields[Column(TJournalColumn::Marker)] = number;
+        const TJournalInstant now = m_clock();
+        Add(now.monotonicNs, now, fields);
     }
-    return true;
+    return m_markers;
 }
 
-bool IsHeader(const TRecord& record) {
-    std::string joined;
-    for (std::size_t i = 0; i < record.fields.size(); ++i)
-        joined.append(i == 0 ? "" : ",").append(record.fields[i]);
-    return !record.malformed && record.fields.size() == kFieldCount && joined == kJournalHeader;
-}
-
-} // namespace
-
-std::vector<TJournalEntry> ParseJournal(std::string_view bytes) {
-    if (bytes.starts_with(kByteOrderMark))
-        bytes.remove_prefix(kByteOrderMark.size());
-    TCsvCursor cursor(bytes);
-    TRecord record;
-    if (!cursor.Next(record) || !IsHeader(record))
-        throw EJournalFormat(1);
-
-    // Only what the history can hold is kept: a journal of a day's run costs no more than one
-    // of a few minutes.
-    std::deque<TJournalEntry> kept;
-    std::size_t samples = 0;
-    while (cursor.Next(record)) {
-        if (record.fields.size() == 1 && record.fields[0].empty() && !record.malformed)
-            continue;
-        std::optional<TJournalEntry> entry;
-        if (!ReadRow(record, entry)) {
-            if (!record.terminated)
-                break;
-            throw EJournalFormat(record.line);
-        }
-        if (!entry)
-            continue;
-        kept.push_back(*entry);
-        if (entry->kind != TJournalEntry::TKind::Sample || ++samples <= kHistorySize)
-            continue;
-        // The oldest sample leaves, and the markers that were waiting for it with it.
-        while (kept.front().kind != TJournalEntry::TKind::Sample)
-            kept.pop_front();
-        kept.pop_front();
-        --samples;
+void TJournal::Event(TJournalEvent event) {
+    if (event == TJournalEvent::NoMeasurement) {
+        Sample(0, false);
+        return;
     }
-
-    // Markers after the last sample go with it.
-    std::vector<TJournalEntry> entries(kept.begin(), kept.end());
-    std::size_t lastSample = entries.size();
-    while (lastSample > 0 && entries[lastSample - 1].kind != TJournalEntry::TKind::Sample)
-        --lastSample;
-    if (lastSample == 0)
-        return {};
-    std::rotate(entries.begin() + std::ptrdiff_t(lastSample) - 1,
-                entries.begin() + std::ptrdiff_t(lastSample), entries.end());
-    return entries;
+    if (!Writing())
+        return;
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(event);
+    const TJournalInstant now = m_clock();
+    Add(now.monotonicNs, now, fields);
 }
 
-std::vector<TJournalEntry> ReadJournalFile(const std::string& path, TFileSystem& fs) {
-    return ParseJournal(ReadWholeFile(path, fs));
+void TJournal::Add(TMonoNs at, const TJournalInstant& now, TRowFields& fields) {
+    const std::string time = FormatJournalTime(
+        now.epochMs + FloorDiv(at - now.monotonicNs, kNsPerMs), now.utcOffsetSeconds);
+    const std::string seconds = Seconds(FloorDiv(at - m_start.monotonicNs, kNsPerMs));
+    fields[Column(TJournalColumn::Time)] = time;
+    fields[Column(TJournalColumn::Seconds)] = seconds;
+    fields[Column(TJournalColumn::Port)] = m_portName;
+    std::string text;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0)
+            text.push_back(',');
+        AppendField(text, fields[i]);
+    }
+    text.append(kLineEnd);
+
+    // Rows of the same time keep the order in which they were made.
+    auto place = m_pending.end();
+    while (place != m_pending.begin() && std::prev(place)->at > at)
+        --place;
+    m_pending.insert(place, TPendingRow{at, std::move(text)});
+    Release(now.monotonicNs - std::chrono::nanoseconds(kMaxRowDelay).count(), now.monotonicNs,
+            false);
+}
+
+void TJournal::Release(TMonoNs horizon, TMonoNs now, bool last) {
+    if (!m_sampled)
+        return;
+    auto end = m_pending.begin();
+    std::string rows;
+    for (; end != m_pending.end() && end->at <= horizon; ++end)
+        rows.append(end->text);
+    if (rows.empty() && !last)
+        return;
+    const TMonoNs oldestAt = m_pending.empty() ? now : m_pending.front().at;
+    m_pending.erase(m_pending.begin(), end);
+    m_writer->Hand({m_run, std::move(rows), oldestAt, now, last});
+}
+
+void TJournal::EndRun() {
+    if (!m_run)
+        return;
+    if (Writing())
+        Release(std::numeric_limits<TMonoNs>::max(), m_clock().monotonicNs, true);
+    m_run.reset();
+    m_pending.clear();
+}
+
+bool TJournal::Idle() const {
+    return !m_writer || m_writer->Idle();
 }
 
 } // namespace sornafex

@@ -1,161 +1,213 @@
 #pragma once
 
-// The journal of an acquisition run: every sample, marker and port event of the run, one CSV row
-// each (UTF-8, RFC 4180 with CR LF line ends), written while the run goes on, and read back into
-// the sample history like a recording.
+// The journal of an acquisition run: every sample, fine estimate, marker and event of the run,
+// one CSV row each (UTF-8, RFC 4180 with CR LF line ends), written while the run goes on.
 //
-//   horodatage,secondes,port,frequence_hz,repere,evenement
-//   2026-12-08T10:15:02.123+01:00,1.004,COM1,57,,
-//   2026-12-08T10:15:02.611+01:00,1.492,COM1,,1,
-//   2026-12-08T10:15:03.127+01:00,2.008,COM1,,,port perdu
+//   horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,conductance_us
+//   2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,
+//   2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,
+//   2026-12-08T10:15:03.611+01:00,1.488,COM1,,1,,,
+//   2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,
+//   2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,
 //
 // The first column is local time with its offset from UTC, the second the seconds since the run
-// started. A file is named after the start of its run in local time, 2026-12-08_10-15-02_COM1.csv,
-// and is made at the run's first sample: a run that delivers none leaves no journal.
+// started, on the monotonic clock. Each row fills the columns of its kind and leaves the others
+// empty: a sample (frequence_hz), a sample whose window fell in a loss of the port (evenement
+// "sans mesure"), a fine estimate (frequence_fine_hz, and conductance_us when the sensor is
+// calibrated), a marker (repere) or an event (evenement). Rows are in the order of their time.
+// A file is named after the start of its run in local time, 2026-12-08_10-15-02_COM1.csv, and is
+// made at the run's first sample: a run that delivers none leaves no journal.
 //
-// Everything here runs on the UI thread; the counting loop never waits for a journal.
+// This header holds the journal's form, which the writer below and the readers
+// (journal_reader.h) share, and the writer.
 
 #include "base/file_io.h"
+#include "base/mono_clock.h"
+#include "base/ui_bridge.h"
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace sornafex {
 
+// ---- The form --------------------------------------------------------------------------------
+
+enum class TJournalColumn : std::size_t {
+    Time,
+    Seconds,
+    Port,
+    Hertz,
+    Marker,
+    Event,
+    FineHertz,
+    Conductance,
+};
+
+struct TJournalColumnName {
+    TJournalColumn column;
+    std::string_view name;
+};
+
+// The columns in the order of the header, one entry each. Every journal has the first six (the
+// first journals had no others); a reader takes the columns by their names.
+inline constexpr std::array kJournalColumns{
+    TJournalColumnName{TJournalColumn::Time, "horodatage"},
+    TJournalColumnName{TJournalColumn::Seconds, "secondes"},
+    TJournalColumnName{TJournalColumn::Port, "port"},
+    TJournalColumnName{TJournalColumn::Hertz, "frequence_hz"},
+    TJournalColumnName{TJournalColumn::Marker, "repere"},
+    TJournalColumnName{TJournalColumn::Event, "evenement"},
+    TJournalColumnName{TJournalColumn::FineHertz, "frequence_fine_hz"},
+    TJournalColumnName{TJournalColumn::Conductance, "conductance_us"},
+};
+inline constexpr std::size_t kJournalColumnCount = kJournalColumns.size();
+inline constexpr std::size_t kJournalFirstColumns = 6;
+
+// The header line's text, without its line end.
+const std::string& JournalHeader();
+
+// What the evenement column can say. NoMeasurement is the row of a sample whose window fell, even
+// partly, in a loss of the port: it stands for the sample.
+enum class TJournalEvent { PortLost, PortReopened, NoMeasurement, Recentred };
+
+struct TJournalEventWord {
+    TJournalEvent event;
+    std::string_view word;
+};
+
+// The words of the evenement column, one entry each.
+inline constexpr std::array kJournalEvents{
+    TJournalEventWord{TJournalEvent::PortLost, "port perdu"},
+    TJournalEventWord{TJournalEvent::PortReopened, "port rouvert"},
+    TJournalEventWord{TJournalEvent::NoMeasurement, "sans mesure"},
+    TJournalEventWord{TJournalEvent::Recentred, "recentrage"},
+};
+
+std::string_view JournalEventWord(TJournalEvent event);
+// nullopt for a word that is none of them.
+std::optional<TJournalEvent> JournalEventOf(std::string_view word);
+
+// A moment as the first column gives it.
+struct TJournalTime {
+    std::int64_t epochMs = 0;          // milliseconds since 1970-01-01 UTC
+    std::int32_t utcOffsetSeconds = 0; // local time minus UTC at that moment
+
+    friend bool operator==(const TJournalTime&, const TJournalTime&) = default;
+};
+
+// "2026-12-08T10:15:02.123+01:00": the local time of epochMs, to the millisecond, with its offset.
+std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds);
+// The moment FormatJournalTime wrote; nullopt for any other text.
+std::optional<TJournalTime> ParseJournalTime(std::string_view text);
+// "2026-12-08_10-15-02_COM1.csv": the local time of epochMs and the port.
+std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds, int port);
+
+// ---- The writer -------------------------------------------------------------------------------
+
 // One reading of the clocks a journal row needs.
 struct TJournalInstant {
     std::int64_t epochMs = 0;          // wall time: milliseconds since 1970-01-01 UTC
     std::int32_t utcOffsetSeconds = 0; // local time minus UTC at that moment
-    std::int64_t monotonicMs = 0;      // a clock that never jumps: the seconds of the run
+    TMonoNs monotonicNs = 0;           // the program's monotonic clock: the seconds of the run
 };
 using TJournalClock = std::function<TJournalInstant()>;
-// CLOCK_REALTIME with the local zone's offset, and CLOCK_MONOTONIC.
+// CLOCK_REALTIME with the local zone's offset, and MonotonicNs().
 TJournalInstant SystemJournalInstant();
 
-// "2026-12-08T10:15:02.123+01:00": the local time of epochMs, to the millisecond, with its offset.
-std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds);
-// "2026-12-08_10-15-02_COM1.csv": the local time of epochMs and the port.
-std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds, int port);
-
-inline constexpr std::string_view kJournalHeader =
-    "horodatage,secondes,port,frequence_hz,repere,evenement";
-inline constexpr std::string_view kJournalPortLost = "port perdu";
-inline constexpr std::string_view kJournalPortReopened = "port rouvert";
-
-enum class TJournalEvent { PortLost, PortReopened };
-
-// The journal writer of the main window, one run at a time. A row is made when its event
-// happens (Sample, Mark, PortEvent: no more than formatting it, cheap enough for the hand-off of
-// a sample) and goes to the file at the next Write, which the window runs right after, once the
-// counting loop has been let go.
+// The journal writer of the main window, one run at a time. The calls that make rows (Sample,
+// Fine, Mark, Event) only format them and hand them to a writer thread the journal owns, which
+// makes the folder and the file, writes, flushes to the disk and closes: a slow disk delays no
+// hand-off of a sample, no paint and no key. Made, used and destroyed on the UI thread.
 class TJournal {
 public:
-    // A row reaches the disk at most this long after it was made (checked at every Write), and
-    // everything at the end of the run.
+    // The file is flushed to the disk once its oldest unflushed row is this old (checked at each
+    // hand-over), and at the end of the run.
     static constexpr std::chrono::milliseconds kSyncInterval{10000};
+    // Fine rows come late: their time is that of their estimate, at most this long before the
+    // call that makes them (a caller's promise). Rows are held this long before they are
+    // written, so that the file keeps the order of the rows' times.
+    static constexpr std::chrono::milliseconds kMaxRowDelay{250};
 
-    // Receives the French reason ("Disque plein") the first time the journal cannot be written.
+    // Receives the French reason ("Disque plein") the first time a run's journal cannot be
+    // written, on the UI thread through the bridge; never once the journal is gone.
     using TFailureHandler = std::function<void(const std::string& reason)>;
 
-    explicit TJournal(TJournalClock clock = SystemJournalInstant,
+    // bridge must outlive the journal.
+    explicit TJournal(TUiBridge& bridge, TJournalClock clock = SystemJournalInstant,
                       TFileSystem& fs = TFileSystem::Posix());
-    // Ends a run still in progress.
+    // Ends a run still in progress and waits until the writer has written everything.
     ~TJournal();
     TJournal(const TJournal&) = delete;
     TJournal& operator=(const TJournal&) = delete;
 
-    // A run on port begins now; its file will be made in folder (and the folders on the way)
-    // once it has a sample to hold. Ends a run still in progress first.
+    // A run on port begins now; its file will be made in folder (and the folders on the way,
+    // mode 0700) once it has a sample to hold, mode 0600. A folder that belongs to another
+    // account or that others may write is refused, as a failure. Ends a run still in progress
+    // first.
     void BeginRun(std::string folder, int port, TFailureHandler onFailure);
-    bool InRun() const { return m_inRun; }
+    bool InRun() const { return m_run != nullptr; }
+    // The run's start on the monotonic clock: the origin of the secondes column.
+    TMonoNs RunStartNs() const { return m_start.monotonicNs; }
 
-    // The rows. After a failure the run goes on without its journal: no more rows are made and
-    // the handler is not called again.
-    void Sample(std::int32_t hertz);
+    // The rows, each stamped with the time of the call unless said otherwise. After a failure
+    // the run goes on without its journal: no more rows are made. Outside a run nothing happens.
+    //
+    // The sample of a counting window; a window that fell, even partly, in a loss of the port
+    // is not measured.
+    void Sample(std::int32_t hertz, bool measured);
+    // The fine frequency estimated for the moment at (monotonic, at most kMaxRowDelay ago), and
+    // the conductance when the sensor is calibrated. A frequency that is not finite makes no
+    // row; a conductance that is not finite is left out.
+    void Fine(TMonoNs at, double hertz, std::optional<double> microsiemens);
     // Marks the moment and returns the marker's number in the run: 1, 2, 3...
     int Mark();
-    void PortEvent(TJournalEvent event);
+    // PortLost, PortReopened, Recentred; NoMeasurement is Sample(hertz, false).
+    void Event(TJournalEvent event);
 
-    // Writes the rows made since the last Write, making the file at the first sample, and flushes
-    // the file to the disk when its oldest unflushed row is kSyncInterval old.
-    void Write();
-    // Writes what is left, flushes the file to the disk and closes it. Nothing happens outside a
-    // run.
+    // Hands what is left of the run to the writer, which writes it, flushes the file to the disk
+    // and closes it; returns at once. Nothing happens outside a run.
     void EndRun();
 
-    // The file of the current or the last run; empty until a run has made one.
-    const std::string& Path() const { return m_path; }
+    // True once the writer has done all it was handed: the rows written, the files of ended runs
+    // flushed and closed, the failures posted.
+    bool Idle() const;
 
 private:
-    void Add(std::string_view hertz, std::string_view marker, std::string_view event);
-    bool Create();
-    void Sync();
-    void Fail(int errorNumber);
-    void CloseFile();
+    struct TRun;
+    struct TPendingRow {
+        TMonoNs at;
+        std::string text;
+    };
+    class TWriter;
 
+    using TRowFields = std::array<std::string_view, kJournalColumnCount>;
+    bool Writing() const;
+    void Add(TMonoNs at, const TJournalInstant& now, TRowFields& fields);
+    void Release(TMonoNs horizon, TMonoNs now, bool last);
+
+    TUiBridge& m_bridge;
     TJournalClock m_clock;
     TFileSystem& m_fs;
+    // Cleared by the destructor: failures posted for its runs are no longer delivered.
+    std::shared_ptr<bool> m_alive;
+    std::unique_ptr<TWriter> m_writer;
 
-    bool m_inRun = false;
-    bool m_failed = false;
-    bool m_sampled = false;
-    std::string m_folder;
-    int m_port = 0;
-    TFailureHandler m_onFailure;
+    std::shared_ptr<TRun> m_run;
     TJournalInstant m_start;
+    std::string m_portName;
     int m_markers = 0;
-
-    // Rows made and not yet written; before the first sample there is no file to write them to.
-    std::string m_unwritten;
-    std::int64_t m_newestMs = 0;
-    std::optional<std::int64_t> m_oldestUnsyncedMs;
-    std::string m_path;
-    int m_fd = -1;
-    bool m_folderSynced = false;
+    bool m_sampled = false;
+    // Rows made and not yet handed over, in the order of their times. Before the first sample
+    // there is no file for them.
+    std::vector<TPendingRow> m_pending;
 };
-
-// What a journal gives the sample history, in the order of the file.
-struct TJournalEntry {
-    enum class TKind { Sample, Marker };
-    TKind kind = TKind::Sample;
-    std::int32_t value = 0; // hertz, or the marker's number
-
-    friend bool operator==(const TJournalEntry&, const TJournalEntry&) = default;
-};
-
-// A file that is not a journal. what() names the first line that could not be read.
-class EJournalFormat : public std::runtime_error {
-public:
-    explicit EJournalFormat(int line);
-    int Line() const noexcept { return m_line; }
-
-private:
-    int m_line;
-};
-
-// The entries of the journal's last 256 samples: each sample with, just before it, the markers
-// made while it was being counted. Markers of samples left out go with them; markers after the
-// last sample (the run ended while counting) are put with the last sample; without any sample
-// nothing is kept. Port events are read but give no entry.
-//
-// The first line must be the header (a UTF-8 byte-order mark before it is allowed). Each other
-// row needs its six fields, a time, the seconds as a decimal number, a port, and exactly one of
-// a sample (a whole number), a marker (a whole number from 1) and an event. Empty lines are
-// skipped; quoted fields are read as RFC 4180 says; lines may end in CR LF or LF alone.
-//
-// Throws EJournalFormat naming the first line that is not so, counting the header as line 1. A
-// last line that has no line end and cannot be read is left out instead: it is the row a crash
-// or a full disk cut short.
-std::vector<TJournalEntry> ParseJournal(std::string_view bytes);
-
-// Reads the journal at path; throws EFileError or EJournalFormat.
-std::vector<TJournalEntry> ReadJournalFile(const std::string& path,
-                                           TFileSystem& fs = TFileSystem::Posix());
 
 } // namespace sornafex

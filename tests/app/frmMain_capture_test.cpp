@@ -9,6 +9,7 @@
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/documents.h"
+#include "recording/journal.h"
 #include "tests/serial/FakeDeviceTree.h"
 #include "tests/serial/Pty.h"
 #include "tests/support/qt_app.h"
@@ -260,6 +261,8 @@ TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
     ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
     window->ActCaptureStop->trigger();
     EXPECT_FALSE(window->ActCaptureMark->isEnabled());
+    // The journal's writer thread ends the file on its own.
+    ASSERT_TRUE(WaitFor([&] { return window->Journal().Idle(); }));
 
     const QStringList journals = QDir(QString::fromStdString(journalFolder))
                                      .entryList({QStringLiteral("*.csv")}, QDir::Files);
@@ -269,11 +272,12 @@ TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QStringList rows = QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
     ASSERT_GE(rows.size(), 4); // header, two samples and the marker at least, then the last end
-    EXPECT_EQ(rows[0], QStringLiteral("horodatage,secondes,port,frequence_hz,repere,evenement"));
+    EXPECT_EQ(rows[0], QStringLiteral("horodatage,secondes,port,frequence_hz,repere,evenement,"
+                                      "frequence_fine_hz,conductance_us"));
     int markerRow = 0;
     for (int i = 1; i + 1 < rows.size(); ++i) {
         const QStringList fields = rows[i].split(QLatin1Char(','));
-        ASSERT_EQ(fields.size(), 6) << rows[i].toStdString();
+        ASSERT_EQ(fields.size(), 8) << rows[i].toStdString();
         EXPECT_EQ(fields[2], QStringLiteral("COM1"));
         if (fields[4] == QStringLiteral("1"))
             markerRow = i;
@@ -311,7 +315,8 @@ TEST_F(CaptureWindowTest, AJournalThatCannotBeWrittenDoesNotStopTheRun) {
 }
 
 // The sensor's adapter, by a link as udev makes them, pulled out during a run and plugged in
-// again: the status bar says so, and so does the run's journal.
+// again: the status bar says so, and so does the run's journal, where the window the loss fell
+// in has no measurement.
 TEST_F(CaptureWindowTest, APortLostAndReopenedDuringARunIsInItsJournal) {
     test::TScratchFolder devices;
     const std::string link = devices / "sensor";
@@ -334,17 +339,30 @@ TEST_F(CaptureWindowTest, APortLostAndReopenedDuringARunIsInItsJournal) {
     ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Com 1 - Ouvert"; }));
     // The journal's file is made at the run's first sample.
     const QDir journals(QString::fromStdString(journalFolder));
-    ASSERT_TRUE(WaitFor([&] { return !journals.entryList({QStringLiteral("*.csv")}).isEmpty(); }));
+    const auto rows = [&] {
+        const QStringList names = journals.entryList({QStringLiteral("*.csv")});
+        QFile file(journals.filePath(names.value(0)));
+        if (names.isEmpty() || !file.open(QIODevice::ReadOnly))
+            return QStringList();
+        return QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n"));
+    };
+    ASSERT_TRUE(WaitFor([&] { return rows().join(QLatin1Char('|')).contains(u"sans mesure"); }));
     window->ActCaptureStop->trigger();
+    ASSERT_TRUE(WaitFor([&] { return window->Journal().Idle(); }));
 
-    QFile file(journals.filePath(journals.entryList({QStringLiteral("*.csv")}).front()));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The events in order, and the first sample after the loss.
     std::vector<std::string> events;
-    for (const QString& row : QString::fromUtf8(file.readAll()).split(QStringLiteral("\r\n")))
-        if (row.endsWith(QStringLiteral("port perdu")) ||
-            row.endsWith(QStringLiteral("port rouvert")))
-            events.push_back(row.section(QLatin1Char(','), 5).toStdString());
+    std::string firstAfterLoss;
+    for (const QString& row : rows()) {
+        const std::string hertz = row.section(QLatin1Char(','), 3, 3).toStdString();
+        const std::string event = row.section(QLatin1Char(','), 5, 5).toStdString();
+        if (event == "port perdu" || event == "port rouvert")
+            events.push_back(event);
+        else if (!events.empty() && firstAfterLoss.empty())
+            firstAfterLoss = hertz + event;
+    }
     EXPECT_EQ(events, (std::vector<std::string>{"port perdu", "port rouvert"}));
+    EXPECT_EQ(firstAfterLoss, "sans mesure");
 }
 
 TEST_F(CaptureWindowTest, JournalFolderOpensInTheFileManager) {

@@ -1,7 +1,7 @@
 #include "base/errors.h"
 #include "recording/dat_format.h"
 #include "recording/documents.h"
-#include "recording/journal.h"
+#include "recording/journal_reader.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
 
@@ -239,7 +239,8 @@ TEST_F(DocumentTest, FailedOpenKeepsTheHistory) {
     // Nor does a journal with a bad line: its samples before that line stay out of the history.
     fs.FailOn(test::TFaultyFileSystem::TCall::None, 0);
     const std::string journal = folder / "other.CSV";
-    WriteBytes(journal, std::string(kJournalHeader) + "\r\nt,1.0,COM1,57,,\r\nt,2.0,COM1,x,,\r\n");
+    WriteBytes(journal, JournalHeader() + "\r\n2026-12-08T10:15:03.127+01:00,1.0,COM1,57,,,,\r\n"
+                                          "2026-12-08T10:15:04.127+01:00,2.0,COM1,x,,,,\r\n");
     ui.ExpectConfirm(TConfirmResult::No);
     ui.ExpectOpen(journal);
     EXPECT_THROW(document.Open(), EJournalFormat);
@@ -357,15 +358,18 @@ TEST_F(DocumentTest, SaveIntoAFolderThatRefusesWritesLeavesTheOldFile) {
 }
 
 TEST_F(DocumentTest, AJournalOpensWithItsMarkersAndIsNeverOverwritten) {
-    TJournal journal([] { return TJournalInstant{1796721302123, 3600, 0}; });
-    journal.BeginRun(folder.Path(), 2, nullptr);
-    journal.Sample(10);
-    journal.Mark();
-    journal.Sample(20);
-    journal.Sample(30);
-    journal.Mark(); // the run ended while its sample was being counted
-    journal.EndRun();
-    const std::string path = journal.Path();
+    TQueuedUiBridge bridge;
+    {
+        TJournal journal(bridge, [] { return TJournalInstant{1796721302123, 3600, 0}; });
+        journal.BeginRun(folder.Path(), 2, nullptr);
+        journal.Sample(10, true);
+        journal.Mark();
+        journal.Sample(20, true);
+        journal.Sample(30, true);
+        journal.Mark(); // the run ended while its sample was being counted
+        journal.EndRun();
+    } // gone once its writer is done
+    const std::string path = folder / "2026-12-08_10-15-02_COM2.csv";
     const std::string bytes = ReadBytes(path);
 
     ui.ExpectOpen(path);

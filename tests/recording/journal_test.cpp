@@ -1,10 +1,21 @@
 #include "recording/journal.h"
+#include "recording/journal_reader.h"
 #include "tests/support/test_files.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <optional>
+#include <semaphore>
+#include <set>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace sornafex {
@@ -13,12 +24,13 @@ namespace {
 using test::ReadBytes;
 using test::TFaultyFileSystem;
 using test::TScratchFolder;
-using E = TJournalEntry;
-using K = TJournalEntry::TKind;
+using S = TJournalSession;
+
+constexpr TMonoNs kMs = kNsPerMs;
 
 // ---- Time and names ---------------------------------------------------------------------------
 
-TEST(JournalTime, LocalTimeToTheMillisecondWithItsOffset) {
+TEST(JournalTime, LocalTimeToTheMillisecondWithItsOffsetAndBack) {
     struct Row {
         std::int64_t epochMs;
         std::int32_t offset;
@@ -33,111 +45,188 @@ TEST(JournalTime, LocalTimeToTheMillisecondWithItsOffset) {
         {0, 0, "1970-01-01T00:00:00.000+00:00"},
         {-1, 0, "1969-12-31T23:59:59.999+00:00"},
     };
-    for (const Row& row : rows)
+    for (const Row& row : rows) {
         EXPECT_EQ(FormatJournalTime(row.epochMs, row.offset), row.text) << row.epochMs;
+        EXPECT_EQ(ParseJournalTime(row.text), (TJournalTime{row.epochMs, row.offset}));
+    }
+    for (const char* text : {"2026-02-29T10:15:02.123+01:00", "2026-12-08T24:00:00.000+01:00",
+                             "2026-12-08T10:15:02.123Z", "2026-12-08 10:15:02.123+01:00",
+                             "2026-12-08T10:15:02.123+01:0x"})
+        EXPECT_EQ(ParseJournalTime(text), std::nullopt) << text;
     EXPECT_EQ(JournalFileName(1798761599999, -12600, 2), "2026-12-31_20-29-59_COM2.csv");
 }
 
 // ---- Writing ----------------------------------------------------------------------------------
 
-// The file system, and every flush of a file (not of a folder) at the clock's time.
-class TSyncRecorder final : public TFaultyFileSystem {
+// The file system, and at every flush of a file (not of a folder) the lines written so far.
+class TSyncRecorder : public TFaultyFileSystem {
 public:
-    explicit TSyncRecorder(const std::int64_t& clock) : m_clock(clock) {}
+    ssize_t Write(int fd, const void* buffer, std::size_t size) override {
+        const ssize_t written = TFaultyFileSystem::Write(fd, buffer, size);
+        if (written > 0 && IsFile(fd))
+            lines += int(std::count(static_cast<const char*>(buffer),
+                                    static_cast<const char*>(buffer) + written, '\n'));
+        return written;
+    }
     int Fsync(int fd) override {
-        struct stat status {};
-        if (::fstat(fd, &status) == 0 && S_ISREG(status.st_mode))
-            fileSyncs.push_back(m_clock);
+        if (IsFile(fd))
+            linesAtSyncs.push_back(lines);
         return TFaultyFileSystem::Fsync(fd);
     }
-    std::vector<std::int64_t> fileSyncs;
+    std::vector<int> linesAtSyncs;
+
+protected:
+    static bool IsFile(int fd) {
+        struct stat status {};
+        return ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    }
 
 private:
-    const std::int64_t& m_clock;
+    int lines = 0;
 };
 
+// A run's journal with its clocks in the test's hands: 2026-12-08 10:15:02.123 in Paris at the
+// start, on a monotonic clock that is not on a whole millisecond then.
 class JournalTest : public testing::Test {
 protected:
-    // 2026-12-08 10:15:02.123 in Paris; the run's clock starts at 5 s of uptime.
     static constexpr std::int64_t kStartEpochMs = 1796721302123;
-    static constexpr std::int64_t kStartUptimeMs = 5000;
+    static constexpr TMonoNs kStartNs = 5'000'123'456;
 
     TJournalInstant Now() const {
-        return {kStartEpochMs + elapsed, 3600, kStartUptimeMs + elapsed};
+        return {kStartEpochMs + elapsedMs, 3600, kStartNs + elapsedMs * kMs};
     }
     void Begin(const std::string& where) {
-        journal.BeginRun(where, 1,
-                         [this](const std::string& reason) { failures.push_back(reason); });
+        journal->BeginRun(where, 1,
+                          [this](const std::string& reason) { failures.push_back(reason); });
+    }
+    // Waits for the writer, and for the failures it posted.
+    void Settle() {
+        ASSERT_TRUE(bridge.PumpUntil([this] { return journal->Idle(); }, 10000));
+        bridge.ProcessMessages();
+    }
+    // The journals in folder, by name, once the writer is done.
+    std::vector<std::string> Journals(const std::string& where) {
+        Settle();
+        std::vector<std::string> paths;
+        if (test::Exists(where))
+            for (const auto& entry : std::filesystem::directory_iterator(where))
+                paths.push_back(entry.path().string());
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    }
+    // Writes to disk in place of the fixture's file system until the guard goes.
+    [[nodiscard]] auto UseDisk(TFileSystem& disk) {
+        journal.emplace(
+            bridge, [this] { return Now(); }, disk);
+        struct TGuard {
+            std::optional<TJournal>& journal;
+            ~TGuard() { journal.reset(); }
+        };
+        return TGuard{journal};
+    }
+    std::string OnlyJournal(const std::string& where) {
+        const std::vector<std::string> paths = Journals(where);
+        EXPECT_EQ(paths.size(), 1u);
+        return paths.empty() ? std::string() : ReadBytes(paths.front());
     }
 
     TScratchFolder folder;
-    std::int64_t elapsed = 0;
-    TSyncRecorder fs{elapsed};
-    TJournal journal{[this] { return Now(); }, fs};
+    TQueuedUiBridge bridge;
+    std::int64_t elapsedMs = 0;
+    TSyncRecorder fs;
+    std::optional<TJournal> journal{std::in_place, bridge, [this] { return Now(); }, fs};
     std::vector<std::string> failures;
 };
 
-TEST_F(JournalTest, EveryRowInTimeOrderAfterTheHeader) {
+TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
     const std::string where = folder / "new/journal";
+    const TMonoNs start = kStartNs;
     Begin(where);
-    elapsed = 300;
-    EXPECT_EQ(journal.Mark(), 1); // before any sample: waits for the first one
-    elapsed = 1004;
-    journal.Sample(57);
-    elapsed = 1492;
-    EXPECT_EQ(journal.Mark(), 2);
-    elapsed = 2008;
-    journal.PortEvent(TJournalEvent::PortLost);
-    elapsed = 2100;
-    journal.Sample(0);
-    elapsed = 3215;
-    journal.PortEvent(TJournalEvent::PortReopened);
-    journal.Sample(-3);
-    journal.EndRun();
+    EXPECT_EQ(journal->RunStartNs(), start);
+    const auto at = [&](std::int64_t ms, auto call) {
+        elapsedMs = ms;
+        call();
+    };
+    at(250, [&] { journal->Fine(start + 100 * kMs, 50.23714, std::nullopt); });
+    at(300, [&] { EXPECT_EQ(journal->Mark(), 1); }); // before any sample: waits for the first
+    at(350, [&] { journal->Fine(start + 200 * kMs, 50.2, 3.14159); });
+    at(1004, [&] { journal->Sample(57, true); });
+    // Made after the sample, stamped before it.
+    at(1100, [&] { journal->Fine(start + 900 * kMs, 49.99996, 2.5); });
+    at(1492, [&] { EXPECT_EQ(journal->Mark(), 2); });
+    at(2004, [&] { journal->Sample(0, false); });
+    at(2008, [&] { journal->Event(TJournalEvent::PortLost); });
+    at(2100, [&] { journal->Fine(start + 2000 * kMs, std::nan(""), std::nullopt); });
+    at(3215, [&] {
+        journal->Event(TJournalEvent::PortReopened);
+        journal->Event(TJournalEvent::Recentred);
+        journal->Sample(-3, true);
+    });
+    journal->EndRun();
 
-    EXPECT_EQ(journal.Path(), where + "/2026-12-08_10-15-02_COM1.csv");
-    EXPECT_EQ(ReadBytes(journal.Path()),
-              "horodatage,secondes,port,frequence_hz,repere,evenement\r\n"
-              "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,\r\n"
-              "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,\r\n"
-              "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,\r\n"
-              "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu\r\n"
-              "2026-12-08T10:15:04.223+01:00,2.100,COM1,0,,\r\n"
-              "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert\r\n"
-              "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,\r\n");
+    EXPECT_EQ(Journals(where), std::vector<std::string>{where + "/2026-12-08_10-15-02_COM1.csv"});
+    const std::string bytes = OnlyJournal(where);
+    EXPECT_EQ(bytes, "horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,"
+                     "conductance_us\r\n"
+                     "2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,\r\n"
+                     "2026-12-08T10:15:02.323+01:00,0.200,COM1,,,,50.2000,3.1416\r\n"
+                     "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,,,\r\n"
+                     "2026-12-08T10:15:03.023+01:00,0.900,COM1,,,,50.0000,2.5000\r\n"
+                     "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,\r\n"
+                     "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,,,\r\n"
+                     "2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,\r\n"
+                     "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,recentrage,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,,,\r\n");
     EXPECT_TRUE(failures.empty());
+
+    const S session = ParseJournalSession(bytes);
+    EXPECT_EQ(session.start, (TJournalTime{kStartEpochMs, 3600}));
+    EXPECT_EQ(session.port, "COM1");
+    EXPECT_EQ(session.samples, (std::vector<S::TSample>{{1004, 57}, {2004, {}}, {3215, -3}}));
+    EXPECT_EQ(session.fine,
+              (std::vector<S::TFine>{{100, 50.2371, {}}, {200, 50.2, 3.1416}, {900, 50.0, 2.5}}));
+    EXPECT_EQ(session.markers, (std::vector<S::TMarker>{{300, 1}, {1492, 2}}));
+    EXPECT_EQ(session.events, (std::vector<S::TEvent>{{2008, TJournalEvent::PortLost},
+                                                      {3215, TJournalEvent::PortReopened},
+                                                      {3215, TJournalEvent::Recentred}}));
 }
 
 TEST_F(JournalTest, ARunWithoutASampleLeavesNoJournalAndNumbersItsMarkersAnew) {
     Begin(folder / "journal");
-    journal.Mark();
-    journal.PortEvent(TJournalEvent::PortLost);
-    journal.EndRun();
-    EXPECT_TRUE(folder.Entries().empty());
-    EXPECT_EQ(journal.Path(), "");
+    journal->Mark();
+    journal->Fine(kStartNs, 50, std::nullopt);
+    journal->Event(TJournalEvent::PortLost);
+    journal->EndRun();
+    EXPECT_EQ(Journals(folder.Path()), std::vector<std::string>{});
 
     // The next run counts its markers from 1; one started in the same second keeps the first's.
     for (int run = 0; run < 2; ++run) {
         Begin(folder.Path());
-        EXPECT_EQ(journal.Mark(), 1);
-        journal.Write();
-        EXPECT_EQ(journal.Path(), "") << "no file without a sample";
-        journal.Sample(40);
-        journal.EndRun();
+        EXPECT_EQ(journal->Mark(), 1);
+        elapsedMs = 5000;
+        journal->Fine(kStartNs + 4900 * kMs, 50, std::nullopt);
+        EXPECT_EQ(Journals(folder.Path()).size(), std::size_t(run)) << "no file without a sample";
+        journal->Sample(40, true);
+        journal->EndRun();
+        elapsedMs = 0;
     }
+    Settle();
     EXPECT_EQ(folder.Entries(), (std::set<std::string>{"2026-12-08_10-15-02_COM1.csv",
                                                        "2026-12-08_10-15-02_COM1_2.csv"}));
 }
 
 TEST_F(JournalTest, ReachesTheDiskWithinTenSecondsAndAtTheEnd) {
     Begin(folder.Path());
-    for (elapsed = 0; elapsed <= 25000; elapsed += 1000) {
-        journal.Sample(50);
-        journal.Write();
-    }
-    elapsed = 25500;
-    journal.EndRun();
-    EXPECT_EQ(fs.fileSyncs, (std::vector<std::int64_t>{10000, 21000, 25500}));
+    for (elapsedMs = 0; elapsedMs <= 25000; elapsedMs += 1000)
+        journal->Sample(50, true);
+    elapsedMs = 25500;
+    journal->EndRun();
+    Settle();
+    // The header and the rows of 0 to 9 s at 10 s, those of 10 to 19 s at 20 s, the rest at the
+    // end.
+    EXPECT_EQ(fs.linesAtSyncs, (std::vector<int>{11, 21, 27}));
 }
 
 TEST_F(JournalTest, AJournalThatCannotBeWrittenSaysWhyOnceAndTheRunGoesOn) {
@@ -152,117 +241,145 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenSaysWhyOnceAndTheRunGoesOn) {
     } const rows[] = {
         {"disk full at the second row", C::Write, ENOSPC, 3, "Disque plein", 1},
         {"folder refused", C::OpenForWrite, EACCES, 1, "Accès au fichier refusé", -1},
-        {"flush fails", C::Fsync, EIO, 1, "Erreur E/S 5", 11},
+        {"flush fails", C::Fsync, EIO, 1, "Erreur E/S 5", 10},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        TScratchFolder scratch;
-        std::int64_t clock = 0;
-        TSyncRecorder faulty(clock);
+        const std::string where = folder / row.name;
+        TSyncRecorder faulty;
         faulty.FailOn(row.call, row.error, row.fromUse);
-        const std::string where = scratch / "journal";
-        std::vector<std::string> said;
-        TJournal failing([&] { return TJournalInstant{0, 0, clock}; }, faulty);
-        failing.BeginRun(where, 1, [&](const std::string& reason) { said.push_back(reason); });
-        for (clock = 0; clock <= 15000; clock += 1000) {
-            failing.Sample(50);
-            failing.Write();
-        }
-        failing.EndRun();
+        const auto guard = UseDisk(faulty);
+        failures.clear();
+        Begin(where);
+        for (elapsedMs = 0; elapsedMs <= 15000; elapsedMs += 1000)
+            journal->Sample(50, true);
+        journal->EndRun();
 
-        EXPECT_EQ(said, std::vector<std::string>{row.reason});
+        const std::vector<std::string> journals = Journals(where);
+        EXPECT_EQ(failures, std::vector<std::string>{row.reason});
         if (row.rowsKept < 0) {
-            EXPECT_EQ(failing.Path(), "");
+            EXPECT_TRUE(journals.empty());
             continue;
         }
-        const std::string bytes = ReadBytes(failing.Path());
+        const std::string bytes = OnlyJournal(where);
         EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\n'), row.rowsKept + 1) << bytes;
     }
 }
 
-// ---- Reading ----------------------------------------------------------------------------------
+// A disk whose flush of a file hangs until the test lets it go (two seconds at most).
+class TSlowDisk final : public TSyncRecorder {
+public:
+    int Fsync(int fd) override {
+        if (IsFile(fd) && !m_hung.exchange(true)) {
+            entered.release();
+            releasedInTime = release.try_acquire_for(std::chrono::seconds(2));
+        }
+        return TSyncRecorder::Fsync(fd);
+    }
+    std::binary_semaphore entered{0};
+    std::binary_semaphore release{0};
+    std::atomic<bool> releasedInTime = false;
 
-const std::string kHeader = "horodatage,secondes,port,frequence_hz,repere,evenement\r\n";
+private:
+    std::atomic<bool> m_hung = false;
+};
 
-std::string SampleRow(int hertz) {
-    return "2026-12-08T10:15:03.127+01:00,1.004,COM1," + std::to_string(hertz) + ",,\r\n";
+TEST_F(JournalTest, ASlowDiskDelaysNoRowAndLosesNone) {
+    TSlowDisk disk;
+    const auto guard = UseDisk(disk);
+    Begin(folder.Path());
+    // A second of a run: ten estimates, each made 150 ms after its time, and the sample.
+    const auto second = [&](int s) {
+        for (int tenth = 1; tenth <= 10; ++tenth) {
+            if (tenth == 9) {
+                elapsedMs = s * 1000 + 1004;
+                journal->Sample(50, true);
+            }
+            elapsedMs = s * 1000 + tenth * 100 + 150;
+            journal->Fine(kStartNs + (elapsedMs - 150) * kMs, 50 + tenth, std::nullopt);
+        }
+    };
+    for (int s = 0; s < 10; ++s)
+        second(s);
+    ASSERT_TRUE(disk.entered.try_acquire_for(std::chrono::seconds(10))) << "no flush at 10 s";
+
+    // The flush hangs: the rows of ten more seconds, a marker and the end are made all the same.
+    for (int s = 10; s < 20; ++s)
+        second(s);
+    journal->Mark();
+    journal->EndRun();
+    disk.release.release();
+    Settle();
+    EXPECT_TRUE(disk.releasedInTime) << "a call waited for the flush";
+
+    const std::vector<std::string> paths = Journals(folder.Path());
+    ASSERT_EQ(paths.size(), 1u);
+    const std::string bytes = ReadBytes(paths.front());
+    const S session = ParseJournalSession(bytes);
+    EXPECT_EQ(session.samples.size(), 20u);
+    EXPECT_EQ(session.fine.size(), 200u);
+    EXPECT_EQ(session.markers.size(), 1u);
+    std::vector<TJournalMs> seconds;
+    std::istringstream lines(bytes.substr(bytes.find('\n') + 1));
+    for (std::string line; std::getline(lines, line);)
+        seconds.push_back(std::llround(std::stod(line.substr(line.find(',') + 1)) * 1000));
+    EXPECT_EQ(seconds.size(), 221u);
+    EXPECT_TRUE(std::is_sorted(seconds.begin(), seconds.end()));
 }
-std::string MarkerRow(int number) {
-    return "2026-12-08T10:15:03.615+01:00,1.492,COM1,," + std::to_string(number) + ",\r\n";
-}
 
-TEST(JournalReading, EntriesOrTheFirstLineThatIsNotAJournals) {
+TEST_F(JournalTest, JournalsAreTheAccountsAlone) {
     struct Row {
         const char* name;
-        std::string bytes;
-        std::vector<E> entries;
-        int badLine; // 0: read
+        mode_t umask;
+        mode_t folderMode; // 0: the program makes the folder
+        bool foreign;      // the folder belongs to another account (root only)
+        const char* reason;
     } const rows[] = {
-        {"header only", kHeader, {}, 0},
-        {"marker waits for its sample",
-         kHeader + SampleRow(5) + MarkerRow(1) + SampleRow(6),
-         {{K::Sample, 5}, {K::Marker, 1}, {K::Sample, 6}},
-         0},
-        {"markers after the last sample go with it",
-         kHeader + SampleRow(5) + SampleRow(6) + MarkerRow(1) + MarkerRow(2),
-         {{K::Sample, 5}, {K::Marker, 1}, {K::Marker, 2}, {K::Sample, 6}},
-         0},
-        {"markers without samples", kHeader + MarkerRow(1), {}, 0},
-        {"byte-order mark, LF line ends, quoted fields, an event, empty lines",
-         "\xEF\xBB\xBF\"horodatage\",secondes,port,frequence_hz,repere,evenement\n"
-         "\"2026-12-08T10:15:03,1\",\"1.5\",COM1,,,\"port \"\"x\"\",\ny\"\n\n"
-         "t,2,COM1,\"7\",,\n",
-         {{K::Sample, 7}},
-         0},
-        {"the row a crash cut short",
-         kHeader + SampleRow(5) + "2026-12-08T10:15:04.1",
-         {{K::Sample, 5}},
-         0},
-        {"empty file", "", {}, 1},
-        {"header of another program", "time,hz\r\n", {}, 1},
-        {"not a number", kHeader + SampleRow(5) + "t,1.0,COM1,5x,,\r\n", {}, 3},
-        {"a line cut short but ended", kHeader + "2026-12-08T10:15:04.1\r\n" + SampleRow(5), {}, 2},
-        {"sample and marker in one row", kHeader + "t,1.0,COM1,5,1,\r\n", {}, 2},
-        {"marker 0", kHeader + "t,1.0,COM1,,0,\r\n", {}, 2},
-        {"seconds not a number", kHeader + "t,soon,COM1,5,,\r\n", {}, 2},
-        {"seven fields", kHeader + "t,1.0,COM1,5,,,\r\n", {}, 2},
-        {"text after a closing quote", kHeader + "t,1.0,COM1,\"5\"x,,\r\n", {}, 2},
-        {"lines counted across a quoted line end",
-         kHeader + "t,1.0,COM1,,,\"port\r\nperdu\"\r\nt,1.0,COM1,,,\r\n",
-         {},
-         4},
+        {"file under umask 022", 022, 0, false, ""},
+        {"file and new folder under umask 000", 0, 0, false, ""},
+        {"folder of another account", 022, 0700, true,
+         "le dossier des journaux appartient à un autre compte"},
+        {"folder the group may write", 022, 0770, false,
+         "le dossier des journaux est modifiable par d'autres comptes"},
+        {"folder everyone may write, sticky as tmp", 022, 01777, false,
+         "le dossier des journaux est modifiable par d'autres comptes"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        if (row.badLine == 0) {
-            EXPECT_EQ(ParseJournal(row.bytes), row.entries);
+        if (row.foreign && ::geteuid() != 0) {
+            std::fprintf(stderr, "skipped \"%s\": only root can give a folder away\n", row.name);
             continue;
         }
-        try {
-            ParseJournal(row.bytes);
-            ADD_FAILURE() << "read as a journal";
-        } catch (const EJournalFormat& error) {
-            EXPECT_EQ(error.Line(), row.badLine);
-            EXPECT_EQ(std::string(error.what()), "Ce fichier n'est pas un journal : la ligne " +
-                                                     std::to_string(row.badLine) +
-                                                     " n'a pas pu être lue");
+        const std::string where = folder / row.name;
+        if (row.folderMode != 0) {
+            ASSERT_EQ(::mkdir(where.c_str(), 0700), 0);
+            ASSERT_EQ(::chmod(where.c_str(), row.folderMode), 0);
+            if (row.foreign) {
+                ASSERT_EQ(::chown(where.c_str(), 65534, 65534), 0);
+            }
         }
-    }
-}
+        failures.clear();
+        const mode_t previous = ::umask(row.umask);
+        Begin(where);
+        journal->Sample(50, true);
+        journal->EndRun();
+        const std::vector<std::string> journals = Journals(where);
+        ::umask(previous);
 
-TEST(JournalReading, KeepsTheLastSamplesWithTheirMarkers) {
-    std::string bytes = kHeader;
-    for (int i = 1; i <= 300; ++i) {
-        if (i == 44 || i == 45 || i == 290)
-            bytes += MarkerRow(i);
-        bytes += SampleRow(i);
+        if (*row.reason != '\0') {
+            EXPECT_EQ(failures, std::vector<std::string>{row.reason});
+            EXPECT_TRUE(journals.empty());
+            continue;
+        }
+        EXPECT_TRUE(failures.empty()) << failures.front();
+        ASSERT_EQ(journals.size(), 1u);
+        struct stat file {
+        }, made{};
+        ASSERT_EQ(::stat(journals.front().c_str(), &file), 0);
+        ASSERT_EQ(::stat(where.c_str(), &made), 0);
+        EXPECT_EQ(file.st_mode & 07777, 0600u);
+        EXPECT_EQ(made.st_mode & 07777, 0700u);
     }
-    const std::vector<E> entries = ParseJournal(bytes);
-    ASSERT_EQ(entries.size(), 258u);
-    EXPECT_EQ(entries.front(), (E{K::Marker, 45}));
-    EXPECT_EQ(entries[1], (E{K::Sample, 45}));
-    EXPECT_EQ(entries[246], (E{K::Marker, 290}));
-    EXPECT_EQ(entries.back(), (E{K::Sample, 300}));
 }
 
 } // namespace

@@ -100,13 +100,10 @@ public:
     void InterruptEachCall(int times) { m_interrupts = times; }
 
     int Open(const std::string& path, int flags, mode_t mode) override {
-        if ((flags & O_ACCMODE) != O_RDONLY) {
-            if (Fails(TCall::OpenForWrite))
-                return -1;
-        } else if ((flags & O_DIRECTORY) == 0 && Fails(TCall::OpenForRead)) {
-            return -1;
-        }
-        return TFileSystem::Open(path, flags, mode);
+        return OpenFails(flags) ? -1 : TFileSystem::Open(path, flags, mode);
+    }
+    int OpenAt(int folderFd, const std::string& name, int flags, mode_t mode) override {
+        return OpenFails(flags) ? -1 : TFileSystem::OpenAt(folderFd, name, flags, mode);
     }
     ssize_t Read(int fd, void* buffer, std::size_t size) override {
         if (Interrupted() || Fails(TCall::Read))
@@ -139,6 +136,12 @@ public:
     }
 
 private:
+    // Opening a folder never fails here: the fault is meant for the file.
+    bool OpenFails(int flags) {
+        if ((flags & O_ACCMODE) != O_RDONLY)
+            return Fails(TCall::OpenForWrite);
+        return (flags & O_DIRECTORY) == 0 && Fails(TCall::OpenForRead);
+    }
     bool Fails(TCall call) {
         if (call != m_call)
             return false;
