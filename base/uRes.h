@@ -116,6 +116,24 @@ inline constexpr std::string_view kUnsupportedParityFormat = "parité %d non pri
 inline constexpr std::string_view kUnsupportedStopBitsFormat =
     "bits d'arrêt (code %d) non pris en charge";
 
+// The simulated sensor's frequency profile ("sim:file:PATH"), and why one cannot be used: one of
+// the two formats (filled with the file, and the line), then the reason.
+inline constexpr std::string_view kProfileFileFormat = "profil %s : ";
+inline constexpr std::string_view kProfileLineFormat = "profil %s, ligne %d : ";
+inline constexpr std::string_view kProfileTooLarge = "plus de 16 Mo, ce n'est pas un profil";
+inline constexpr std::string_view kProfileNoPoint = "aucune ligne « secondes hertz »";
+inline constexpr std::string_view kProfileTwoNumbers =
+    "deux nombres attendus : les secondes, puis les hertz";
+inline constexpr std::string_view kProfileBadSeconds =
+    "secondes illisibles : un nombre comme 12.5 attendu";
+inline constexpr std::string_view kProfileBadHertz =
+    "hertz illisibles : un nombre comme 50.0 attendu";
+inline constexpr std::string_view kProfileNegativeSeconds =
+    "les secondes ne peuvent pas être négatives";
+inline constexpr std::string_view kProfileNegativeHertz = "les hertz ne peuvent pas être négatifs";
+inline constexpr std::string_view kProfileNumberTooLarge = "nombre trop grand : au plus 1000000000";
+inline constexpr std::string_view kProfileNotIncreasing = "les secondes doivent croître";
+
 // The device dialog of the "Port" menu.
 inline constexpr std::string_view kChooseDevice = "Choisir le périphérique...";
 inline constexpr std::string_view kDeviceDialogCaptionFormat = "Périphérique du port Com %d";
