@@ -2,7 +2,7 @@
 // for the selected port; the choice is used at once and kept in the preferences file.
 
 #include "acquisition/acquisition.h"
-#include "acquisition/device_choice.h"
+#include "acquisition/port_device_choice.h"
 #include "app/frmMain.h"
 #include "base/locations.h"
 #include "settings/uPrefs.h"

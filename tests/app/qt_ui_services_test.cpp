@@ -1,7 +1,7 @@
 // The real dialogs offscreen: each test answers the dialog from inside its own event loop, the way
 // a user would, and looks at what the user would have seen.
 
-#include "acquisition/device_choice.h"
+#include "acquisition/port_device_choice.h"
 #include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
 #include "tests/serial/FakeDeviceTree.h"

@@ -1,6 +1,6 @@
 // The device dialog's content: which entry is the port's device, and what a choice keeps.
 
-#include "acquisition/device_choice.h"
+#include "acquisition/port_device_choice.h"
 #include "tests/serial/FakeDeviceTree.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +8,7 @@
 namespace sornafex {
 namespace {
 
-class DeviceChoiceTest : public ::testing::Test {
+class PortDeviceChoiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI",
@@ -46,7 +46,7 @@ protected:
     std::string unplugged;
 };
 
-TEST_F(DeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
+TEST_F(PortDeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
     const std::vector<std::string> listed{usb.stableName, uart.node, "Capteur simulé"};
     const struct {
         std::string current;
@@ -72,7 +72,7 @@ TEST_F(DeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
     EXPECT_EQ(Choice(unplugged).Entries()[2].description, "absent");
 }
 
-TEST_F(DeviceChoiceTest, AChoiceKeepsTheStableNameOrAWellFormedSensor) {
+TEST_F(PortDeviceChoiceTest, AChoiceKeepsTheStableNameOrAWellFormedSensor) {
     const TPortDeviceChoice choice = Choice(usb.node);
     const struct {
         int entry;

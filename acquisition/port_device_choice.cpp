@@ -1,4 +1,4 @@
-#include "acquisition/device_choice.h"
+#include "acquisition/port_device_choice.h"
 
 #include "base/uRes.h"
 #include "serial/SimComDevice.h"
