@@ -140,13 +140,28 @@ inline constexpr std::string_view kDeviceDialogCaptionFormat = "Périphérique d
 inline constexpr std::string_view kDeviceColumn = "Périphérique";
 inline constexpr std::string_view kKernelNameColumn = "Nom système";
 inline constexpr std::string_view kDescriptionColumn = "Description";
+inline constexpr std::string_view kOtherDevice = "Autre périphérique";
+inline constexpr std::string_view kOtherDeviceDetail = "chemin à taper, par exemple /dev/ttyUSB0";
 inline constexpr std::string_view kSimulatedSensor = "Capteur simulé";
 inline constexpr std::string_view kSimulatedSensorDetail = "fréquence F ou F1-F2, en Hz";
+inline constexpr std::string_view kProfileSensor = "Profil de fréquence";
+inline constexpr std::string_view kProfileSensorDetail =
+    "capteur simulé qui suit un fichier de lignes « secondes hertz »";
+inline constexpr std::string_view kDevicePathLabel = "Chemin du périphérique :";
 inline constexpr std::string_view kFrequencyLabel = "Fréquence (Hz) :";
+inline constexpr std::string_view kProfileLabel = "Fichier du profil :";
+inline constexpr std::string_view kBrowse = "Parcourir...";
+inline constexpr std::string_view kProfileFilter = "Profils (*.txt)|*.txt|Tous les fichiers (*)|*";
 inline constexpr std::string_view kRefresh = "Actualiser";
 inline constexpr std::string_view kDeniedInListFormat = "accès refusé (groupe %s)";
 inline constexpr std::string_view kBadSimFrequency =
     "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90";
 inline constexpr std::string_view kNoDeviceChosen = "Choisissez un périphérique de la liste";
+inline constexpr std::string_view kDevicePathNeeded =
+    "Tapez le chemin complet du périphérique, par exemple /dev/ttyUSB0";
+inline constexpr std::string_view kDeviceAbsentFormat = "Périphérique absent : %s";
+inline constexpr std::string_view kNotADeviceFormat = "Pas un périphérique série : %s";
+inline constexpr std::string_view kProfilePathNeeded =
+    "Tapez le chemin complet du profil, ou choisissez-le avec « Parcourir... »";
 
 } // namespace sornafex::res

@@ -14,6 +14,10 @@ protected:
         machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI",
                            "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
         machine.Uart(0, 4);
+        machine.Uart(1, 0); // a port the 8250 driver made up
+        machine.File("/dev/not-a-device", "");
+        machine.File("/p.txt", "0 50\n");
+        machine.File("/bad.txt", "0 50\n0 60\n");
         // An adapter chosen on a day it was plugged in, known by its node alone.
         elsewhere.UsbAdapter("ttyUSB7", "FTDI", "FT232R USB UART", "A7", "");
         usb = Device(machine, "ttyUSB0");
@@ -47,19 +51,27 @@ protected:
 };
 
 TEST_F(PortDeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
-    const std::vector<std::string> listed{usb.stableName, uart.node, "Capteur simulé"};
+    const std::vector<std::string> listed{usb.stableName, uart.node, "Autre périphérique",
+                                          "Capteur simulé", "Profil de fréquence"};
     const struct {
         std::string current;
         std::vector<std::string> names;
         int selected;
         const char* frequency;
+        const char* profile;
     } rows[] = {
-        {usb.stableName, listed, 0, ""},
-        {usb.node, listed, 0, ""},
-        {uart.node, listed, 1, ""},
-        {"sim:40-90", listed, 2, "40-90"},
+        {usb.stableName, listed, 0, "", ""},
+        {usb.node, listed, 0, "", ""},
+        {uart.node, listed, 1, "", ""},
+        {"sim:40-90", listed, 3, "40-90", ""},
+        {"sim:file:/home/x/p.txt", listed, 4, "", "/home/x/p.txt"},
         // Unplugged for now: still offered, and said to be absent.
-        {unplugged, {usb.stableName, uart.node, unplugged, "Capteur simulé"}, 2, ""},
+        {unplugged,
+         {usb.stableName, uart.node, unplugged, "Autre périphérique", "Capteur simulé",
+          "Profil de fréquence"},
+         2,
+         "",
+         ""},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.current);
@@ -67,32 +79,54 @@ TEST_F(PortDeviceChoiceTest, TheCurrentDeviceIsSelectedWhateverNameItGoesBy) {
         EXPECT_EQ(choice.Caption(), "Périphérique du port Com 2");
         EXPECT_EQ(Names(choice), row.names);
         EXPECT_EQ(choice.Current(), row.selected);
-        EXPECT_EQ(choice.Frequency(), row.frequency);
+        EXPECT_EQ(choice.FieldText(TDeviceEntryKind::Sensor), row.frequency);
+        EXPECT_EQ(choice.FieldText(TDeviceEntryKind::Profile), row.profile);
     }
     EXPECT_EQ(Choice(unplugged).Entries()[2].description, "absent");
 }
 
-TEST_F(PortDeviceChoiceTest, AChoiceKeepsTheStableNameOrAWellFormedSensor) {
+TEST_F(PortDeviceChoiceTest, AChoiceKeepsOnlyWhatThePortCanUse) {
     const TPortDeviceChoice choice = Choice(usb.node);
+    const int path = 2;
+    const int sensor = 3;
+    const int profile = 4;
+    const std::string frequency =
+        "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90";
+    const std::string root = machine.Root();
     const struct {
         int entry;
-        const char* frequency;
+        std::string text;
         std::optional<std::string> value;
-        const char* error;
+        std::string error;
     } rows[] = {
         {0, "12", usb.stableName, ""},
-        {2, "50", "sim:50", ""},
-        {2, " 40-90 ", "sim:40-90", ""},
-        {2, "0", "sim:0", ""},
-        {2, "", std::nullopt, "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90"},
-        {2, "40 Hz", std::nullopt,
-         "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90"},
+        {path, " /dev/ttyS0 ", "/dev/ttyS0", ""},
+        {path, usb.stableName, usb.stableName, ""},
+        {path, "/dev/ttyUSB5", std::nullopt, "Périphérique absent : /dev/ttyUSB5"},
+        {path, "/dev/ttyS1", std::nullopt, "Périphérique absent : /dev/ttyS1"},
+        {path, "/dev/not-a-device", std::nullopt, "Pas un périphérique série : /dev/not-a-device"},
+        {path, "ttyUSB0", std::nullopt,
+         "Tapez le chemin complet du périphérique, par exemple /dev/ttyUSB0"},
+        {sensor, "50", "sim:50", ""},
+        {sensor, " 40-90 ", "sim:40-90", ""},
+        {sensor, "0", "sim:0", ""},
+        {sensor, "50,5", "sim:50.5", ""},
+        {sensor, "40,5-90", "sim:40.5-90", ""},
+        {sensor, "90 - 40", "sim:40-90", ""},
+        {sensor, "", std::nullopt, frequency},
+        {sensor, "40 Hz", std::nullopt, frequency},
+        {sensor, "file:" + root + "/p.txt", std::nullopt, frequency},
+        {profile, root + "/./p.txt", "sim:file:" + root + "/p.txt", ""},
+        {profile, root + "/bad.txt", std::nullopt,
+         "Profil " + root + "/bad.txt, ligne 2 : les secondes doivent croître"},
+        {profile, "p.txt", std::nullopt,
+         "Tapez le chemin complet du profil, ou choisissez-le avec « Parcourir... »"},
         {-1, "", std::nullopt, "Choisissez un périphérique de la liste"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.frequency);
+        SCOPED_TRACE(row.text);
         std::string error;
-        EXPECT_EQ(choice.Accept(row.entry, row.frequency, error), row.value);
+        EXPECT_EQ(choice.Accept(row.entry, row.text, error), row.value);
         EXPECT_EQ(error, row.error);
     }
 }
