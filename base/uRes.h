@@ -123,20 +123,53 @@ inline constexpr std::string_view kUnsupportedParityFormat = "parité %d non pri
 inline constexpr std::string_view kUnsupportedStopBitsFormat =
     "bits d'arrêt (code %d) non pris en charge";
 
+// The simulated sensor's frequency profile ("sim:file:PATH"), and why one cannot be used: one of
+// the two formats (filled with the file, and the line), then the reason.
+inline constexpr std::string_view kProfileFileFormat = "profil %s : ";
+inline constexpr std::string_view kProfileLineFormat = "profil %s, ligne %d : ";
+inline constexpr std::string_view kProfileTooLarge = "plus de 16 Mo, ce n'est pas un profil";
+inline constexpr std::string_view kProfileNoPoint = "aucune ligne « secondes hertz »";
+inline constexpr std::string_view kProfileTwoNumbers =
+    "deux nombres attendus : les secondes, puis les hertz";
+inline constexpr std::string_view kProfileBadSeconds =
+    "secondes illisibles : un nombre comme 12.5 attendu";
+inline constexpr std::string_view kProfileBadHertz =
+    "hertz illisibles : un nombre comme 50.0 attendu";
+inline constexpr std::string_view kProfileNegativeSeconds =
+    "les secondes ne peuvent pas être négatives";
+inline constexpr std::string_view kProfileNegativeHertz = "les hertz ne peuvent pas être négatifs";
+inline constexpr std::string_view kProfileNumberTooLarge = "nombre trop grand : au plus 1000000000";
+inline constexpr std::string_view kProfileNotIncreasing = "les secondes doivent croître";
+
 // The device dialog of the "Port" menu.
 inline constexpr std::string_view kChooseDevice = "Choisir le périphérique...";
 inline constexpr std::string_view kDeviceDialogCaptionFormat = "Périphérique du port Com %d";
 inline constexpr std::string_view kDeviceColumn = "Périphérique";
 inline constexpr std::string_view kKernelNameColumn = "Nom système";
 inline constexpr std::string_view kDescriptionColumn = "Description";
+inline constexpr std::string_view kOtherDevice = "Autre périphérique";
+inline constexpr std::string_view kOtherDeviceDetail = "chemin à taper, par exemple /dev/ttyUSB0";
 inline constexpr std::string_view kSimulatedSensor = "Capteur simulé";
 inline constexpr std::string_view kSimulatedSensorDetail = "fréquence F ou F1-F2, en Hz";
+inline constexpr std::string_view kProfileSensor = "Profil de fréquence";
+inline constexpr std::string_view kProfileSensorDetail =
+    "capteur simulé qui suit un fichier de lignes « secondes hertz »";
+inline constexpr std::string_view kDevicePathLabel = "Chemin du périphérique :";
 inline constexpr std::string_view kFrequencyLabel = "Fréquence (Hz) :";
+inline constexpr std::string_view kProfileLabel = "Fichier du profil :";
+inline constexpr std::string_view kBrowse = "Parcourir...";
+inline constexpr std::string_view kProfileFilter = "Profils (*.txt)|*.txt|Tous les fichiers (*)|*";
 inline constexpr std::string_view kRefresh = "Actualiser";
 inline constexpr std::string_view kDeniedInListFormat = "accès refusé (groupe %s)";
 inline constexpr std::string_view kBadSimFrequency =
     "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90";
 inline constexpr std::string_view kNoDeviceChosen = "Choisissez un périphérique de la liste";
+inline constexpr std::string_view kDevicePathNeeded =
+    "Tapez le chemin complet du périphérique, par exemple /dev/ttyUSB0";
+inline constexpr std::string_view kDeviceAbsentFormat = "Périphérique absent : %s";
+inline constexpr std::string_view kNotADeviceFormat = "Pas un périphérique série : %s";
+inline constexpr std::string_view kProfilePathNeeded =
+    "Tapez le chemin complet du profil, ou choisissez-le avec « Parcourir... »";
 
 // The tone of the response and its audio output.
 inline constexpr std::string_view kNoAudioOutput = "aucune sortie audio";

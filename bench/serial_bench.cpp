@@ -9,11 +9,16 @@
 // the same overhead weighs less. No real serial device is opened.
 
 #include "serial/ComPort.h"
+#include "serial/SimComDevice.h"
+#include "serial/sim_profile.h"
 
 #include <benchmark/benchmark.h>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <stdlib.h>
 #include <string>
 #include <sys/ioctl.h>
@@ -109,11 +114,65 @@ void BM_SimCarrierLevel(benchmark::State& state) {
     Finish(state);
 }
 
+// A profile of the demo's kind: a point every 0.2 s, the frequency wandering around 50 Hz.
+std::vector<TProfilePoint> WanderingProfile(int minutes) {
+    std::vector<TProfilePoint> points;
+    for (int i = 0; i <= minutes * 60 * 5; ++i) {
+        const double t = i * 0.2;
+        points.push_back({t, 50 + 1.5 * std::sin(t / 40) + 0.5 * std::sin(t / 3.1)});
+    }
+    return points;
+}
+
+// The same profile in a file of its own, removed at the end.
+class TProfileFile {
+public:
+    explicit TProfileFile(int minutes) {
+        char name[] = "/tmp/sornafex-bench-XXXXXX";
+        const int fd = ::mkstemp(name);
+        if (fd >= 0)
+            ::close(fd);
+        m_path = name;
+        std::ofstream out(m_path);
+        for (const TProfilePoint& point : WanderingProfile(minutes))
+            out << point.seconds << ' ' << point.hertz << '\n';
+    }
+    ~TProfileFile() { ::unlink(m_path.c_str()); }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// A sensor following a half-hour profile: the clock, then a search among 9000 points.
+void BM_SimProfileModemStatus(benchmark::State& state) {
+    const TProfileFile file(30);
+    TOpenPort open(std::string(kSimProfilePrefix) + file.Path());
+    TComDevice& device = open.Device();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(device.ModemStatus());
+    Finish(state);
+}
+
+// Every change of a 10-minute run at about 50 Hz, as a check against the sensor's truth asks for
+// them; one iteration is the whole run.
+void BM_SimProfileChangeTimes(benchmark::State& state) {
+    const auto profile = std::make_shared<const TSimProfile>(WanderingProfile(10));
+    const TSimSpec sensor{profile->Lowest(), profile->Highest(), profile};
+    const std::uint64_t changes = SimTransitionsAt(sensor, 600);
+    for (auto _ : state)
+        for (std::uint64_t n = 1; n <= changes; ++n)
+            benchmark::DoNotOptimize(SimTransitionTime(sensor, n));
+    state.counters["changes"] = static_cast<double>(changes);
+}
+
 BENCHMARK(BM_PtyIoctlTiocmget)->MinTime(1.0);
 BENCHMARK(BM_PtyDeviceModemStatus)->MinTime(1.0);
 BENCHMARK(BM_PtyCarrierLevel)->MinTime(1.0);
 BENCHMARK(BM_SimDeviceModemStatus)->MinTime(1.0);
 BENCHMARK(BM_SimCarrierLevel)->MinTime(1.0);
+BENCHMARK(BM_SimProfileModemStatus)->MinTime(1.0);
+BENCHMARK(BM_SimProfileChangeTimes)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's rate so that the ratios can be printed after the table.
 class TRateReporter : public benchmark::ConsoleReporter {

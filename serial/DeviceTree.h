@@ -44,8 +44,9 @@ public:
 
     const std::string& Root() const { return m_root; }
 
-    // Whether a device is there: a simulated sensor whose value is well-formed, or a node that is
-    // (or links to) a character device; a ttyS port also needs a UART type other than 0 in sysfs,
+    // Whether a device is there: a simulated sensor whose value is well-formed (for a profile, a
+    // file that parses, found by its own path and not under the root), or a node that is (or
+    // links to) a character device; a ttyS port also needs a UART type other than 0 in sysfs,
     // since the 8250 driver makes nodes for ports that do not exist.
     bool Present(const std::string& device) const;
 

@@ -13,8 +13,9 @@
 
 namespace sornafex {
 
-// Whether the device of a port is there (TDeviceTree::Present): a well-formed simulated sensor,
-// or a character device node, a ttyS port with a known UART type. A device that another program
+// Whether the device of a port is there (TDeviceTree::Present): a well-formed simulated sensor
+// (for a profile, a file that parses), or a character device node, a ttyS port with a known UART
+// type. A device that another program
 // holds is there too. Never shows anything.
 bool ProbeDevicePresent(const std::string& device, const TDeviceTree& tree = TDeviceTree());
 

@@ -3,6 +3,7 @@
 #include "base/mono_clock.h"
 #include "base/uRes.h"
 #include "serial/PortReasons.h"
+#include "serial/sim_profile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,6 +44,8 @@ std::string ErrnoText(int error) {
 
 // Cycles of the sensor from the start up to t seconds (t > 0).
 double Cycles(const TSimSpec& sensor, double seconds) {
+    if (sensor.profile)
+        return sensor.profile->CyclesAt(seconds);
     if (sensor.low == sensor.high)
         return sensor.low * seconds;
     // f(t) = mid + amp·sin(ωt), so the phase is mid·t + amp·(1 − cos ωt)/ω: never decreasing,
@@ -65,21 +68,34 @@ std::uint64_t Hash(std::string_view text) {
 
 } // namespace
 
-std::optional<TSimSpec> ParseSimSpec(std::string_view name) {
-    if (!name.starts_with(kSimPrefix))
+std::optional<TSimSpec> ParseSimSpec(std::string_view name, std::string* reason) {
+    if (name.starts_with(kSimProfilePrefix)) {
+        std::string unused;
+        auto profile = LoadSimProfile(std::string(name.substr(kSimProfilePrefix.size())),
+                                      reason ? *reason : unused);
+        if (!profile)
+            return std::nullopt;
+        return TSimSpec{profile->Lowest(), profile->Highest(), std::move(profile)};
+    }
+    const auto malformed = [reason] {
+        if (reason)
+            *reason = res::kReasonAbsent;
         return std::nullopt;
+    };
+    if (!name.starts_with(kSimPrefix))
+        return malformed();
     name.remove_prefix(kSimPrefix.size());
     const auto dash = name.find('-');
     if (dash == std::string_view::npos) {
         const auto f = ParseFrequency(name);
         if (!f)
-            return std::nullopt;
+            return malformed();
         return TSimSpec{*f, *f};
     }
     const auto low = ParseFrequency(name.substr(0, dash));
     const auto high = ParseFrequency(name.substr(dash + 1));
     if (!low || !high)
-        return std::nullopt;
+        return malformed();
     return TSimSpec{*low, *high};
 }
 
@@ -92,13 +108,26 @@ std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds) {
 double SimTransitionTime(const TSimSpec& sensor, std::uint64_t n) {
     if (n == 0)
         return 0;
-    const double highest = std::max(sensor.low, sensor.high);
-    if (highest <= 0)
-        return std::numeric_limits<double>::infinity();
     // The phase never decreases: bracket the moment, then halve the bracket until its two ends
     // are neighbouring doubles.
     double before = 0;
-    double after = static_cast<double>(n) / (2 * highest);
+    double after = 0;
+    if (sensor.profile) {
+        // The profile's own root, off by rounding only, makes a bracket of a few nanoseconds; a
+        // profile that ends at 0 Hz may never get there.
+        const double root = sensor.profile->MomentOfCycles(static_cast<double>(n) / 2);
+        if (std::isinf(root))
+            return root;
+        const double margin = 1e-9 * std::max(1.0, root);
+        if (SimTransitionsAt(sensor, root - margin) < n)
+            before = std::max(0.0, root - margin);
+        after = root + margin;
+    } else {
+        const double highest = std::max(sensor.low, sensor.high);
+        if (highest <= 0)
+            return std::numeric_limits<double>::infinity();
+        after = static_cast<double>(n) / (2 * highest);
+    }
     while (SimTransitionsAt(sensor, after) < n) {
         before = after;
         after *= 2;
@@ -148,9 +177,10 @@ std::string TSimComDevice::LastErrorText() const {
 bool TSimComDevice::Open(const std::string& name) {
     if (m_open.load())
         return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
-    const auto sensor = ParseSimSpec(name);
+    std::string reason;
+    auto sensor = ParseSimSpec(name, &reason);
     if (!sensor)
-        return Fail(kSysFileNotFound, std::string(res::kReasonAbsent));
+        return Fail(kSysFileNotFound, std::move(reason));
     // The exclusive hold is a name in the abstract socket namespace: refused to every second
     // opener, this process or another, and released by the kernel however the holder ends.
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -176,7 +206,7 @@ bool TSimComDevice::Open(const std::string& name) {
     }
     {
         std::lock_guard lock(m_mutex);
-        m_spec = *sensor;
+        m_spec = std::move(*sensor);
         m_lockFd = fd;
         m_mask = 0;
         m_lastError = 0;

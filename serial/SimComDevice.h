@@ -2,11 +2,14 @@
 
 // A simulated sensor behind the device seam. "sim:F" toggles DCD at F Hz (2F level changes a
 // second; F a decimal number ≥ 0, 0 for a line that never moves); "sim:F1-F2" lets the frequency
-// wander smoothly between F1 and F2 over a period of 30 s. The level is derived from the clock
-// and the integrated phase, so any poll rate counts the right number of changes. DSR follows DTR
-// and CTS follows RTS, like a loop-back plug; RI stays low. A sensor is opened exclusively, like
-// a real device (a lock file per value refuses a second open, also from another process); a
-// malformed value is a missing device (system code 2).
+// wander smoothly between F1 and F2 over a period of 30 s; "sim:file:PATH" follows the frequency
+// profile in the file at PATH (serial/sim_profile.h), read once at Open. The level is derived
+// from the clock and the integrated phase, so any poll rate counts the right number of changes.
+// DSR follows DTR and CTS follows RTS, like a loop-back plug; RI stays low. A sensor is opened
+// exclusively, like a real device: each value binds a name of its own in the abstract socket
+// namespace, which refuses a second open, also from another process, and which the kernel
+// releases however the holder ends. A malformed value, or a profile that cannot be read, is a
+// missing device (system code 2), and LastErrorText() says why.
 
 #include "serial/ComDevice.h"
 
@@ -14,6 +17,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,16 +26,23 @@
 namespace sornafex {
 
 inline constexpr std::string_view kSimPrefix = "sim:";
+inline constexpr std::string_view kSimProfilePrefix = "sim:file:";
 inline constexpr double kSimWanderPeriodSeconds = 30.0;
 
+class TSimProfile;
+
 struct TSimSpec {
-    double low = 0;  // F, or F1
-    double high = 0; // F, or F2
+    double low = 0;  // F, or F1; a profile's lowest frequency
+    double high = 0; // F, or F2; a profile's highest frequency
+    // Set for "sim:file:PATH": the frequency is the profile's, immutable and shared by copies.
+    std::shared_ptr<const TSimProfile> profile = nullptr;
     bool operator==(const TSimSpec&) const = default;
 };
 
-// Parses "sim:F" or "sim:F1-F2" (F: digits with an optional fraction); nullopt when malformed.
-std::optional<TSimSpec> ParseSimSpec(std::string_view name);
+// Parses "sim:F", "sim:F1-F2" (F: digits with an optional fraction) or "sim:file:PATH", which
+// reads and parses the file. nullopt when malformed, with *reason (when given) set to why in the
+// words the user reads: "absent" for a malformed value, the file and its line for a profile.
+std::optional<TSimSpec> ParseSimSpec(std::string_view name, std::string* reason = nullptr);
 
 // Level changes from the start up to t seconds: floor(2 × the integrated frequency).
 std::uint64_t SimTransitionsAt(const TSimSpec& sensor, double seconds);

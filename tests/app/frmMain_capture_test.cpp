@@ -207,17 +207,22 @@ TEST_F(CaptureWindowTest, TheDeviceDialogPutsTheChosenSensorBehindThePortAndKeep
     machine.Uart(0, 4);
     window->Acquisition().ComPort1().SetDeviceTree(machine.Tree());
 
-    ui.ExpectChooseDevice([](TDeviceChoice& choice) -> std::optional<std::string> {
-        const int sensor = static_cast<int>(choice.Entries().size()) - 1;
+    const std::string programFolder = folder.path().toStdString() + "/";
+    ui.ExpectChooseDevice([&](TDeviceChoice& choice) -> std::optional<std::string> {
+        const int sensor = 2;
         EXPECT_EQ(choice.Current(), sensor);
-        EXPECT_EQ(choice.Frequency(), "0");
+        EXPECT_EQ(choice.FieldText(TDeviceEntryKind::Sensor), "0");
+        // The profile the program comes with lies there, beside its readme.
+        EXPECT_EQ(choice.ProfileBrowsing("").initialDir, programFolder);
         std::string error;
         return choice.Accept(sensor, "40-90", error);
     });
     window->ActComChooseDevice->trigger();
     ASSERT_EQ(ui.Shown().size(), 1u);
     EXPECT_EQ(ui.Shown()[0].caption, "Périphérique du port Com 1");
-    EXPECT_EQ(ui.Shown()[0].entries, (std::vector<std::string>{"/dev/ttyS0", "Capteur simulé"}));
+    EXPECT_EQ(ui.Shown()[0].entries,
+              (std::vector<std::string>{"/dev/ttyS0", "Autre périphérique", "Capteur simulé",
+                                        "Profil de fréquence"}));
     EXPECT_EQ(Panel(0), "Com 1 - Ouvert");
     EXPECT_EQ(window->Acquisition().ComPort1().DeviceName(), "sim:40-90");
     const std::string ini = folder.filePath(QStringLiteral("sornafex.ini")).toStdString();

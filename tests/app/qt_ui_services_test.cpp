@@ -1,7 +1,7 @@
 // The real dialogs offscreen: each test answers the dialog from inside its own event loop, the way
 // a user would, and looks at what the user would have seen.
 
-#include "acquisition/device_choice.h"
+#include "acquisition/port_device_choice.h"
 #include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
 #include "tests/serial/FakeDeviceTree.h"
@@ -110,7 +110,7 @@ TEST_F(QtUiServicesTest, DeviceDialogSaysWhatIsWrongStaysOpenAndKeepsAGoodChoice
     };
     AnswerNextDialog<TfmDevice>([&](TfmDevice& dialog) {
         EXPECT_EQ(dialog.windowTitle().toStdString(), "Périphérique du port Com 1");
-        EXPECT_EQ(dialog.List()->topLevelItemCount(), 2);
+        EXPECT_EQ(dialog.List()->topLevelItemCount(), 4);
         EXPECT_EQ(selected(dialog), "Capteur simulé");
         EXPECT_EQ(dialog.FrequencyEdit()->text().toStdString(), "0");
         EXPECT_TRUE(dialog.FrequencyEdit()->isEnabled());
@@ -118,11 +118,14 @@ TEST_F(QtUiServicesTest, DeviceDialogSaysWhatIsWrongStaysOpenAndKeepsAGoodChoice
         // Plugged in while the dialog is open: "Actualiser" shows it, the choice stays.
         machine.UsbAdapter("ttyUSB0", "FTDI", "FT232R USB UART", "A50285BI", "usb-FTDI-port0");
         dialog.RefreshButton()->click();
-        EXPECT_EQ(dialog.List()->topLevelItemCount(), 3);
+        EXPECT_EQ(dialog.List()->topLevelItemCount(), 5);
         EXPECT_EQ(selected(dialog), "Capteur simulé");
 
         dialog.FrequencyEdit()->setText(QStringLiteral("quarante"));
-        AnswerNextDialog<QMessageBox>([](QMessageBox& box) {
+        AnswerNextDialog<QMessageBox>([&dialog](QMessageBox& box) {
+            // The program's caption, over the dialog rather than over the window behind it.
+            EXPECT_EQ(box.windowTitle().toStdString(), "Sornafex");
+            EXPECT_EQ(box.parentWidget(), &dialog);
             EXPECT_EQ(box.text().toStdString(),
                       "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90");
             box.buttons().front()->click();

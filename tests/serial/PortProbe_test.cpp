@@ -27,9 +27,12 @@ TEST(ProbeDevicePresent, PresentWithoutOpeningAnything) {
     machine.Link("/dev/modem", "ttyS0");
     machine.File("/dev/not-a-device", "");
     machine.Link("/dev/serial/by-id/usb-gone", "../../ttyUSB9");
+    // A profile is found by its own path, not under the tree's root.
+    machine.File("/profile.txt", "0 50\n");
+    machine.File("/empty.txt", "");
 
     const struct {
-        const char* device;
+        std::string device;
         bool present;
     } rows[] = {{"/dev/ttyS0", true},
                 {"/dev/ttyS1", false},
@@ -44,7 +47,10 @@ TEST(ProbeDevicePresent, PresentWithoutOpeningAnything) {
                 {"/dev/not-a-device", false},
                 {"", false},
                 {"sim:40-90", true},
-                {"sim:oops", false}};
+                {"sim:oops", false},
+                {"sim:file:" + machine.Root() + "/profile.txt", true},
+                {"sim:file:" + machine.Root() + "/empty.txt", false},
+                {"sim:file:/profile.txt", false}};
     for (const auto& row : rows)
         EXPECT_EQ(ProbeDevicePresent(row.device, machine.Tree()), row.present) << row.device;
 }

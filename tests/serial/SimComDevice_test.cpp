@@ -4,6 +4,8 @@
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
 #include "serial/SimComDevice.h"
+#include "serial/sim_profile.h"
+#include "tests/support/test_files.h"
 
 #include <atomic>
 #include <cmath>
@@ -87,14 +89,23 @@ TEST(SimTransitions, TheTimeOfTheNthChangeIsWhenTheCountReachesIt) {
         TSimSpec sensor;
         std::uint64_t n;
     };
-    for (const TCase& c : {TCase{{40, 40}, 1}, TCase{{40, 40}, 81}, TCase{{40, 90}, 1},
-                           TCase{{40, 90}, 3901}, TCase{{0, 90}, 7}}) {
+    // From a still line to 50 Hz in 0.2 s (the 10th change at its end), held to 10 s, then down
+    // to a stop at 12.05 s: 5 + 490 + 51.25 cycles, 1092 changes and never a 1093rd.
+    const TSimSpec profile{0, 50,
+                           std::make_shared<const TSimProfile>(std::vector<TProfilePoint>{
+                               {0, 0}, {0.2, 50}, {10, 50}, {12.05, 0}})};
+    for (const TCase& c :
+         {TCase{{40, 40}, 1}, TCase{{40, 40}, 81}, TCase{{40, 90}, 1}, TCase{{40, 90}, 3901},
+          TCase{{0, 90}, 7}, TCase{profile, 1}, TCase{profile, 10}, TCase{profile, 11},
+          TCase{profile, 555}, TCase{profile, 1092}}) {
         const double t = SimTransitionTime(c.sensor, c.n);
         EXPECT_EQ(SimTransitionsAt(c.sensor, t), c.n) << c.n;
         EXPECT_EQ(SimTransitionsAt(c.sensor, t - 1e-9), c.n - 1) << c.n;
     }
     EXPECT_DOUBLE_EQ(SimTransitionTime({40, 40}, 81), 81.0 / 80);
+    EXPECT_DOUBLE_EQ(SimTransitionTime(profile, 10), 0.2);
     EXPECT_TRUE(std::isinf(SimTransitionTime({0, 0}, 1)));
+    EXPECT_TRUE(std::isinf(SimTransitionTime(profile, 1093)));
 }
 
 // Polls the level as fast as the acquisition would and counts its changes over one second.
@@ -162,10 +173,25 @@ TEST(SimComDevice, DsrFollowsDtrAndCtsFollowsRtsRingStaysLow) {
     EXPECT_EQ(device.ModemStatus(), kMsCtsOn);
 }
 
-TEST(SimComDevice, AMalformedValueIsAMissingDevice) {
-    TSimComDevice device;
-    EXPECT_FALSE(device.Open("sim:fast"));
-    EXPECT_EQ(device.LastError(), kSysFileNotFound);
+TEST(SimComDevice, AMalformedValueOrProfileIsAMissingDeviceThatSaysWhy) {
+    const test::TScratchFolder folder;
+    test::WriteBytes(folder / "p.txt", "0 50\n1 55\n1 60\n");
+    const struct {
+        std::string value;
+        std::string reason;
+    } rows[] = {
+        {"sim:fast", "absent"},
+        {"sim:file:" + folder / "absent.txt",
+         "profil " + folder / "absent.txt" + " : Fichier introuvable"},
+        {"sim:file:" + folder / "p.txt",
+         "profil " + folder / "p.txt" + ", ligne 3 : les secondes doivent croître"},
+    };
+    for (const auto& row : rows) {
+        TSimComDevice device;
+        EXPECT_FALSE(device.Open(row.value));
+        EXPECT_EQ(device.LastError(), kSysFileNotFound);
+        EXPECT_EQ(device.LastErrorText(), row.reason);
+    }
 }
 
 TEST(SimComDevice, ASecondOpenIsRefusedAsHeldElsewhere) {
