@@ -19,9 +19,6 @@ public:
 
     TJournal journal;
     std::string folder;
-    // The port's device is lost now; it was lost at some moment of the window being counted.
-    bool portLost = false;
-    bool lossInWindow = false;
 };
 
 void TfmMain::TJournalAreaDeleter::operator()(TJournalArea* area) const {
@@ -46,8 +43,6 @@ void TfmMain::LocateJournalFolder() {
 }
 
 void TfmMain::BeginJournal() {
-    m_journal->portLost = false;
-    m_journal->lossInWindow = false;
     // A journal that cannot be written says so once and leaves the run alone.
     m_journal->journal.BeginRun(
         m_journal->folder, Acquisition().ComPort1().ComNumber(), [this](const std::string& reason) {
@@ -61,19 +56,11 @@ void TfmMain::EndJournal() {
 }
 
 void TfmMain::JournalSample(std::int32_t sample) {
-    // A lost port reads no carrier: a window that saw the loss, even for a moment, measured
-    // nothing. The loss is posted to this thread once a dispatcher thread notices it, a few
-    // milliseconds after it happened: one in the last of them of a window marks the next one.
-    const bool measured = !m_journal->lossInWindow;
-    m_journal->lossInWindow = m_journal->portLost;
-    m_journal->journal.Sample(sample, measured);
+    // A lost port reads no carrier: a window that met a loss, even for a moment, measured nothing.
+    m_journal->journal.Sample(sample, Acquisition().LastWindowMeasured());
 }
 
 void TfmMain::JournalPortEvent(TJournalEvent event) {
-    if (event == TJournalEvent::PortLost)
-        m_journal->portLost = m_journal->lossInWindow = true;
-    else if (event == TJournalEvent::PortReopened)
-        m_journal->portLost = false;
     m_journal->journal.Event(event);
 }
 
