@@ -17,9 +17,6 @@ constexpr std::string_view kMinimumAboveMaximum = "La valeur minimum de l'axe do
 constexpr std::string_view kMaximumBelowMinimum = "La valeur maximum de l'axe doit être >= Minimum";
 constexpr std::string_view kNegativeIncrement = "L'incrément de l'axe doit être >= 0";
 
-// Beyond this an offset in pixels no longer fits the 32-bit coordinates of the canvas.
-constexpr double kMaxPixelOffset = 2147483647.0;
-
 // Rows between the left axis' unit and the half of its top label above the plot.
 constexpr int kUnitGap = 2;
 // How many times a horizontal axis widens its step for labels wider than its end labels. The
@@ -84,16 +81,6 @@ TNumberFormat ParseNumberFormat(std::string_view format) {
 }
 
 } // namespace
-
-int NearestEven(double value) {
-    // std::nearbyint follows the rounding mode, which the program leaves at to-nearest-even.
-    const double rounded = std::nearbyint(value);
-    if (!(rounded > double(std::numeric_limits<int>::min())))
-        return std::numeric_limits<int>::min();
-    if (rounded >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return static_cast<int>(rounded);
-}
 
 std::string FormatAxisValue(double value, std::string_view format, const TNumberSeparators& seps) {
     const TNumberFormat fmt = ParseNumberFormat(format);
@@ -285,21 +272,6 @@ void TChartAxis::SetStartPosition(double percent) {
 }
 void TChartAxis::SetEndPosition(double percent) {
     Assign(m_endPosition, percent);
-}
-
-int TChartAxis::CalcPosValue(double value) const {
-    if (m_iRange == 0)
-        return m_iCenterPos;
-    const double offset = (value - m_iMinimum) * m_iAxisSize / m_iRange;
-    if (!(std::fabs(offset) < kMaxPixelOffset))
-        return m_iCenterPos;
-    // The offset fits in 32 bits, the position measured from the axis' end need not: a value
-    // far below the range on a tall axis lies beyond the int range. Such a pixel is far outside
-    // anything drawable, and the int limit says so as well as the exact row would.
-    const std::int64_t rounded = NearestEven(offset);
-    const std::int64_t pixel = Horizontal() ? m_iStartPos + rounded : m_iEndPos - rounded;
-    return static_cast<int>(std::clamp<std::int64_t>(pixel, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
 }
 
 double TChartAxis::CalcPosPoint(int pixel) const {

@@ -7,7 +7,11 @@
 
 #include "chart/chart_parts.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <functional>
+#include <limits>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -54,11 +58,21 @@ enum class TAxisSteps { Decimal, Seconds };
 
 // To the nearest integer, halves to the even neighbour, clamped to the int range: the rounding
 // of the axis, the series and the print layout.
-int NearestEven(double value);
+inline int NearestEven(double value) {
+    // std::nearbyint follows the rounding mode, which the program leaves at to-nearest-even.
+    const double rounded = std::nearbyint(value);
+    if (!(rounded > double(std::numeric_limits<int>::min())))
+        return std::numeric_limits<int>::min();
+    if (rounded >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    return static_cast<int>(rounded);
+}
 
 class TChartAxis {
 public:
     static constexpr double kMinStep = 1e-12;
+    // Beyond this an offset in pixels no longer fits the 32-bit coordinates of the canvas.
+    static constexpr double kMaxPixelOffset = 2147483647.0;
     static constexpr int kMaxLabels = 10000;
     static constexpr std::size_t kMaxTicks = 2000;
 
@@ -159,8 +173,22 @@ public:
 
     // Value to pixel and back with the current range and span. Range 0, or an offset that does
     // not fit in 32 bits, gives the centre pixel; a pixel beyond the int range gives the nearest
-    // int.
-    int CalcPosValue(double value) const;
+    // int. Inline: a series maps every point through it.
+    int CalcPosValue(double value) const {
+        if (m_iRange == 0)
+            return m_iCenterPos;
+        const double offset = (value - m_iMinimum) * m_iAxisSize / m_iRange;
+        if (!(std::fabs(offset) < kMaxPixelOffset))
+            return m_iCenterPos;
+        // The offset fits in 32 bits, the position measured from the axis' end need not: a
+        // value far below the range on a tall axis lies beyond the int range. Such a pixel is
+        // far outside anything drawable, and the int limit says so as well as the exact row
+        // would.
+        const std::int64_t rounded = NearestEven(offset);
+        const std::int64_t pixel = Horizontal() ? m_iStartPos + rounded : m_iEndPos - rounded;
+        return static_cast<int>(std::clamp<std::int64_t>(pixel, std::numeric_limits<int>::min(),
+                                                         std::numeric_limits<int>::max()));
+    }
     double CalcPosPoint(int pixel) const;
 
     // The chart's drawing calls these in order: take the range for this drawing, reserve room

@@ -171,19 +171,11 @@ void TLineSeries::Delete(int index) {
     Changed();
 }
 
-TColor TLineSeries::ValueColor(int index) const {
-    if (index < 0 || index >= static_cast<int>(m_colors.size()))
-        return m_seriesColor;
-    const TColor color = m_colors[static_cast<std::size_t>(index)];
-    if (color != kClDefault)
-        return color;
-    if (m_colorEachPoint) {
-        static constexpr TColor kPalette[] = {kClRed,           Rgb(0, 255, 0),  kClYellow,
-                                              kClBlue,          kClWhite,        kClGray,
-                                              Rgb(255, 0, 255), Rgb(0, 128, 128)};
-        return kPalette[static_cast<std::size_t>(index) % std::size(kPalette)];
-    }
-    return m_seriesColor;
+TColor TLineSeries::PaletteColor(int index) {
+    static constexpr TColor kPalette[] = {kClRed,           Rgb(0, 255, 0),  kClYellow,
+                                          kClBlue,          kClWhite,        kClGray,
+                                          Rgb(255, 0, 255), Rgb(0, 128, 128)};
+    return kPalette[static_cast<std::size_t>(index) % std::size(kPalette)];
 }
 
 bool TLineSeries::IsNull(int index) const {

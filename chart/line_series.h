@@ -41,8 +41,16 @@ public:
     const TChartValueList& YValues() const { return m_y; }
 
     // The point's own colour, or SeriesColor for the default marker and beyond the list.
-    // kClNone marks a null point, which the line skips.
-    TColor ValueColor(int index) const;
+    // kClNone marks a null point, which the line skips. Inline: the drawing asks it of every
+    // point.
+    TColor ValueColor(int index) const {
+        if (index < 0 || index >= static_cast<int>(m_colors.size()))
+            return m_seriesColor;
+        const TColor own = m_colors[static_cast<std::size_t>(index)];
+        if (own != kClDefault)
+            return own;
+        return m_colorEachPoint ? PaletteColor(index) : m_seriesColor;
+    }
     // A point of colour kClNone, or whose Y is not a number.
     bool IsNull(int index) const;
     const std::string& Label(int index) const;
@@ -75,6 +83,8 @@ public:
     void DrawValues(TCanvas& canvas) const;
 
 private:
+    // The colour of point index under ColorEachPoint.
+    static TColor PaletteColor(int index);
     void Changed();
 
     TCustomChart& m_chart;
