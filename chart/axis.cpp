@@ -19,8 +19,8 @@ constexpr std::string_view kNegativeIncrement = "L'incrément de l'axe doit êtr
 
 // Rows between the left axis' unit and the half of its top label above the plot.
 constexpr int kUnitGap = 2;
-// How many times a horizontal axis widens its step for labels wider than its end labels. The
-// widest label only grows from one round to the next; by the third the step holds in practice.
+// How many times a horizontal axis sizes its step anew by the labels of the step before; two
+// rounds settle it in practice, and a label that would still overlap is left out when drawn.
 constexpr int kWidthRounds = 4;
 
 // The 1-2-5 series: the smallest of ..., 0.5, 1, 2, 5, 10, 20, ... above x (for x in [1, 10)),
@@ -358,18 +358,23 @@ double TChartAxis::CalcIncrement(TCanvas& canvas) const {
         return StepForLabelSize(LabelHeight(canvas)); // every label is one line of the same font
 
     // Side by side, labels need a space between them, which the height of a line already holds
-    // for stacked ones. A label inside the range may be wider than those at its ends ("0,5"
-    // between "0" and "1"): the step grows until its own widest label fits.
+    // for stacked ones. The range's ends give a first size, but the labels are what a step
+    // draws: wider inside the range ("0,05" between "0" and "0,5"), or narrower than ends that
+    // fall between them ("01:00:00,5"). The step follows its own widest label, and a smaller
+    // step is taken only where its labels fit too.
     const int space = canvas.TextWidth(" ");
-    int widest =
+    int size =
         std::max(canvas.TextWidth(LabelText(m_iMaximum)), canvas.TextWidth(LabelText(m_iMinimum)));
-    double step = StepForLabelSize(widest + space);
+    double step = StepForLabelSize(size + space);
     for (int round = 0; round < kWidthRounds; ++round) {
-        const int width = WidestLabel(canvas, step);
-        if (width <= widest)
+        const int widest = WidestLabel(canvas, step);
+        if (widest == size)
             break;
-        widest = width;
-        step = StepForLabelSize(widest + space);
+        const double next = StepForLabelSize(widest + space);
+        if (widest < size && WidestLabel(canvas, next) > widest)
+            break;
+        size = widest;
+        step = next;
     }
     return step;
 }
