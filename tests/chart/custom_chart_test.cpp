@@ -278,6 +278,146 @@ TEST_F(ChartLayoutTest, WallSettersRepaintOnlyOnAChange) {
     EXPECT_EQ(m_chart.BackWall().brush.Style(), TBrushStyle::Solid);
 }
 
+// The unit stands right-aligned with the labels, clear of the top label's upper half; it takes
+// rows from the plot only where the margin above is too narrow, and widens the labels' room.
+TEST_F(ChartLayoutTest, TheUnitStandsOverTheLeftLabels) {
+    const struct {
+        const char* unit;
+        int topMargin; // percent of 300
+        int plotTop;
+        int posLabels;
+    } rows[] = {
+        {"", 4, 12, 5 + 28},
+        {"Hz", 4, 1 + 7 + 2 + 14, 5 + 28}, // under the bevel's row
+        {"Hz", 10, 30, 5 + 28},            // room enough in the margin
+        {"µS/cm", 4, 24, 5 + 6 * 7 + 7},   // wider than the labels
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.unit);
+        m_chart.LeftAxis().SetUnit(row.unit);
+        m_chart.SetMargins({1, row.topMargin, 2, 4});
+        Draw();
+        const TChartAxis& left = m_chart.LeftAxis();
+        EXPECT_EQ(m_chart.ChartRect().top, row.plotTop);
+        EXPECT_EQ(left.PosLabels(), row.posLabels);
+        const auto unit = std::find_if(m_canvas.texts.begin(), m_canvas.texts.end(),
+                                       [&](const auto& t) { return t.text == row.unit; });
+        ASSERT_EQ(unit != m_canvas.texts.end(), *row.unit != '\0');
+        if (unit != m_canvas.texts.end()) {
+            EXPECT_EQ(unit->at, (TPoint{left.PosLabels() - 7 * int(std::string(row.unit).size()),
+                                        left.IStartPos() - 7 - 2 - 14}));
+        }
+    }
+}
+
+// Markers in their pens with their labels above the plot: the rightmost of overlapping labels,
+// nothing for a marker out of range, and a label at the left edge clear of the unit.
+TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
+    const TChartPen blue{kClBlue, 1, TPenStyle::Solid};
+    const struct {
+        const char* name;
+        std::vector<TChartMarker> markers;
+        const char* unit;
+        std::vector<std::pair<double, TChartPen>> lines; // at X, in
+        std::vector<std::pair<std::string, int>> labels; // text, left column (-1: centred)
+    } rows[] = {
+        {"one", {{128, "Q3"}}, "", {{128, TChartPen::MarkerLine()}}, {{"Q3", -1}}},
+        {"overlapping",
+         {{100, "Q1"}, {101, "R1"}},
+         "",
+         {{100, TChartPen::MarkerLine()}, {101, TChartPen::MarkerLine()}},
+         {{"R1", -1}}},
+        {"ownPen", {{60, "R", blue}}, "", {{60, blue}}, {{"R", -1}}},
+        {"outOfRange", {{300, "Q9"}}, "", {}, {}},
+        {"besideTheUnit",
+         {{0, "Q10"}},
+         "Hz",
+         {{0, TChartPen::MarkerLine()}},
+         {{"Q10", 5 + 28 + 3}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_chart.SetMarkers(row.markers);
+        m_chart.LeftAxis().SetUnit(row.unit);
+        Draw();
+        const TRect& c = m_chart.ChartRect();
+        const TChartAxis& bottom = m_chart.BottomAxis();
+        std::vector<std::pair<int, TPenSpec>> expectedLines;
+        for (const auto& [x, pen] : row.lines)
+            expectedLines.emplace_back(std::max(bottom.CalcPosValue(x), c.left + 1),
+                                       pen.ToPen(false));
+        std::vector<std::pair<int, TPenSpec>> lines;
+        for (const TDrawnLine& l : m_canvas.lines)
+            if (l.from.y == c.top + 1 && l.to.y == c.bottom - 1 && l.from.x == l.to.x)
+                lines.emplace_back(l.from.x, l.pen);
+        EXPECT_EQ(lines, expectedLines);
+
+        std::vector<std::pair<std::string, int>> expectedLabels;
+        for (const auto& [text, left] : row.labels) {
+            const int width = 7 * static_cast<int>(text.size());
+            const double x =
+                std::find_if(row.markers.begin(), row.markers.end(), [&](const auto& m) {
+                    return m.label == text;
+                })->x;
+            expectedLabels.emplace_back(text,
+                                        left >= 0 ? left : bottom.CalcPosValue(x) - width / 2);
+        }
+        std::vector<std::pair<std::string, int>> labels;
+        for (const auto& t : m_canvas.texts)
+            if (t.at.y == c.top - 2 - 14)
+                labels.emplace_back(t.text, t.at.x);
+        EXPECT_EQ(labels, expectedLabels);
+    }
+}
+
+// △ and ▽ centred on their point, labelled above and below, inside the series' clip; nothing of a
+// mark whose point is outside the plot.
+TEST_F(ChartLayoutTest, PointMarksStandOnTheirPointInsideThePlot) {
+    const struct {
+        TChartPointMark mark;
+        bool drawn;
+    } rows[] = {
+        {{128, 200, TPointMarkShape::TriangleUp, "P"}, true},
+        {{128, 100, TPointMarkShape::TriangleDown, "T", kClRed}, true},
+        {{10, 50, TPointMarkShape::TriangleUp, "", kClBlue}, true},
+        {{128, 450, TPointMarkShape::TriangleDown, "T"}, false}, // above the axis' 400
+        {{300, 200, TPointMarkShape::TriangleUp, "P"}, false},   // right of the last sample
+    };
+    for (const auto& row : rows) {
+        const TChartPointMark& m = row.mark;
+        SCOPED_TRACE(m.x * 1000 + m.y);
+        m_chart.SetPointMarks({m});
+        Draw();
+        const TRect& c = m_chart.ChartRect();
+        const int x = m_chart.BottomAxis().CalcPosValue(m.x);
+        const int y = m_chart.LeftAxis().CalcPosValue(m.y);
+        const int tip = m.shape == TPointMarkShape::TriangleUp ? y - 4 : y + 4;
+        const int base = m.shape == TPointMarkShape::TriangleUp ? y + 4 : y - 4;
+        std::vector<std::pair<TPoint, TPoint>> expected;
+        if (row.drawn)
+            expected = {{{x, tip}, {x + 4, base}},
+                        {{x + 4, base}, {x - 4, base}},
+                        {{x - 4, base}, {x, tip}}};
+        std::vector<std::pair<TPoint, TPoint>> lines;
+        for (const TDrawnLine& l : m_canvas.lines)
+            if (l.pen.color == m.color && l.pen.width == 1 && l.clip) {
+                lines.emplace_back(l.from, l.to);
+                EXPECT_EQ(*l.clip, (TRect{c.left + 1, c.top + 1, c.right, c.bottom - 1}));
+            }
+        EXPECT_EQ(lines, expected);
+        const auto label =
+            std::find_if(m_canvas.texts.begin(), m_canvas.texts.end(), [&](const auto& t) {
+                return t.font.color == m.color && t.text == m.label;
+            });
+        ASSERT_EQ(label != m_canvas.texts.end(), row.drawn && !m.label.empty());
+        if (label != m_canvas.texts.end()) {
+            EXPECT_EQ(
+                label->at,
+                (TPoint{x - 3, m.shape == TPointMarkShape::TriangleUp ? tip - 1 - 14 : tip + 2}));
+        }
+    }
+}
+
 TEST_F(ChartLayoutTest, MainWindowSettings) {
     EXPECT_EQ(m_chart.Margins(), (TMargins{1, 4, 2, 4}));
     EXPECT_EQ(m_chart.BevelOuter(), TBevel::Lowered);
