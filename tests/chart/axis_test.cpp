@@ -397,15 +397,18 @@ TEST(AxisFormatting, OtherFormatsAndSeparators) {
 
 // The bottom axis of a plot kPlotLeft .. kPlotLeft + width wide, in a chart rectangle whose
 // bottom is at row 300; "−" is three bytes, so 21 pixels wide here.
+using F = std::string (*)(double, const TNumberSeparators&);
+constexpr F kBefore = FormatSecondsBeforeNow;
+constexpr F kRunTime = FormatRunTime;
+
 struct TBottomCase {
     const char* name;
     double min;
     double max;
     int width;
-    TAxisSteps steps;
     double increment;
-    std::string (*format)(double value, const TNumberSeparators& seps); // none: the number format
-    std::vector<std::string> labels;                                    // left to right
+    F format;           // Seconds steps; none: the number format and the decimal steps
+    const char* labels; // left to right
 };
 
 class BottomAxisLabels : public AxisTest, public ::testing::WithParamInterface<TBottomCase> {};
@@ -418,10 +421,11 @@ TEST_P(BottomAxisLabels, StandCentredOnRoundValuesBelowTheTicksWithoutOverlappin
     axis.SetMinimum(c.min);
     axis.SetMaximum(c.max);
     m_chart.EndLoading();
-    axis.SetSteps(c.steps);
     axis.SetIncrement(c.increment);
-    if (c.format != nullptr)
+    if (c.format != nullptr) {
+        axis.SetSteps(TAxisSteps::Seconds);
         axis.SetLabelFormatter([&c](double v) { return c.format(v, TNumberSeparators{}); });
+    }
     axis.AdjustRange();
     TRect room{0, kTop, 1000, 300};
     axis.CalcRect(m_canvas, room);
@@ -432,78 +436,37 @@ TEST_P(BottomAxisLabels, StandCentredOnRoundValuesBelowTheTicksWithoutOverlappin
     m_canvas.Reset();
     axis.Draw(m_canvas);
 
-    std::vector<std::string> texts;
-    for (auto t = m_canvas.texts.rbegin(); t != m_canvas.texts.rend(); ++t)
-        texts.push_back(t->text);
-    EXPECT_EQ(texts, c.labels);
-    ASSERT_EQ(m_canvas.texts.size(), axis.TickPositions().size());
+    std::string texts;
     int previousRight = INT_MIN;
+    ASSERT_EQ(m_canvas.texts.size(), axis.TickPositions().size());
     for (std::size_t i = m_canvas.texts.size(); i-- > 0;) {
         const auto& t = m_canvas.texts[i];
+        texts += (texts.empty() ? "" : " ") + t.text;
         const int width = 7 * static_cast<int>(t.text.size());
-        EXPECT_EQ(t.at.x, axis.TickPositions()[i] - width / 2) << t.text;
-        EXPECT_EQ(t.at.y, axis.PosLabels()) << t.text;
+        EXPECT_EQ(t.at, (TPoint{axis.TickPositions()[i] - width / 2, axis.PosLabels()})) << t.text;
         EXPECT_GE(t.at.x, previousRight + 7) << t.text << ": less than a space from its neighbour";
         previousRight = t.at.x + width;
     }
+    EXPECT_EQ(texts, c.labels);
 }
-
-using F = std::string (*)(double, const TNumberSeparators&);
-constexpr F kBefore = FormatSecondsBeforeNow;
-constexpr F kRunTime = FormatRunTime;
-constexpr auto kSec = TAxisSteps::Seconds;
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, BottomAxisLabels,
     ::testing::Values(
-        TBottomCase{"lastMinuteByTens",
-                    -60,
-                    0,
-                    700,
-                    kSec,
-                    10,
-                    kBefore,
-                    {"−60", "−50", "−40", "−30", "−20", "−10", "0"}},
-        // Too narrow for tens: 15 s, not the 20 s of the decimal series.
-        TBottomCase{
-            "lastMinuteNarrow", -60, 0, 200, kSec, 10, kBefore, {"−60", "−45", "−30", "−15", "0"}},
-        TBottomCase{"tenHoursByTheHour",
-                    0,
-                    36000,
-                    700,
-                    kSec,
-                    0,
-                    kRunTime,
-                    {"00:00:00", "01:00:00", "02:00:00", "03:00:00", "04:00:00", "05:00:00",
-                     "06:00:00", "07:00:00", "08:00:00", "09:00:00", "10:00:00"}},
-        // Ten seconds of an hour, the range starting half way through a second.
-        TBottomCase{"tenSecondsOnWholeSeconds",
-                    3600.5,
-                    3610.5,
-                    700,
-                    kSec,
-                    0,
-                    kRunTime,
-                    {"01:00:01", "01:00:02", "01:00:03", "01:00:04", "01:00:05", "01:00:06",
-                     "01:00:07", "01:00:08", "01:00:09", "01:00:10"}},
-        TBottomCase{
-            "halfASecondInTenths",
-            0,
-            0.5,
-            700,
-            kSec,
-            0,
-            kRunTime,
-            {"00:00:00", "00:00:00,1", "00:00:00,2", "00:00:00,3", "00:00:00,4", "00:00:00,5"}},
+        TBottomCase{"lastMinuteByTens", -60, 0, 700, 10, kBefore, "−60 −50 −40 −30 −20 −10 0"},
+        // Too narrow for tens: 15 s, not the 20 of the decimal series.
+        TBottomCase{"lastMinuteNarrow", -60, 0, 200, 10, kBefore, "−60 −45 −30 −15 0"},
+        TBottomCase{"tenHoursByTheHour", 0, 36000, 700, 0, kRunTime,
+                    "00:00:00 01:00:00 02:00:00 03:00:00 04:00:00 05:00:00 06:00:00 07:00:00 "
+                    "08:00:00 09:00:00 10:00:00"},
+        // Ten seconds of an hour from half way through one: the ends are wider than the labels.
+        TBottomCase{"tenSecondsOnWholeSeconds", 3600.5, 3610.5, 700, 0, kRunTime,
+                    "01:00:01 01:00:02 01:00:03 01:00:04 01:00:05 01:00:06 01:00:07 01:00:08 "
+                    "01:00:09 01:00:10"},
+        TBottomCase{"halfASecondInTenths", 0, 0.5, 700, 0, kRunTime,
+                    "00:00:00 00:00:00,1 00:00:00,2 00:00:00,3 00:00:00,4 00:00:00,5"},
         // The ends "0" and "0,5" would allow steps of 0,05, whose labels are wider.
-        TBottomCase{"widerLabelsInside",
-                    0,
-                    0.5,
-                    350,
-                    TAxisSteps::Decimal,
-                    0,
-                    nullptr,
-                    {"0", "0,1", "0,2", "0,3", "0,4", "0,5"}}),
+        TBottomCase{"widerLabelsInside", 0, 0.5, 350, 0, nullptr, "0 0,1 0,2 0,3 0,4 0,5"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct TTimeText {

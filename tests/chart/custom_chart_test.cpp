@@ -313,27 +313,19 @@ TEST_F(ChartLayoutTest, TheUnitStandsOverTheLeftLabels) {
 // Markers in their pens with their labels above the plot: the rightmost of overlapping labels,
 // nothing for a marker out of range, and a label at the left edge clear of the unit.
 TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
-    const TChartPen blue{kClBlue, 1, TPenStyle::Solid};
     const struct {
         const char* name;
         std::vector<TChartMarker> markers;
         const char* unit;
-        std::vector<std::pair<double, TChartPen>> lines; // at X, in
-        std::vector<std::pair<std::string, int>> labels; // text, left column (-1: centred)
+        std::vector<int> lines;  // the markers whose line is drawn
+        std::vector<int> labels; // and whose label is, centred unless labelLeft says
+        int labelLeft = -1;
     } rows[] = {
-        {"one", {{128, "Q3"}}, "", {{128, TChartPen::MarkerLine()}}, {{"Q3", -1}}},
-        {"overlapping",
-         {{100, "Q1"}, {101, "R1"}},
-         "",
-         {{100, TChartPen::MarkerLine()}, {101, TChartPen::MarkerLine()}},
-         {{"R1", -1}}},
-        {"ownPen", {{60, "R", blue}}, "", {{60, blue}}, {{"R", -1}}},
+        {"one", {{128, "Q3"}}, "", {0}, {0}},
+        {"overlapping", {{100, "Q1"}, {101, "R1"}}, "", {0, 1}, {1}},
+        {"ownPen", {{60, "R", {kClBlue, 1, TPenStyle::Solid}}}, "", {0}, {0}},
         {"outOfRange", {{300, "Q9"}}, "", {}, {}},
-        {"besideTheUnit",
-         {{0, "Q10"}},
-         "Hz",
-         {{0, TChartPen::MarkerLine()}},
-         {{"Q10", 5 + 28 + 3}}},
+        {"besideTheUnit", {{0, "Q10"}}, "Hz", {0}, {0}, 5 + 28 + 3},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -341,28 +333,23 @@ TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
         m_chart.LeftAxis().SetUnit(row.unit);
         Draw();
         const TRect& c = m_chart.ChartRect();
-        const TChartAxis& bottom = m_chart.BottomAxis();
-        std::vector<std::pair<int, TPenSpec>> expectedLines;
-        for (const auto& [x, pen] : row.lines)
-            expectedLines.emplace_back(std::max(bottom.CalcPosValue(x), c.left + 1),
-                                       pen.ToPen(false));
-        std::vector<std::pair<int, TPenSpec>> lines;
+        auto column = [&](int i) {
+            return std::max(m_chart.BottomAxis().CalcPosValue(row.markers[i].x), c.left + 1);
+        };
+        std::vector<std::pair<int, TPenSpec>> expected, lines;
+        for (int i : row.lines)
+            expected.emplace_back(column(i), row.markers[i].pen.ToPen(false));
         for (const TDrawnLine& l : m_canvas.lines)
             if (l.from.y == c.top + 1 && l.to.y == c.bottom - 1 && l.from.x == l.to.x)
                 lines.emplace_back(l.from.x, l.pen);
-        EXPECT_EQ(lines, expectedLines);
+        EXPECT_EQ(lines, expected);
 
-        std::vector<std::pair<std::string, int>> expectedLabels;
-        for (const auto& [text, left] : row.labels) {
-            const int width = 7 * static_cast<int>(text.size());
-            const double x =
-                std::find_if(row.markers.begin(), row.markers.end(), [&](const auto& m) {
-                    return m.label == text;
-                })->x;
-            expectedLabels.emplace_back(text,
-                                        left >= 0 ? left : bottom.CalcPosValue(x) - width / 2);
+        std::vector<std::pair<std::string, int>> expectedLabels, labels;
+        for (int i : row.labels) {
+            const std::string& text = row.markers[i].label;
+            expectedLabels.emplace_back(
+                text, row.labelLeft >= 0 ? row.labelLeft : column(i) - 7 * int(text.size()) / 2);
         }
-        std::vector<std::pair<std::string, int>> labels;
         for (const auto& t : m_canvas.texts)
             if (t.at.y == c.top - 2 - 14)
                 labels.emplace_back(t.text, t.at.x);
@@ -379,7 +366,6 @@ TEST_F(ChartLayoutTest, PointMarksStandOnTheirPointInsideThePlot) {
     } rows[] = {
         {{128, 200, TPointMarkShape::TriangleUp, "P"}, true},
         {{128, 100, TPointMarkShape::TriangleDown, "T", kClRed}, true},
-        {{10, 50, TPointMarkShape::TriangleUp, "", kClBlue}, true},
         {{128, 450, TPointMarkShape::TriangleDown, "T"}, false}, // above the axis' 400
         {{300, 200, TPointMarkShape::TriangleUp, "P"}, false},   // right of the last sample
     };
