@@ -369,38 +369,33 @@ TEST_F(ChartLayoutTest, PointMarksStandOnTheirPointInsideThePlot) {
         {{128, 450, TPointMarkShape::TriangleDown, "T"}, false}, // above the axis' 400
         {{300, 200, TPointMarkShape::TriangleUp, "P"}, false},   // right of the last sample
     };
-    for (const auto& row : rows) {
-        const TChartPointMark& m = row.mark;
+    for (const auto& [m, drawn] : rows) {
         SCOPED_TRACE(m.x * 1000 + m.y);
         m_chart.SetPointMarks({m});
         Draw();
         const TRect& c = m_chart.ChartRect();
         const int x = m_chart.BottomAxis().CalcPosValue(m.x);
         const int y = m_chart.LeftAxis().CalcPosValue(m.y);
-        const int tip = m.shape == TPointMarkShape::TriangleUp ? y - 4 : y + 4;
-        const int base = m.shape == TPointMarkShape::TriangleUp ? y + 4 : y - 4;
-        std::vector<std::pair<TPoint, TPoint>> expected;
-        if (row.drawn)
+        const bool up = m.shape == TPointMarkShape::TriangleUp;
+        const int tip = up ? y - 4 : y + 4;
+        const int base = up ? y + 4 : y - 4;
+        std::vector<std::pair<TPoint, TPoint>> expected, lines;
+        if (drawn)
             expected = {{{x, tip}, {x + 4, base}},
                         {{x + 4, base}, {x - 4, base}},
                         {{x - 4, base}, {x, tip}}};
-        std::vector<std::pair<TPoint, TPoint>> lines;
         for (const TDrawnLine& l : m_canvas.lines)
-            if (l.pen.color == m.color && l.pen.width == 1 && l.clip) {
+            if (l.pen.color == m.color && l.pen.width == 1 &&
+                l.clip == TRect{c.left + 1, c.top + 1, c.right, c.bottom - 1})
                 lines.emplace_back(l.from, l.to);
-                EXPECT_EQ(*l.clip, (TRect{c.left + 1, c.top + 1, c.right, c.bottom - 1}));
-            }
         EXPECT_EQ(lines, expected);
-        const auto label =
-            std::find_if(m_canvas.texts.begin(), m_canvas.texts.end(), [&](const auto& t) {
-                return t.font.color == m.color && t.text == m.label;
-            });
-        ASSERT_EQ(label != m_canvas.texts.end(), row.drawn && !m.label.empty());
-        if (label != m_canvas.texts.end()) {
-            EXPECT_EQ(
-                label->at,
-                (TPoint{x - 3, m.shape == TPointMarkShape::TriangleUp ? tip - 1 - 14 : tip + 2}));
-        }
+        std::vector<TPoint> expectedLabels, labels;
+        if (drawn)
+            expectedLabels.push_back({x - 3, up ? tip - 1 - 14 : tip + 2});
+        for (const auto& t : m_canvas.texts)
+            if (t.text == m.label && t.font.color == m.color)
+                labels.push_back(t.at);
+        EXPECT_EQ(labels, expectedLabels);
     }
 }
 
