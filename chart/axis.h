@@ -114,8 +114,8 @@ public:
     // Gives the labels' texts instead of AxisValuesFormat; an empty formatter gives them back to
     // the format.
     void SetLabelFormatter(TAxisLabelFormatter formatter);
-    // A short text ("Hz", "µS") drawn level above the left axis' labels, right-aligned with
-    // them. Empty: none, and no room taken for it.
+    // A short text ("Hz", "µS") drawn horizontally above the left axis' labels, right-aligned
+    // with them. Empty: none, and no room taken for it.
     const std::string& Unit() const { return m_unit; }
     void SetUnit(std::string unit);
     bool Labels() const { return m_labels; }

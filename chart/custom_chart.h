@@ -39,8 +39,8 @@ struct TChartMarker {
 // △ marks a peak, its label above it; ▽ a trough, its label below it.
 enum class TPointMarkShape { TriangleUp, TriangleDown };
 
-// A small outlined triangle centred on (x, y) of the bottom and left axes, in color, with an
-// optional short label in the left axis labels' font and the same colour.
+// A small outlined triangle centred on (x, y) of the bottom and left axes, in its colour, with
+// an optional short label in the left axis labels' font and the same colour.
 struct TChartPointMark {
     double x = 0;
     double y = 0;

@@ -70,16 +70,16 @@ public:
     // Draws the line with the current axis mapping (called by the chart inside its clip). Only
     // the points in the bottom axis' range are read, and one on each side, found by bisection
     // of the X list. Each segment takes its end point's colour; a null point leaves a gap on
-    // both of its sides; points between two gaps whose line draws nothing (one point, or all on
-    // one pixel) show as a dot. Points beyond the coordinates a device takes are skipped, the line
-    // joining the points around them.
+    // both of its sides; points between two gaps whose line draws nothing (one point, or all
+    // on one pixel) show as a dot. Points beyond the coordinates a device takes are skipped,
+    // the line joining the points around them.
     //
     // Where the visible points outnumber the pixel columns, each column's points are drawn as
     // the line from the first of them to the last through their lowest and highest: the same
     // pixels as every segment with a solid pen (the lines between columns are the same ones,
     // and within a column they cover the same rows), so that every peak and every gap stays.
-    // A column that holds a gap does so on each side of it; of the points between the first,
-    // the extremes and the last, the colours are not drawn.
+    // A gap inside a column splits its points there, each part drawn so. Only the colours of
+    // the points kept are drawn.
     void DrawValues(TCanvas& canvas) const;
 
 private:
