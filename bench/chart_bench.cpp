@@ -1,7 +1,9 @@
-// The chart's drawing costs: one full Draw of the 256-point history into an image, and one
-// sample as the UI thread sees it (AddSample and the repaint it causes) on the screen control,
-// without and with the run's journal. Run with QT_QPA_PLATFORM=offscreen for numbers without a
-// display; the journal is written under $TMPDIR (default /tmp).
+// The chart's drawing costs: one full Draw of the 256-point history into an image, one sample
+// as the UI thread sees it (AddSample and the repaint it causes) on the screen control, without
+// and with the run's journal, and the charts of a response window (60 s of the fine frequency)
+// and of a session's review (10 hours, whole and zoomed to 10 s). Run with
+// QT_QPA_PLATFORM=offscreen for numbers without a display; the journal is written under $TMPDIR
+// (default /tmp).
 
 #include "chart/chart_widget.h"
 #include "chart/qpainter_canvas.h"
@@ -54,6 +56,89 @@ void BM_DrawFull(benchmark::State& state) {
     state.SetLabel(std::to_string(width) + "x" + std::to_string(height));
 }
 BENCHMARK(BM_DrawFull)->Args({514, 335})->Args({1920, 1080})->Unit(benchmark::kMicrosecond);
+
+// The fine frequency as a response wanders: ten values a second, a slow wave with some jitter.
+double FineValue(int i) {
+    return 70 + 20 * std::sin(i / 95.0) + 3 * std::sin(i * 0.77);
+}
+
+// A chart with a time axis below it and a unit on its left axis, like the response window's
+// and the review's.
+void SetupTimeChart(TCustomChart& chart, TAxisLabelFormatter labels) {
+    chart.SetView3D(false);
+    chart.SetLegendVisible(false);
+    chart.Title().SetVisible(false);
+    chart.Foot().SetVisible(false);
+    chart.SetBackColor(kClWhite);
+    chart.LeftAxis().SetUnit("Hz");
+    TChartAxis& bottom = chart.BottomAxis();
+    bottom.SetSteps(TAxisSteps::Seconds);
+    bottom.SetLabelFormatter(std::move(labels));
+}
+
+void DrawInto(TCustomChart& chart, QImage& image, benchmark::State& state) {
+    chart.SetClientSize(image.width(), image.height());
+    for (auto _ : state) {
+        QPainter painter(&image);
+        TQPainterCanvas canvas(painter);
+        chart.Draw(canvas, {0, 0, image.width(), image.height()});
+    }
+}
+
+// The last 60 s before now at ten values a second, with a loss of 2 s and three markers.
+void BM_DrawResponse(benchmark::State& state) {
+    TCustomChart chart;
+    const TNumberSeparators seps;
+    SetupTimeChart(chart, [seps](double x) { return FormatSecondsBeforeNow(x, seps); });
+    TChartAxis& bottom = chart.BottomAxis();
+    bottom.SetAutomatic(false);
+    bottom.SetMinimum(-60);
+    bottom.SetMaximum(0);
+    bottom.SetIncrement(10); // "−60", "−50", ... "0", wider steps only where those do not fit
+    TLineSeries& series = chart.AddSeries();
+    for (int i = 0; i < 600; ++i) {
+        const double x = (i - 599) / 10.0;
+        if (i >= 300 && i < 320)
+            series.AddNullXY(x);
+        else
+            series.AddXY(x, FineValue(i));
+    }
+    chart.SetMarkers(
+        {{-45, "Q1"}, {-38.5, "R1", TChartPen{kClBlue, 1, TPenStyle::Solid}}, {-12, "Q2"}});
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    DrawInto(chart, image, state);
+    state.SetLabel("600 points, 1920x1080");
+}
+BENCHMARK(BM_DrawResponse)->Unit(benchmark::kMicrosecond);
+
+// A 10-hour session at ten values a second with a loss of 30 s every hour, drawn whole
+// (range 0) or zoomed to 10 s in its middle (range 1).
+void BM_DrawSession(benchmark::State& state) {
+    const bool zoomed = state.range(0) != 0;
+    TCustomChart chart;
+    const TNumberSeparators seps;
+    SetupTimeChart(chart, [seps](double x) { return FormatRunTime(x, seps); });
+    TLineSeries& series = chart.AddSeries();
+    constexpr int kPoints = 10 * 3600 * 10;
+    for (int i = 0; i < kPoints; ++i) {
+        const double x = i / 10.0;
+        if (i % 36000 > 35700)
+            series.AddNullXY(x);
+        else
+            series.AddXY(x, FineValue(i));
+    }
+    if (zoomed) {
+        TChartAxis& bottom = chart.BottomAxis();
+        bottom.SetAutomatic(false);
+        bottom.SetMaximum(18010);
+        bottom.SetMinimum(18000);
+    }
+    QImage image(1920, 1080, QImage::Format_RGB32);
+    DrawInto(chart, image, state);
+    state.SetLabel(zoomed ? "360000 points, 10 s of them, 1920x1080"
+                          : "360000 points whole, 1920x1080");
+}
+BENCHMARK(BM_DrawSession)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 
 // A journal in a folder of its own under the temporary folder, whose run clock moves one second
 // per row as at one sample a second: its writer thread flushes to the disk every tenth row, as in

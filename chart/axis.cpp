@@ -3,6 +3,7 @@
 #include "chart/custom_chart.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -16,21 +17,38 @@ constexpr std::string_view kMinimumAboveMaximum = "La valeur minimum de l'axe do
 constexpr std::string_view kMaximumBelowMinimum = "La valeur maximum de l'axe doit être >= Minimum";
 constexpr std::string_view kNegativeIncrement = "L'incrément de l'axe doit être >= 0";
 
-// Beyond this an offset in pixels no longer fits the 32-bit coordinates of the canvas.
-constexpr double kMaxPixelOffset = 2147483647.0;
+// Rows between the left axis' unit and the half of its top label above the plot.
+constexpr int kUnitGap = 2;
+// How many times a horizontal axis sizes its step anew by the labels of the step before; two
+// rounds settle it in practice, and a label that would still overlap is left out when drawn.
+constexpr int kWidthRounds = 4;
 
 // The 1-2-5 series: the smallest of ..., 0.5, 1, 2, 5, 10, 20, ... above x (for x in [1, 10)),
 // scaled by powers of ten outside that decade.
-double NextStep(double x) {
+double NextDecimalStep(double x) {
     if (x >= 10)
-        return NextStep(x * 0.1) * 10;
+        return NextDecimalStep(x * 0.1) * 10;
     if (x < 1)
-        return NextStep(x * 10) * 0.1;
+        return NextDecimalStep(x * 10) * 0.1;
     if (x < 2)
         return 2;
     if (x < 5)
         return 5;
     return 10;
+}
+
+// The round durations after x seconds: the decimal series below a second, whole days in the
+// 1-2-5 series beyond a day.
+double NextTimeStep(double x) {
+    static constexpr double kSteps[] = {1,   2,   5,    10,   15,   30,    60,    120,   300,
+                                        600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+    if (x < 1)
+        return NextDecimalStep(x);
+    for (const double step : kSteps)
+        if (step > x)
+            return step;
+    constexpr double kDay = 86400;
+    return NextDecimalStep(x / kDay) * kDay;
 }
 
 struct TNumberFormat {
@@ -63,16 +81,6 @@ TNumberFormat ParseNumberFormat(std::string_view format) {
 }
 
 } // namespace
-
-int NearestEven(double value) {
-    // std::nearbyint follows the rounding mode, which the program leaves at to-nearest-even.
-    const double rounded = std::nearbyint(value);
-    if (!(rounded > double(std::numeric_limits<int>::min())))
-        return std::numeric_limits<int>::min();
-    if (rounded >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return static_cast<int>(rounded);
-}
 
 std::string FormatAxisValue(double value, std::string_view format, const TNumberSeparators& seps) {
     const TNumberFormat fmt = ParseNumberFormat(format);
@@ -113,6 +121,34 @@ std::string FormatAxisValue(double value, std::string_view format, const TNumber
     }
     if (!fraction.empty())
         out += seps.decimal + fraction;
+    return out;
+}
+
+std::string FormatSecondsBeforeNow(double seconds, const TNumberSeparators& seps) {
+    const std::string magnitude = FormatAxisValue(std::fabs(seconds), "0.###", seps);
+    return seconds < 0 && magnitude != "0" ? "\u2212" + magnitude : magnitude;
+}
+
+std::string FormatRunTime(double seconds, const TNumberSeparators& seps) {
+    // Whole milliseconds first, so that 59.9996 s reads 00:01:00 and never 00:00:60.
+    const double milliseconds = std::nearbyint(std::fabs(seconds) * 1000);
+    if (!(milliseconds < 9e18))
+        return FormatAxisValue(seconds, "0", seps);
+    const auto total = static_cast<std::int64_t>(milliseconds);
+    const std::int64_t whole = total / 1000;
+    char text[48];
+    std::snprintf(text, sizeof text, "%02lld:%02d:%02d", static_cast<long long>(whole / 3600),
+                  static_cast<int>(whole / 60 % 60), static_cast<int>(whole % 60));
+    std::string out = seconds < 0 && total != 0 ? "\u2212" : "";
+    out += text;
+    if (const int fraction = static_cast<int>(total % 1000); fraction != 0) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%03d", fraction);
+        std::string decimals = digits;
+        while (decimals.back() == '0')
+            decimals.pop_back();
+        out += seps.decimal + decimals;
+    }
     return out;
 }
 
@@ -160,6 +196,10 @@ void TChartAxis::SetIncrement(double value) {
     Assign(m_increment, value);
 }
 
+void TChartAxis::SetSteps(TAxisSteps steps) {
+    Assign(m_steps, steps);
+}
+
 void TChartAxis::SetVisible(bool value) {
     Assign(m_visible, value);
 }
@@ -168,6 +208,13 @@ void TChartAxis::SetLabelsSeparation(int percent) {
 }
 void TChartAxis::SetAxisValuesFormat(std::string format) {
     Assign(m_valuesFormat, format);
+}
+void TChartAxis::SetLabelFormatter(TAxisLabelFormatter formatter) {
+    m_formatter = std::move(formatter);
+    m_chart.Invalidate();
+}
+void TChartAxis::SetUnit(std::string unit) {
+    Assign(m_unit, unit);
 }
 void TChartAxis::SetLabels(bool value) {
     Assign(m_labels, value);
@@ -227,21 +274,6 @@ void TChartAxis::SetEndPosition(double percent) {
     Assign(m_endPosition, percent);
 }
 
-int TChartAxis::CalcPosValue(double value) const {
-    if (m_iRange == 0)
-        return m_iCenterPos;
-    const double offset = (value - m_iMinimum) * m_iAxisSize / m_iRange;
-    if (!(std::fabs(offset) < kMaxPixelOffset))
-        return m_iCenterPos;
-    // The offset fits in 32 bits, the position measured from the axis' end need not: a value
-    // far below the range on a tall axis lies beyond the int range. Such a pixel is far outside
-    // anything drawable, and the int limit says so as well as the exact row would.
-    const std::int64_t rounded = NearestEven(offset);
-    const std::int64_t pixel = Horizontal() ? m_iStartPos + rounded : m_iEndPos - rounded;
-    return static_cast<int>(std::clamp<std::int64_t>(pixel, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
-}
-
 double TChartAxis::CalcPosPoint(int pixel) const {
     if (m_iAxisSize < 1)
         return 0;
@@ -285,15 +317,13 @@ int TChartAxis::LabelHeight(TCanvas& canvas) const {
     return canvas.TextHeight("W");
 }
 
-double TChartAxis::CalcIncrement(TCanvas& canvas) const {
-    canvas.SetFont(m_labelsFont);
-    int size = 0;
-    if (Horizontal())
-        size = std::max(canvas.TextWidth(LabelText(m_iMaximum)),
-                        canvas.TextWidth(LabelText(m_iMinimum)));
-    else
-        size = LabelHeight(canvas); // every label here is one line of the same font
+double TChartAxis::GrowStep(double step) const {
+    const double next = m_steps == TAxisSteps::Seconds ? NextTimeStep(step) : NextDecimalStep(step);
+    // Should rounding ever make the series stand still, doubling keeps the search finite.
+    return next > step ? next : step * 2;
+}
 
+double TChartAxis::StepForLabelSize(int size) const {
     int maxLabels = 1;
     if (size > 0) {
         double s = size;
@@ -307,36 +337,92 @@ double TChartAxis::CalcIncrement(TCanvas& canvas) const {
 
     double step = m_increment > 0 ? m_increment : (std::fabs(m_iRange) >= 1 ? 1.0 : kMinStep);
     if (m_labelsSeparation > 0) {
-        // Grow the step along the 1-2-5 series until the labels fit. Should rounding ever make
-        // the series stand still, doubling keeps the search finite.
-        auto grow = [](double x) {
-            const double next = NextStep(x);
-            return next > x ? next : x * 2;
-        };
         int count = maxLabels + 1;
         do {
             const double q = m_iRange / step;
             if (std::fabs(q) < kMaxPixelOffset) {
                 count = NearestEven(q);
                 if (count > maxLabels)
-                    step = grow(step);
+                    step = GrowStep(step);
             } else {
-                step = grow(step);
+                step = GrowStep(step);
             }
         } while (count > maxLabels);
     }
     return std::max(step, kMinStep);
 }
 
+double TChartAxis::CalcIncrement(TCanvas& canvas) const {
+    canvas.SetFont(m_labelsFont);
+    if (!Horizontal())
+        return StepForLabelSize(LabelHeight(canvas)); // every label is one line of the same font
+
+    // Side by side, labels need a space between them, which the height of a line already holds
+    // for stacked ones. The range's ends give a first size, but the labels are what a step
+    // draws: wider inside the range ("0,05" between "0" and "0,5"), or narrower than ends that
+    // fall between them ("01:00:00,5"). The step follows its own widest label, and a smaller
+    // step is taken only where its labels fit too.
+    const int space = canvas.TextWidth(" ");
+    int size =
+        std::max(canvas.TextWidth(LabelText(m_iMaximum)), canvas.TextWidth(LabelText(m_iMinimum)));
+    double step = StepForLabelSize(size + space);
+    for (int round = 0; round < kWidthRounds; ++round) {
+        const int widest = WidestLabel(canvas, step);
+        if (widest == size)
+            break;
+        const double next = StepForLabelSize(widest + space);
+        if (widest < size && WidestLabel(canvas, next) > widest)
+            break;
+        size = widest;
+        step = next;
+    }
+    return step;
+}
+
+int TChartAxis::WidestLabel(TCanvas& canvas, double step) const {
+    int widest = 0;
+    ForEachLabel(step, [&](double value, int) {
+        widest = std::max(widest, canvas.TextWidth(LabelText(value)));
+    });
+    return widest;
+}
+
 std::string TChartAxis::LabelText(double value) const {
+    if (m_formatter)
+        return m_formatter(value);
     return FormatAxisValue(value, m_valuesFormat, m_chart.NumberSeparators());
 }
 
+int TChartAxis::TickRoom() const {
+    int room = (m_axisPen.visible ? m_axisPen.width : 0) + (m_ticks.visible ? m_tickLength : 0);
+    if (m_minorTicks.visible)
+        room = std::max(room, m_minorTickLength);
+    return room;
+}
+
+int TChartAxis::RoomAbove(TCanvas& canvas) const {
+    if (m_kind != TAxisKind::Left || m_unit.empty())
+        return 0;
+    canvas.SetFont(m_labelsFont);
+    const int h = LabelHeight(canvas);
+    return h / 2 + kUnitGap + h;
+}
+
 void TChartAxis::CalcRect(TCanvas& canvas, TRect& rect) {
-    if (m_kind != TAxisKind::Left)
+    if (m_kind == TAxisKind::Top || m_kind == TAxisKind::Right)
         return;
+    if (Horizontal()) {
+        if (m_labels) {
+            canvas.SetFont(m_labelsFont);
+            rect.bottom -= m_labelsSize != 0 ? m_labelsSize : LabelHeight(canvas);
+        }
+        m_posLabels = rect.bottom;
+        rect.bottom -= TickRoom();
+        return;
+    }
+    int room = 0;
     if (m_labels) {
-        int room = m_labelsSize;
+        room = m_labelsSize;
         if (room == 0) {
             // The step from the previous drawing's span: the room must be known before the span.
             const double step = CalcIncrement(canvas);
@@ -350,13 +436,14 @@ void TChartAxis::CalcRect(TCanvas& canvas, TRect& rect) {
             room = std::max(canvas.TextWidth(LabelText(a)), canvas.TextWidth(LabelText(b))) +
                    canvas.TextWidth(" ");
         }
-        rect.left += room;
     }
+    if (!m_unit.empty()) {
+        canvas.SetFont(m_labelsFont);
+        room = std::max(room, canvas.TextWidth(m_unit) + canvas.TextWidth(" "));
+    }
+    rect.left += room;
     m_posLabels = rect.left;
-    int tickRoom = (m_axisPen.visible ? m_axisPen.width : 0) + (m_ticks.visible ? m_tickLength : 0);
-    if (m_minorTicks.visible)
-        tickRoom = std::max(tickRoom, m_minorTickLength);
-    rect.left += tickRoom;
+    rect.left += TickRoom();
 }
 
 void TChartAxis::CalcScreenPos(const TRect& plot) {
@@ -373,11 +460,9 @@ void TChartAxis::CalcScreenPos(const TRect& plot) {
                                              : plot.bottom;
 }
 
-void TChartAxis::DrawLabelsAndTicks(TCanvas& canvas, double step) {
-    m_tickPos.clear();
+template <typename Visit> void TChartAxis::ForEachLabel(double step, Visit visit) const {
     if (!(std::fabs(m_iRange / step) < kMaxLabels))
         return;
-
     double value = (m_iMinimum == m_iMaximum || !m_roundFirstLabel)
                        ? m_iMaximum
                        : std::trunc(m_iMaximum / step) * step;
@@ -387,36 +472,82 @@ void TChartAxis::DrawLabelsAndTicks(TCanvas& canvas, double step) {
             return;
         value = next;
     }
-    const double limit = (m_iMinimum - kMinStep) / 1.000000000001;
+    // The left axis keeps the limit the main window has always had, a hair above a negative
+    // minimum, so that a label on a negative minimum is not drawn there. The bottom axis, whose
+    // "−60" stands at the left end, allows the rounding of a millionth of a step.
+    const double limit = Horizontal() ? m_iMinimum - std::fabs(step) * 1e-6
+                                      : (m_iMinimum - kMinStep) / 1.000000000001;
 
-    TFontSpec font = m_labelsFont;
-    if (m_chart.Printing() && font.color == kClWhite)
-        font.color = kClBlack;
-    canvas.SetFont(font);
-    canvas.SetBrush({kClWhite, TBrushStyle::Clear});
-    canvas.SetBackMode(TBackMode::Transparent);
-    const int h = canvas.TextHeight("W");
-
-    // With a zero range the step is 1e-12 and the same label repeats at the centre row; the
-    // tick list is full long before that could matter, and a value too large to decrease by
+    // With a zero range the step is 1e-12 and the same label repeats at the centre; the bound on
+    // the labels ends that long before it could matter, and a value too large to decrease by
     // the step would never reach the limit.
-    while (value >= limit && m_tickPos.size() < kMaxTicks) {
+    std::size_t visited = 0;
+    while (value >= limit && visited < kMaxTicks) {
         const int p = CalcPosValue(value);
         if (m_labelsOnAxis || (m_iStartPos < p && p < m_iEndPos)) {
-            if (!m_tickOnLabelsOnly)
-                m_tickPos.push_back(p);
-            if (m_labels) {
-                if (m_tickOnLabelsOnly)
-                    m_tickPos.push_back(p);
-                const std::string text = LabelText(value);
-                canvas.TextOut(m_posLabels - canvas.TextWidth(text), p - h / 2, text);
-            }
+            visit(value, p);
+            ++visited;
         }
         const double next = value - step;
         if (next == value)
             break;
         value = next;
     }
+}
+
+TFontSpec TChartAxis::DrawnLabelsFont() const {
+    TFontSpec font = m_labelsFont;
+    if (m_chart.Printing() && font.color == kClWhite)
+        font.color = kClBlack;
+    return font;
+}
+
+void TChartAxis::DrawLabelsAndTicks(TCanvas& canvas, double step) {
+    m_tickPos.clear();
+    canvas.SetFont(DrawnLabelsFont());
+    canvas.SetBrush({kClWhite, TBrushStyle::Clear});
+    canvas.SetBackMode(TBackMode::Transparent);
+    const int h = canvas.TextHeight("W");
+
+    // Labels side by side come from the right; each must end left of the one drawn before it,
+    // which only a step the width rounds could not settle leaves undone.
+    int freeRight = INT_MAX;
+    ForEachLabel(step, [&](double value, int p) {
+        if (!m_tickOnLabelsOnly)
+            m_tickPos.push_back(p);
+        if (!m_labels)
+            return;
+        if (m_tickOnLabelsOnly)
+            m_tickPos.push_back(p);
+        const std::string text = LabelText(value);
+        const int width = canvas.TextWidth(text);
+        if (!Horizontal()) {
+            canvas.TextOut(m_posLabels - width, p - h / 2, text);
+            return;
+        }
+        const int left = p - width / 2;
+        if (left + width > freeRight)
+            return;
+        canvas.TextOut(left, m_posLabels, text);
+        freeRight = left;
+    });
+}
+
+void TChartAxis::Across(TCanvas& canvas, int p, int from, int to) const {
+    if (Horizontal())
+        canvas.Line(p, from, p, to);
+    else
+        canvas.Line(from, p, to, p);
+}
+
+void TChartAxis::DrawUnit(TCanvas& canvas) {
+    if (m_kind != TAxisKind::Left || m_unit.empty())
+        return;
+    canvas.SetFont(DrawnLabelsFont());
+    canvas.SetBackMode(TBackMode::Transparent);
+    const int h = canvas.TextHeight("W");
+    canvas.TextOut(m_posLabels - canvas.TextWidth(m_unit), m_iStartPos - h / 2 - kUnitGap - h,
+                   m_unit);
 }
 
 void TChartAxis::DrawMinorTicks(TCanvas& canvas) {
@@ -437,56 +568,61 @@ void TChartAxis::DrawMinorTicks(TCanvas& canvas) {
                            NearestEven(j * double(m_tickPos[i] - m_tickPos[i - 1]) / parts));
 
     const bool printing = m_chart.Printing();
+    const int out = OutwardStep();
     if (m_minorTicks.visible && m_minorTickLength != 0) {
         canvas.SetPen(m_minorTicks.ToPen(printing));
         for (int row : rows)
             if (m_iStartPos < row && row < m_iEndPos)
-                canvas.Line(m_posAxis - 1, row, m_posAxis - 1 - m_minorTickLength, row);
+                Across(canvas, row, m_posAxis + out, m_posAxis + out * (1 + m_minorTickLength));
     }
     if (m_minorGrid.visible) {
         canvas.SetBackMode(TBackMode::Transparent);
         canvas.SetPen(m_minorGrid.ToPen(printing, kClGray));
         for (int row : rows)
             if (m_iStartPos < row && row < m_iEndPos)
-                canvas.Line(m_plot.left, row, m_plot.right, row);
+                Across(canvas, row, PlotNear(), PlotFar());
         canvas.SetBackMode(TBackMode::Opaque);
     }
 }
 
 void TChartAxis::Draw(TCanvas& canvas) {
-    if (m_kind != TAxisKind::Left)
+    if (m_kind == TAxisKind::Top || m_kind == TAxisKind::Right)
         return;
     const bool printing = m_chart.Printing();
     DrawLabelsAndTicks(canvas, CalcIncrement(canvas));
+    DrawUnit(canvas);
 
     if (m_axisPen.visible) {
         canvas.SetPen(m_axisPen.ToPen(printing));
-        canvas.Line(m_posAxis, m_iStartPos, m_posAxis, m_iEndPos);
+        if (Horizontal())
+            canvas.Line(m_iStartPos, m_posAxis, m_iEndPos, m_posAxis);
+        else
+            canvas.Line(m_posAxis, m_iStartPos, m_posAxis, m_iEndPos);
     }
+    const int out = OutwardStep();
     if (m_ticks.visible && m_tickLength != 0) {
         canvas.SetPen(m_ticks.ToPen(printing));
         for (int p : m_tickPos)
-            canvas.Line(m_posAxis - 1, p, m_posAxis - 1 - m_tickLength, p);
+            Across(canvas, p, m_posAxis + out, m_posAxis + out * (1 + m_tickLength));
     }
     if (m_grid.visible) {
         canvas.SetBackMode(TBackMode::Transparent);
         canvas.SetBrush({kClWhite, TBrushStyle::Clear});
         canvas.SetPen(m_grid.ToPen(printing, kClGray));
         if (m_gridCentered) {
-            for (std::size_t i = 1; i < m_tickPos.size(); ++i) {
-                const int row = NearestEven((m_tickPos[i] + m_tickPos[i - 1]) * 0.5);
-                canvas.Line(m_plot.left, row, m_plot.right, row);
-            }
+            for (std::size_t i = 1; i < m_tickPos.size(); ++i)
+                Across(canvas, NearestEven((m_tickPos[i] + m_tickPos[i - 1]) * 0.5), PlotNear(),
+                       PlotFar());
         } else {
             for (int p : m_tickPos)
-                canvas.Line(m_plot.left, p, m_plot.right, p);
+                Across(canvas, p, PlotNear(), PlotFar());
         }
         canvas.SetBackMode(TBackMode::Opaque);
     }
     if (m_ticksInner.visible && m_tickInnerLength != 0) {
         canvas.SetPen(m_ticksInner.ToPen(printing));
         for (int p : m_tickPos)
-            canvas.Line(m_posAxis + 1, p, m_posAxis + 1 + m_tickInnerLength, p);
+            Across(canvas, p, m_posAxis - out, m_posAxis - out * (1 + m_tickInnerLength));
     }
     DrawMinorTicks(canvas);
 }

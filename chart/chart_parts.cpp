@@ -31,6 +31,13 @@ TChartPen TChartPen::AxisLine() {
     return pen;
 }
 
+TChartPen TChartPen::MarkerLine() {
+    TChartPen pen;
+    pen.color = kClWhite;
+    pen.style = TPenStyle::Dash;
+    return pen;
+}
+
 TPenSpec TChartPen::ToPen(bool printing, TColor fallback) const {
     TPenSpec pen;
     pen.color = color == kClDefault ? fallback : color;

@@ -9,11 +9,14 @@ namespace sornafex::chart {
 
 namespace {
 
-// Rows between a shown title and the plot area, and between the marker numbers and the plot.
+// Rows between a shown title and the plot area, and between the marker labels and the plot.
 constexpr int kTitleGap = 5;
-constexpr int kMarkerNumberGap = 2;
-// Columns kept free between two marker numbers.
-constexpr int kMarkerNumberSpacing = 3;
+constexpr int kMarkerLabelGap = 2;
+// Columns kept free between two marker labels.
+constexpr int kMarkerLabelSpacing = 3;
+// Pixels from a point mark's centre to its tip and to its base, and between it and its label.
+constexpr int kPointMarkRadius = 4;
+constexpr int kPointMarkLabelGap = 1;
 
 // Margins round halves away from zero, unlike the axis arithmetic.
 int PercentOf(int percent, int length) {
@@ -149,6 +152,10 @@ void TCustomChart::SetMarkers(std::vector<TChartMarker> markers) {
     Assign(m_markers, markers);
 }
 
+void TCustomChart::SetPointMarks(std::vector<TChartPointMark> marks) {
+    Assign(m_pointMarks, marks);
+}
+
 TLineSeries& TCustomChart::AddSeries() {
     m_series.push_back(std::make_unique<TLineSeries>(*this));
     Invalidate();
@@ -282,7 +289,12 @@ void TCustomChart::Layout(TCanvas& canvas) {
 
     for (auto& axis : m_axes)
         axis->AdjustRange();
-    ReserveMarkerRoom(canvas);
+    // The unit first: the marker labels stand right above the plot, wherever the unit left it.
+    const int highest = HighestFreeRow();
+    if (IsAxisShown(LeftAxis()))
+        if (const int rows = LeftAxis().RoomAbove(canvas); rows > 0)
+            ReserveAbove(rows, highest);
+    ReserveMarkerRoom(canvas, highest);
 
     TRect room = m_chartRect;
     for (auto& axis : m_axes) {
@@ -333,6 +345,7 @@ void TCustomChart::Draw(TCanvas& canvas, const TRect& bounds) {
             canvas.ResetClip();
     }
     DrawMarkers(canvas);
+    DrawPointMarks(canvas);
 }
 
 bool TCustomChart::MarkerShown(const TChartMarker& marker) const {
@@ -340,65 +353,114 @@ bool TCustomChart::MarkerShown(const TChartMarker& marker) const {
     return marker.x >= axis.IMinimum() && marker.x <= axis.IMaximum();
 }
 
-void TCustomChart::ReserveMarkerRoom(TCanvas& canvas) {
-    m_markerNumbersTop.reset();
+int TCustomChart::HighestFreeRow() const {
+    if (m_title.Visible())
+        return m_chartRect.top - kTitleGap + 1;
+    int highest = m_bounds.top;
+    if (!m_printing)
+        highest += (m_bevelOuter != TBevel::None ? m_bevelWidth : 0) + m_borderWidth +
+                   (m_bevelInner != TBevel::None ? m_bevelWidth : 0);
+    return highest;
+}
+
+int TCustomChart::ReserveAbove(int rows, int highest) {
+    const int top = std::max(m_chartRect.top - rows, highest);
+    m_chartRect.top = std::max(m_chartRect.top, top + rows);
+    NormalizeChartRect();
+    return top;
+}
+
+void TCustomChart::ReserveMarkerRoom(TCanvas& canvas, int highest) {
+    m_markerLabelsTop.reset();
     if (std::none_of(m_markers.begin(), m_markers.end(),
                      [this](const TChartMarker& m) { return MarkerShown(m); }))
         return;
     canvas.SetFont(LeftAxis().LabelsFont());
-    const int height = canvas.TextHeight("0");
-    // The highest row the numbers may use: under a shown title, else inside the bevels.
-    int highest = m_chartRect.top - kTitleGap + 1;
-    if (!m_title.Visible()) {
-        highest = m_bounds.top;
-        if (!m_printing)
-            highest += (m_bevelOuter != TBevel::None ? m_bevelWidth : 0) + m_borderWidth +
-                       (m_bevelInner != TBevel::None ? m_bevelWidth : 0);
-    }
-    const int top = std::max(m_chartRect.top - kMarkerNumberGap - height, highest);
-    m_chartRect.top = std::max(m_chartRect.top, top + height + kMarkerNumberGap);
-    NormalizeChartRect();
-    m_markerNumbersTop = top;
+    m_markerLabelsTop = ReserveAbove(canvas.TextHeight("0") + kMarkerLabelGap, highest);
 }
 
 void TCustomChart::DrawMarkers(TCanvas& canvas) {
-    if (!m_markerNumbersTop)
+    if (!m_markerLabelsTop)
         return;
     const TRect& c = m_chartRect;
     // Each shown marker at its column inside the plot area's frame, where the series is drawn
     // too, from left to right.
-    std::vector<std::pair<int, int>> shown; // column, number
+    std::vector<std::pair<int, const TChartMarker*>> shown;
     for (const TChartMarker& m : m_markers)
         if (MarkerShown(m))
             shown.emplace_back(std::clamp(BottomAxis().CalcPosValue(m.x), c.left + 1,
                                           std::max(c.left + 1, c.right - 1)),
-                               m.number);
+                               &m);
     std::stable_sort(shown.begin(), shown.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    const TChartPen pen{kClWhite, 1, TPenStyle::Dash, true, false};
-    canvas.SetPen(pen.ToPen(m_printing));
     // The gaps between the dashes show the plot, not the background colour.
     canvas.SetBackMode(TBackMode::Transparent);
     const bool clip = CanClip();
     if (clip)
         canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
-    for (const auto& [x, number] : shown)
+    std::optional<TChartPen> pen;
+    for (const auto& [x, marker] : shown) {
+        if (pen != marker->pen) {
+            pen = marker->pen;
+            canvas.SetPen(pen->ToPen(m_printing));
+        }
         canvas.Line(x, c.top + 1, x, c.bottom - 1);
+    }
     if (clip)
         canvas.ResetClip();
 
     canvas.SetFont(LeftAxis().LabelsFont());
-    int freeRight = INT_MAX; // the numbers to the right begin there
+    // A label near the left edge stops short of the left axis' unit, which stands level with it.
+    const int freeLeft = IsAxisShown(LeftAxis()) && !LeftAxis().Unit().empty()
+                             ? LeftAxis().PosLabels() + kMarkerLabelSpacing
+                             : INT_MIN;
+    int freeRight = INT_MAX; // the labels to the right begin there
     for (auto m = shown.rbegin(); m != shown.rend(); ++m) {
-        const std::string text = std::to_string(m->second);
+        const std::string& text = m->second->label;
         const int width = canvas.TextWidth(text);
-        const int left = m->first - width / 2;
-        if (left + width + kMarkerNumberSpacing > freeRight)
+        const int left = std::max(m->first - width / 2, freeLeft);
+        if (left + width + kMarkerLabelSpacing > freeRight)
             continue;
-        canvas.TextOut(left, *m_markerNumbersTop, text);
+        canvas.TextOut(left, *m_markerLabelsTop, text);
         freeRight = left;
     }
+}
+
+void TCustomChart::DrawPointMarks(TCanvas& canvas) {
+    const TRect& c = m_chartRect;
+    const bool clip = CanClip();
+    bool any = false;
+    for (const TChartPointMark& mark : m_pointMarks) {
+        const int x = BottomAxis().CalcPosValue(mark.x);
+        const int y = LeftAxis().CalcPosValue(mark.y);
+        if (x < c.left || x > c.right || y < c.top || y > c.bottom)
+            continue;
+        if (!any) {
+            any = true;
+            if (clip)
+                canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+            canvas.SetBackMode(TBackMode::Transparent);
+            canvas.SetBrush({kClWhite, TBrushStyle::Clear});
+        }
+        const bool up = mark.shape == TPointMarkShape::TriangleUp;
+        const int tip = up ? y - kPointMarkRadius : y + kPointMarkRadius;
+        const int base = up ? y + kPointMarkRadius : y - kPointMarkRadius;
+        const TPoint outline[] = {
+            {x, tip}, {x + kPointMarkRadius, base}, {x - kPointMarkRadius, base}, {x, tip}};
+        canvas.SetPen({mark.color, 1, TPenStyle::Solid, false});
+        canvas.Polyline(outline);
+        if (mark.label.empty())
+            continue;
+        TFontSpec font = LeftAxis().LabelsFont();
+        font.color = mark.color;
+        canvas.SetFont(font);
+        const int h = canvas.TextHeight("W");
+        const int top = up ? tip - kPointMarkLabelGap - h : tip + 1 + kPointMarkLabelGap;
+        canvas.TextOut(x - canvas.TextWidth(mark.label) / 2, top, mark.label);
+    }
+    if (any && clip)
+        canvas.ResetClip();
 }
 
 } // namespace sornafex::chart

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace sornafex::chart {
@@ -26,11 +27,27 @@ struct TMargins {
     friend bool operator==(const TMargins&, const TMargins&) = default;
 };
 
-// A numbered vertical line across the plot area, at an X value of the bottom axis.
+// A vertical line across the plot area at an X value of the bottom axis, its label ("3", "Q3")
+// above the plot. Its own pen tells kinds of markers apart where the caller needs it.
 struct TChartMarker {
     double x = 0;
-    int number = 0;
+    std::string label;
+    TChartPen pen = TChartPen::MarkerLine();
     friend bool operator==(const TChartMarker&, const TChartMarker&) = default;
+};
+
+// △ marks a peak, its label above it; ▽ a trough, its label below it.
+enum class TPointMarkShape { TriangleUp, TriangleDown };
+
+// A small outlined triangle centred on (x, y) of the bottom and left axes, in its colour, with
+// an optional short label in the left axis labels' font and the same colour.
+struct TChartPointMark {
+    double x = 0;
+    double y = 0;
+    TPointMarkShape shape = TPointMarkShape::TriangleUp;
+    std::string label;
+    TColor color = kClBlack;
+    friend bool operator==(const TChartPointMark&, const TChartPointMark&) = default;
 };
 
 class TCustomChart {
@@ -115,12 +132,18 @@ public:
         return *m_series.at(static_cast<std::size_t>(index));
     }
 
-    // Markers, drawn over the series as white dashed lines with their numbers above the plot
-    // area, in the axis labels' font. The plot area gives up room for the numbers only where the
+    // Markers, drawn over the series in their pens with their labels above the plot area, in
+    // the left axis labels' font. The plot area gives up room for the labels only where the
     // margin above it (or the gap under a shown title) is too narrow. Markers outside the bottom
-    // axis' range are not drawn; where numbers would overlap, the rightmost one is shown.
+    // axis' range are not drawn; where labels would overlap, the rightmost one is shown, and
+    // none covers the left axis' unit.
     const std::vector<TChartMarker>& Markers() const { return m_markers; }
     void SetMarkers(std::vector<TChartMarker> markers);
+
+    // Point marks, drawn over the series and the markers, inside the plot area's clip. A mark
+    // whose point lies outside the plot area is not drawn.
+    const std::vector<TChartPointMark>& PointMarks() const { return m_pointMarks; }
+    void SetPointMarks(std::vector<TChartPointMark> marks);
 
     // An axis is shown when axes are visible, it is visible, and (when the chart has an active
     // series) an active series uses it.
@@ -177,9 +200,15 @@ private:
     // The back wall's fill, when it hides what is under it.
     std::optional<TRect> OpaqueWall() const;
     void DrawBackWall(TCanvas& canvas);
+    // The highest row that room above the plot may take: under a shown title, else inside the
+    // bevels. ReserveAbove gives rows above the plot area, taking them from the plot only where
+    // the space above it is too narrow, and returns the top row of that band.
+    int HighestFreeRow() const;
+    int ReserveAbove(int rows, int highest);
     bool MarkerShown(const TChartMarker& marker) const;
-    void ReserveMarkerRoom(TCanvas& canvas);
+    void ReserveMarkerRoom(TCanvas& canvas, int highest);
     void DrawMarkers(TCanvas& canvas);
+    void DrawPointMarks(TCanvas& canvas);
 
     TMargins m_margins{3, 4, 3, 4};
     TColor m_color = kClDefault;
@@ -199,6 +228,7 @@ private:
     bool m_axisVisible = true;
     std::vector<std::unique_ptr<TLineSeries>> m_series;
     std::vector<TChartMarker> m_markers;
+    std::vector<TChartPointMark> m_pointMarks;
 
     bool m_printing = false;
     bool m_metafiling = false;
@@ -212,8 +242,8 @@ private:
     int m_clientHeight = 0;
     TRect m_bounds;
     TRect m_chartRect;
-    TRect m_titlesRect;                    // the chart rectangle before the titles took their room
-    std::optional<int> m_markerNumbersTop; // where the marker numbers stand, when any is shown
+    TRect m_titlesRect;                   // the chart rectangle before the titles took their room
+    std::optional<int> m_markerLabelsTop; // where the marker labels stand, when any is shown
     std::uint64_t m_drawCount = 0;
     TNumberSeparators m_separators;
 };

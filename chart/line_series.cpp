@@ -4,6 +4,7 @@
 #include "chart/custom_chart.h"
 
 #include <cmath>
+#include <limits>
 #include <optional>
 
 namespace sornafex::chart {
@@ -13,10 +14,123 @@ namespace {
 // metafile records; such points are skipped.
 constexpr int kMaxCoordinate = 32766;
 
-bool Drawable(int x, int y) {
-    return x >= -kMaxCoordinate && x <= kMaxCoordinate && y >= -kMaxCoordinate &&
-           y <= kMaxCoordinate;
+bool Drawable(TPoint p) {
+    return p.x >= -kMaxCoordinate && p.x <= kMaxCoordinate && p.y >= -kMaxCoordinate &&
+           p.y <= kMaxCoordinate;
 }
+
+struct TVertex {
+    TPoint at;
+    TColor color;
+};
+
+// Joins the vertices of each run (the points between two gaps) with lines, each in its end
+// point's colour; a run between two gaps that drew nothing gets a dot.
+class TPathDrawer {
+public:
+    TPathDrawer(TCanvas& canvas, const TChartPen& pen, bool printing)
+        : m_canvas(canvas), m_pen(pen), m_printing(printing) {}
+
+    void Add(const TVertex& v) {
+        if (m_last)
+            Segment(m_last->at, v.at, v.color);
+        m_last = v;
+    }
+    void Gap() {
+        EndRun(true);
+        m_afterGap = true;
+    }
+    void End() { EndRun(false); }
+
+private:
+    void Segment(TPoint from, TPoint to, TColor color) {
+        if (from == to)
+            return;
+        if (m_penColor != color) {
+            TChartPen pen = m_pen;
+            pen.color = color;
+            m_canvas.SetPen(pen.ToPen(m_printing));
+            m_canvas.SetBrush({kClWhite, TBrushStyle::Clear});
+            m_penColor = color;
+        }
+        m_canvas.Line(from.x, from.y, to.x, to.y);
+        m_drew = true;
+    }
+    void EndRun(bool atGap) {
+        if (m_last && !m_drew && m_afterGap && atGap)
+            Segment(m_last->at, {m_last->at.x + 1, m_last->at.y}, m_last->color);
+        m_last.reset();
+        m_drew = false;
+        m_afterGap = false;
+    }
+
+    TCanvas& m_canvas;
+    const TChartPen& m_pen;
+    bool m_printing;
+    std::optional<TColor> m_penColor;
+    std::optional<TVertex> m_last; // the run's last vertex
+    bool m_drew = false;           // the run has drawn a line
+    bool m_afterGap = false;       // the run began after a gap
+};
+
+// Passes on, of the vertices that follow one another on one pixel column, the first, the
+// highest and the lowest in their order, and the last.
+class TColumnReducer {
+public:
+    explicit TColumnReducer(TPathDrawer& path) : m_path(path) {}
+
+    void Add(const TVertex& v) {
+        if (m_count > 0 && v.at.x != m_first.at.x)
+            Flush();
+        if (m_count == 0) {
+            m_first = m_low = m_high = v;
+            m_lowIndex = m_highIndex = 0;
+        } else if (v.at.y > m_low.at.y) {
+            m_low = v;
+            m_lowIndex = m_count;
+        } else if (v.at.y < m_high.at.y) {
+            m_high = v;
+            m_highIndex = m_count;
+        }
+        m_last = v;
+        ++m_count;
+    }
+    void Gap() {
+        Flush();
+        m_path.Gap();
+    }
+    void End() {
+        Flush();
+        m_path.End();
+    }
+
+private:
+    void Flush() {
+        if (m_count == 0)
+            return;
+        m_path.Add(m_first);
+        const bool lowFirst = m_lowIndex < m_highIndex;
+        const int firstIndex = lowFirst ? m_lowIndex : m_highIndex;
+        const int secondIndex = lowFirst ? m_highIndex : m_lowIndex;
+        if (firstIndex > 0)
+            m_path.Add(lowFirst ? m_low : m_high);
+        if (secondIndex > 0)
+            m_path.Add(lowFirst ? m_high : m_low);
+        if (m_count - 1 > secondIndex)
+            m_path.Add(m_last);
+        m_count = 0;
+    }
+
+    TPathDrawer& m_path;
+    int m_count = 0;
+    TVertex m_first{};
+    TVertex m_low{}; // the lowest on the screen: the largest row
+    TVertex m_high{};
+    TVertex m_last{};
+    int m_lowIndex = 0;
+    int m_highIndex = 0;
+};
+
 } // namespace
 
 TLineSeries::TLineSeries(TCustomChart& chart) : m_chart(chart) {}
@@ -43,6 +157,10 @@ int TLineSeries::AddXY(double x, double y, std::string label, TColor color) {
     return index;
 }
 
+int TLineSeries::AddNullXY(double x) {
+    return AddXY(x, std::numeric_limits<double>::quiet_NaN(), {}, kClNone);
+}
+
 void TLineSeries::Delete(int index) {
     if (index < 0 || index >= Count())
         throw EListError(index);
@@ -53,19 +171,15 @@ void TLineSeries::Delete(int index) {
     Changed();
 }
 
-TColor TLineSeries::ValueColor(int index) const {
-    if (index < 0 || index >= static_cast<int>(m_colors.size()))
-        return m_seriesColor;
-    const TColor color = m_colors[static_cast<std::size_t>(index)];
-    if (color != kClDefault)
-        return color;
-    if (m_colorEachPoint) {
-        static constexpr TColor kPalette[] = {kClRed,           Rgb(0, 255, 0),  kClYellow,
-                                              kClBlue,          kClWhite,        kClGray,
-                                              Rgb(255, 0, 255), Rgb(0, 128, 128)};
-        return kPalette[static_cast<std::size_t>(index) % std::size(kPalette)];
-    }
-    return m_seriesColor;
+TColor TLineSeries::PaletteColor(int index) {
+    static constexpr TColor kPalette[] = {kClRed,           Rgb(0, 255, 0),  kClYellow,
+                                          kClBlue,          kClWhite,        kClGray,
+                                          Rgb(255, 0, 255), Rgb(0, 128, 128)};
+    return kPalette[static_cast<std::size_t>(index) % std::size(kPalette)];
+}
+
+bool TLineSeries::IsNull(int index) const {
+    return ValueColor(index) == kClNone || std::isnan(m_y.Value(index));
 }
 
 const std::string& TLineSeries::Label(int index) const {
@@ -117,66 +231,66 @@ void TLineSeries::DrawValues(TCanvas& canvas) const {
     const TChartAxis& vert = VertAxis();
 
     // The points that reach into the plot area: from the first not left of its left edge to
-    // the first at or beyond its right edge.
+    // the first at or beyond its right edge (the last point when none is).
     const double leftX = horiz.CalcPosPoint(horiz.IStartPos());
     const double rightX = horiz.CalcPosPoint(horiz.IEndPos());
-    int first = 0;
-    while (first < count - 1 && m_x.Value(first) < leftX)
-        ++first;
-    int last = count - 1;
-    if (m_x.Value(last) > rightX) {
-        last = first;
-        while (last < count - 1 && m_x.Value(last) < rightX)
-            ++last;
-    }
-
-    const bool printing = m_chart.Printing();
-    std::optional<TColor> penColor;
-    auto segment = [&](TPoint from, TPoint to, TColor color) {
-        if (from == to || color == kClNone)
-            return;
-        if (penColor != color) {
-            TChartPen pen = m_linePen;
-            pen.color = color;
-            canvas.SetPen(pen.ToPen(printing));
-            canvas.SetBrush({kClWhite, TBrushStyle::Clear});
-            penColor = color;
+    auto firstFrom = [this, count](int from, double x) {
+        int lo = from;
+        int hi = count - 1;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (m_x.Value(mid) < x)
+                lo = mid + 1;
+            else
+                hi = mid;
         }
-        canvas.Line(from.x, from.y, to.x, to.y);
+        return lo;
     };
+    const int first = firstFrom(0, leftX);
+    const int last = m_x.Value(count - 1) > rightX ? firstFrom(first, rightX) : count - 1;
 
-    TPoint previous;
-    TColor previousColor = kClNone;
-    for (int i = first; i <= last; ++i) {
-        const TColor color = ValueColor(i);
-        const TPoint point{horiz.CalcPosValue(m_x.Value(i)), vert.CalcPosValue(m_y.Value(i))};
-        if (!Drawable(point.x, point.y)) {
-            previousColor = color;
-            continue;
-        }
-        if (previousColor == kClNone)
-            previous = point;
-        if (i == first) {
-            if (i > 0) {
+    auto at = [&](int i, double y) {
+        return TPoint{horiz.CalcPosValue(m_x.Value(i)), vert.CalcPosValue(y)};
+    };
+    // Each point's colour and value are read once: a 10-hour session has 360 000 of them.
+    auto feed = [&](auto& path) {
+        if (first > 0 && IsNull(first - 1))
+            path.Gap();
+        for (int i = first; i <= last; ++i) {
+            const TColor color = ValueColor(i);
+            const double y = m_y.Value(i);
+            if (color == kClNone || std::isnan(y)) {
+                path.Gap();
+                continue;
+            }
+            const TPoint point = at(i, y);
+            if (!Drawable(point))
+                continue;
+            if (i == first && i > 0 && !IsNull(i - 1)) {
                 // Enter at the left edge, at the height where the segment from the point before
                 // crosses it. A point before that lies beyond the drawable coordinates is
                 // skipped like any other, and starts no segment.
-                const TPoint before{horiz.CalcPosValue(m_x.Value(i - 1)),
-                                    vert.CalcPosValue(m_y.Value(i - 1))};
-                if (ValueColor(i - 1) != kClNone && Drawable(before.x, before.y)) {
+                const TPoint before = at(i - 1, m_y.Value(i - 1));
+                if (Drawable(before)) {
                     const int edge = horiz.IStartPos();
                     TPoint entry{edge, point.y};
                     if (point.x != before.x)
                         entry.y = before.y + NearestEven(double(point.y - before.y) *
                                                          (edge - before.x) / (point.x - before.x));
-                    segment(entry, point, color);
+                    path.Add({entry, color});
                 }
             }
-        } else {
-            segment(previous, point, color);
+            path.Add({point, color});
         }
-        previous = point;
-        previousColor = color;
+        path.End();
+    };
+
+    TPathDrawer path(canvas, m_linePen, m_chart.Printing());
+    if (last - first > horiz.IAxisSize()) {
+        TColumnReducer columns(path);
+        feed(columns);
+    } else {
+        feed(path);
     }
 }
 

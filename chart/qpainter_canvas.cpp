@@ -116,6 +116,7 @@ void TQPainterCanvas::SetFont(const TFontSpec& font) {
     m_qfont = ToQFont(font);
     m_painter.setFont(m_qfont);
     m_metrics.emplace(m_qfont, m_painter.device());
+    m_widths.clear();
 }
 
 void TQPainterCanvas::SetBackMode(TBackMode mode) {
@@ -186,43 +187,73 @@ void TQPainterCanvas::Flush() {
 
 void TQPainterCanvas::PatternedLine(int x1, int y1, int x2, int y2) {
     // A dotted pen repeats 3 pixels on and 3 off from the line's first point (the pattern of a
-    // cosmetic dotted pen), a dashed one 6 on and 3 off; small dots alternate. One fill with a
-    // tiled texture is much cheaper than a rectangle per dot.
-    Flush();
+    // cosmetic dotted pen), a dashed one 6 on and 3 off; small dots alternate.
     const int on = m_pen.smallDots ? 1 : m_pen.style == TPenStyle::Dash ? kDashOn : kDotOn;
     const int off = m_pen.smallDots ? 1 : m_pen.style == TPenStyle::Dash ? kDashOff : kDotOff;
     const bool horizontal = y1 == y2;
-    const QBrush& tile = PatternTile(on, off, horizontal);
     const int first = horizontal ? x1 : y1;
     const bool forward = horizontal ? x2 > x1 : y2 > y1;
     // The phase puts the first point on the first "on" pixel in the direction of drawing.
     const int origin = forward ? first : first - (on - 1);
     const int length = horizontal ? std::abs(x2 - x1) : std::abs(y2 - y1);
     const int from = forward ? first : first - length + 1;
-    const QRect rect = horizontal ? QRect(from, y1, length, 1) : QRect(x1, from, 1, length);
+    Flush();
+    if (!horizontal) {
+        // Down a column, a texture fill goes to the painter's threaded filler one row at a time,
+        // and a rectangle per dash costs a path each: copying a column of the pattern is one
+        // blend, or a few for a line longer than the picture.
+        const QImage& pattern = ColumnPattern(on, off);
+        const int period = on + off;
+        for (int done = 0; done < length;) {
+            const int row = from + done;
+            const int piece = std::min(length - done, pattern.height() - period);
+            const int phase = ((row - origin) % period + period) % period;
+            m_painter.drawImage(QPoint(x1, row), pattern, QRect(0, phase, 1, piece));
+            done += piece;
+        }
+        return;
+    }
+    // Along a row, one fill with a tiled texture is much cheaper than a rectangle per dot.
+    const QBrush& tile = RowPatternTile(on, off);
+    const QRect rect(from, y1, length, 1);
     const QPoint savedOrigin = m_painter.brushOrigin();
-    m_painter.setBrushOrigin(horizontal ? QPoint(origin, 0) : QPoint(0, origin));
+    m_painter.setBrushOrigin(QPoint(origin, 0));
     m_painter.fillRect(rect, tile);
     m_painter.setBrushOrigin(savedOrigin);
 }
 
-const QBrush& TQPainterCanvas::PatternTile(int on, int off, bool horizontal) {
+const TQPainterCanvas::TTile& TQPainterCanvas::Pattern(int on, int off) {
     // Kept while the canvas lives: a new texture for every line would be converted anew.
     const QRgb ink = ToQColor(m_pen.color).rgba();
     for (const TTile& tile : m_tiles)
-        if (tile.ink == ink && tile.on == on && tile.off == off && tile.horizontal == horizontal)
-            return tile.brush;
-    constexpr int kRepeats = 32; // a wider tile means fewer tile seams per line
+        if (tile.ink == ink && tile.on == on && tile.off == off)
+            return tile;
+    // A longer row means fewer tile seams per line; the column is as tall as a picture on a
+    // large screen, so that a line down it is one copy.
+    constexpr int kRowRepeats = 32;
+    constexpr int kColumnRows = 2048;
     const int period = on + off;
-    const int length = period * kRepeats;
-    QImage image(horizontal ? length : 1, horizontal ? 1 : length,
-                 QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::transparent);
-    for (int i = 0; i < length; ++i)
-        if (i % period < on)
-            image.setPixel(horizontal ? i : 0, horizontal ? 0 : i, ink);
-    m_tiles.push_back({ink, on, off, horizontal, QBrush(image)});
-    return m_tiles.back().brush;
+    const int rowLength = period * kRowRepeats;
+    const int columnLength = (kColumnRows / period + 1) * period;
+    // Every canvas builds its own (one a paint), so the pixels are written straight into the
+    // pictures: a pixel at a time through setPixel costs more than the lines drawn with them.
+    QImage row(rowLength, 1, QImage::Format_ARGB32_Premultiplied);
+    QImage column(1, columnLength, QImage::Format_ARGB32_Premultiplied);
+    auto* rowPixels = reinterpret_cast<QRgb*>(row.scanLine(0));
+    for (int i = 0; i < rowLength; ++i)
+        rowPixels[i] = i % period < on ? ink : 0;
+    for (int i = 0; i < columnLength; ++i)
+        *reinterpret_cast<QRgb*>(column.scanLine(i)) = i % period < on ? ink : 0;
+    m_tiles.push_back({ink, on, off, QBrush(row), column});
+    return m_tiles.back();
+}
+
+const QBrush& TQPainterCanvas::RowPatternTile(int on, int off) {
+    return Pattern(on, off).row;
+}
+
+const QImage& TQPainterCanvas::ColumnPattern(int on, int off) {
+    return Pattern(on, off).column;
 }
 
 void TQPainterCanvas::SolidThinLine(int x1, int y1, int x2, int y2) {
@@ -295,7 +326,12 @@ void TQPainterCanvas::TextOut(int x, int y, std::string_view text) {
 }
 
 int TQPainterCanvas::TextWidth(std::string_view text) {
-    return Metrics().horizontalAdvance(ToQString(text));
+    std::string key(text);
+    if (const auto known = m_widths.find(key); known != m_widths.end())
+        return known->second;
+    const int width = Metrics().horizontalAdvance(ToQString(text));
+    m_widths.emplace(std::move(key), width);
+    return width;
 }
 
 int TQPainterCanvas::TextHeight(std::string_view /*text*/) {

@@ -10,11 +10,14 @@
 
 #include <QFont>
 #include <QFontMetrics>
+#include <QImage>
 #include <QPalette>
 #include <QPen>
 #include <QRegion>
 #include <deque>
 #include <optional>
+#include <string>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -57,7 +60,12 @@ private:
     void ApplyBrush();
     void SolidThinLine(int x1, int y1, int x2, int y2);
     void PatternedLine(int x1, int y1, int x2, int y2);
-    const QBrush& PatternTile(int on, int off, bool horizontal);
+    // The pattern of a patterned line in the pen's colour: a row of on and off pixels as a
+    // texture, and a column of them as a picture.
+    struct TTile;
+    const TTile& Pattern(int on, int off);
+    const QBrush& RowPatternTile(int on, int off);
+    const QImage& ColumnPattern(int on, int off);
     // Solid one-colour pixel runs are collected and filled in one call; every other drawing
     // call and every clip change flushes them first, so the order of drawing is kept.
     void AddRun(const QRect& run);
@@ -72,6 +80,8 @@ private:
     TFontSpec m_font;
     QFont m_qfont;
     std::optional<QFontMetrics> m_metrics;
+    // The widths measured in the current font: a chart measures each label more than once.
+    std::unordered_map<std::string, int> m_widths;
     TBackMode m_backMode = TBackMode::Opaque;
     TColor m_backColor = kClWhite;
     std::vector<QRect> m_runs;
@@ -80,8 +90,8 @@ private:
         QRgb ink;
         int on;
         int off;
-        bool horizontal;
-        QBrush brush;
+        QBrush row;
+        QImage column;
     };
     std::deque<TTile> m_tiles; // references to its brushes stay valid as it grows
 };

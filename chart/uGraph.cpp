@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
 
 namespace sornafex::chart {
 
@@ -158,7 +159,7 @@ void TGraph::ShowMarkers() {
     for (const TMarker& marker : m_markers)
         markers.push_back(
             {marker.age <= 0 ? kNewestSampleX : double(kHistoryLength - 1 - marker.age),
-             marker.number});
+             std::to_string(marker.number)});
     m_chart.SetMarkers(std::move(markers));
 }
 

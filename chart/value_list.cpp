@@ -16,14 +16,8 @@ EListError::EListError(int index)
 TChartValueList::TChartValueList(std::string name, TChartListOrder order)
     : m_name(std::move(name)), m_order(order) {}
 
-void TChartValueList::CheckIndex(int index) const {
-    if (index < 0 || index >= Count())
-        throw EListError(index);
-}
-
-double TChartValueList::Value(int index) const {
-    CheckIndex(index);
-    return m_values[static_cast<std::size_t>(index)] * m_multiplier;
+void TChartValueList::ThrowIndexError(int index) {
+    throw EListError(index);
 }
 
 void TChartValueList::SetValue(int index, double value) {
@@ -88,19 +82,21 @@ void TChartValueList::Recalc() const {
     if (!m_dirty)
         return;
     m_min = m_max = m_total = m_totalAbs = 0;
-    if (!m_values.empty()) {
-        m_min = m_max = m_values.front() * m_multiplier;
-        for (std::size_t i = 0; i < m_values.size(); ++i) {
-            const double v = m_values[i] * m_multiplier;
-            if (i > 0) {
-                if (v < m_min)
-                    m_min = v;
-                else if (v > m_max)
-                    m_max = v;
-            }
-            m_total += v;
-            m_totalAbs += std::fabs(v);
+    bool any = false;
+    for (const double stored : m_values) {
+        const double v = stored * m_multiplier;
+        if (std::isnan(v))
+            continue;
+        if (!any) {
+            m_min = m_max = v;
+            any = true;
+        } else if (v < m_min) {
+            m_min = v;
+        } else if (v > m_max) {
+            m_max = v;
         }
+        m_total += v;
+        m_totalAbs += std::fabs(v);
     }
     m_dirty = false;
 }

@@ -27,7 +27,10 @@ public:
 
     int Count() const { return static_cast<int>(m_values.size()); }
     // The stored value times Multiplier. Throws EListError for a bad index.
-    double Value(int index) const;
+    double Value(int index) const {
+        CheckIndex(index);
+        return m_values[static_cast<std::size_t>(index)] * m_multiplier;
+    }
     // Stores value as given (not divided by Multiplier). Throws EListError for a bad index.
     void SetValue(int index, double value);
     // Inserts value where Order wants it (an equal value goes after the existing ones) and
@@ -50,14 +53,20 @@ public:
     const std::string& Name() const { return m_name; }
     void SetName(std::string name) { m_name = std::move(name); }
 
-    // Statistics of the values as read, recomputed after any change; all 0 for an empty list.
+    // Statistics of the values as read, recomputed after any change. A value that is not a
+    // number (the Y of a series' null point) is not counted; all 0 when no value is.
     double MinValue() const;
     double MaxValue() const;
     double Total() const;
     double TotalABS() const;
 
 private:
-    void CheckIndex(int index) const;
+    // Inline, as the drawing reads every point through Value; the error is raised elsewhere.
+    void CheckIndex(int index) const {
+        if (index < 0 || index >= Count())
+            ThrowIndexError(index);
+    }
+    [[noreturn]] static void ThrowIndexError(int index);
     void Touch() { m_dirty = true; }
     void Recalc() const;
 

@@ -261,7 +261,7 @@ TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
     ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
     window->ActCaptureMark->trigger();
     EXPECT_EQ(Panel(2), "Repère 1");
-    EXPECT_EQ(window->Graph().Markers(), (std::vector<chart::TChartMarker>{{256, 1}}));
+    EXPECT_EQ(window->Graph().Markers(), (std::vector<chart::TChartMarker>{{256, "1"}}));
     const double before = window->Graph().Series().YValues().Value(255);
     ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
     window->ActCaptureStop->trigger();

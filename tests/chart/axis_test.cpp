@@ -3,6 +3,7 @@
 #include "tests/chart/fake_canvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -393,6 +394,101 @@ TEST(AxisFormatting, OtherFormatsAndSeparators) {
     EXPECT_EQ(FormatAxisValue(1234.4, "0", dot), "1234");
     EXPECT_EQ(FormatAxisValue(7, "000", dot), "007");
 }
+
+// The bottom axis of a plot kPlotLeft .. kPlotLeft + width wide, in a chart rectangle whose
+// bottom is at row 300; "−" is three bytes, so 21 pixels wide here.
+using F = std::string (*)(double, const TNumberSeparators&);
+constexpr F kBefore = FormatSecondsBeforeNow;
+constexpr F kRunTime = FormatRunTime;
+
+struct TBottomCase {
+    const char* name;
+    double min;
+    double max;
+    int width;
+    double increment;
+    F format;           // Seconds steps; none: the number format and the decimal steps
+    const char* labels; // left to right
+};
+
+class BottomAxisLabels : public AxisTest, public ::testing::WithParamInterface<TBottomCase> {};
+
+TEST_P(BottomAxisLabels, StandCentredOnRoundValuesBelowTheTicksWithoutOverlapping) {
+    const TBottomCase& c = GetParam();
+    TChartAxis& axis = m_chart.BottomAxis();
+    axis.SetAutomatic(false);
+    m_chart.BeginLoading();
+    axis.SetMinimum(c.min);
+    axis.SetMaximum(c.max);
+    m_chart.EndLoading();
+    axis.SetIncrement(c.increment);
+    if (c.format != nullptr) {
+        axis.SetSteps(TAxisSteps::Seconds);
+        axis.SetLabelFormatter([&c](double v) { return c.format(v, TNumberSeparators{}); });
+    }
+    axis.AdjustRange();
+    TRect room{0, kTop, 1000, 300};
+    axis.CalcRect(m_canvas, room);
+    // One line of labels, then the 2-pixel axis line and the 4-pixel ticks above it.
+    EXPECT_EQ(axis.PosLabels(), 300 - 14);
+    EXPECT_EQ(room.bottom, 300 - 14 - 6);
+    axis.CalcScreenPos({kPlotLeft, kTop, kPlotLeft + c.width, room.bottom});
+    m_canvas.Reset();
+    axis.Draw(m_canvas);
+
+    std::string texts;
+    int previousRight = INT_MIN;
+    ASSERT_EQ(m_canvas.texts.size(), axis.TickPositions().size());
+    for (std::size_t i = m_canvas.texts.size(); i-- > 0;) {
+        const auto& t = m_canvas.texts[i];
+        texts += (texts.empty() ? "" : " ") + t.text;
+        const int width = 7 * static_cast<int>(t.text.size());
+        EXPECT_EQ(t.at, (TPoint{axis.TickPositions()[i] - width / 2, axis.PosLabels()})) << t.text;
+        EXPECT_GE(t.at.x, previousRight + 7) << t.text << ": less than a space from its neighbour";
+        previousRight = t.at.x + width;
+    }
+    EXPECT_EQ(texts, c.labels);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, BottomAxisLabels,
+    ::testing::Values(
+        TBottomCase{"lastMinuteByTens", -60, 0, 700, 10, kBefore, "−60 −50 −40 −30 −20 −10 0"},
+        // Too narrow for tens: 15 s, not the 20 of the decimal series.
+        TBottomCase{"lastMinuteNarrow", -60, 0, 200, 10, kBefore, "−60 −45 −30 −15 0"},
+        TBottomCase{"tenHoursByTheHour", 0, 36000, 700, 0, kRunTime,
+                    "00:00:00 01:00:00 02:00:00 03:00:00 04:00:00 05:00:00 06:00:00 07:00:00 "
+                    "08:00:00 09:00:00 10:00:00"},
+        // Ten seconds of an hour from half way through one: the ends are wider than the labels.
+        TBottomCase{"tenSecondsOnWholeSeconds", 3600.5, 3610.5, 700, 0, kRunTime,
+                    "01:00:01 01:00:02 01:00:03 01:00:04 01:00:05 01:00:06 01:00:07 01:00:08 "
+                    "01:00:09 01:00:10"},
+        TBottomCase{"halfASecondInTenths", 0, 0.5, 700, 0, kRunTime,
+                    "00:00:00 00:00:00,1 00:00:00,2 00:00:00,3 00:00:00,4 00:00:00,5"},
+        // The ends "0" and "0,5" would allow steps of 0,05, whose labels are wider.
+        TBottomCase{"widerLabelsInside", 0, 0.5, 350, 0, nullptr, "0 0,1 0,2 0,3 0,4 0,5"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TTimeText {
+    F format;
+    double seconds;
+    const char* text;
+};
+
+class TimeLabelText : public ::testing::TestWithParam<TTimeText> {};
+
+TEST_P(TimeLabelText, ReadsAsSecondsOrAsAClock) {
+    EXPECT_EQ(GetParam().format(GetParam().seconds, TNumberSeparators{}), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TimeLabelText,
+    ::testing::Values(TTimeText{kBefore, -60, "−60"}, TTimeText{kBefore, -0.0004, "0"},
+                      TTimeText{kBefore, -2.5, "−2,5"}, TTimeText{kRunTime, 3723, "01:02:03"},
+                      TTimeText{kRunTime, 59.9996, "00:01:00"}, // no "00:00:60"
+                      TTimeText{kRunTime, 360000, "100:00:00"},
+                      TTimeText{kRunTime, 0.25, "00:00:00,25"},
+                      TTimeText{kRunTime, -5, "−00:00:05"}));
 
 } // namespace
 } // namespace sornafex::chart

@@ -246,7 +246,7 @@ TEST_F(ChartOutputTest, MetafileExportReadsBackThroughLibwmf) {
 }
 
 TEST_F(ChartOutputTest, PngExportHoldsTheBitmapsPicture) {
-    chart->SetMarkers({{128, 3}});
+    chart->SetMarkers({{128, "3"}});
     const std::string path = Path("Nouveau.png");
     ui.ExpectSave(path);
     ExportPngCommand(*chart, ui, dialog);
@@ -257,7 +257,7 @@ TEST_F(ChartOutputTest, PngExportHoldsTheBitmapsPicture) {
 
 TEST_F(ChartOutputTest, SvgExportReadsBackThroughRsvgAsTheScreensPicture) {
     chart->Title().SetVisible(true);
-    chart->SetMarkers({{128, 3}});
+    chart->SetMarkers({{128, "3"}});
     const std::string path = Path("Nouveau.svg");
     ui.ExpectSave(path);
     ExportSvgCommand(*chart, ui, dialog);

@@ -278,6 +278,127 @@ TEST_F(ChartLayoutTest, WallSettersRepaintOnlyOnAChange) {
     EXPECT_EQ(m_chart.BackWall().brush.Style(), TBrushStyle::Solid);
 }
 
+// The unit stands right-aligned with the labels, clear of the top label's upper half; it takes
+// rows from the plot only where the margin above is too narrow, and widens the labels' room.
+TEST_F(ChartLayoutTest, TheUnitStandsOverTheLeftLabels) {
+    const struct {
+        const char* unit;
+        int topMargin; // percent of 300
+        int plotTop;
+        int posLabels;
+    } rows[] = {
+        {"", 4, 12, 5 + 28},
+        {"Hz", 4, 1 + 7 + 2 + 14, 5 + 28}, // under the bevel's row
+        {"Hz", 10, 30, 5 + 28},            // room enough in the margin
+        {"µS/cm", 4, 24, 5 + 6 * 7 + 7},   // wider than the labels
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.unit);
+        m_chart.LeftAxis().SetUnit(row.unit);
+        m_chart.SetMargins({1, row.topMargin, 2, 4});
+        Draw();
+        const TChartAxis& left = m_chart.LeftAxis();
+        EXPECT_EQ(m_chart.ChartRect().top, row.plotTop);
+        EXPECT_EQ(left.PosLabels(), row.posLabels);
+        const auto unit = std::find_if(m_canvas.texts.begin(), m_canvas.texts.end(),
+                                       [&](const auto& t) { return t.text == row.unit; });
+        ASSERT_EQ(unit != m_canvas.texts.end(), *row.unit != '\0');
+        if (unit != m_canvas.texts.end()) {
+            EXPECT_EQ(unit->at, (TPoint{left.PosLabels() - 7 * int(std::string(row.unit).size()),
+                                        left.IStartPos() - 7 - 2 - 14}));
+        }
+    }
+}
+
+// Markers in their pens with their labels above the plot: the rightmost of overlapping labels,
+// nothing for a marker out of range, and a label at the left edge clear of the unit.
+TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
+    const struct {
+        const char* name;
+        std::vector<TChartMarker> markers;
+        const char* unit;
+        std::vector<int> lines;  // the markers whose line is drawn
+        std::vector<int> labels; // and whose label is, centred unless labelLeft says
+        int labelLeft = -1;
+    } rows[] = {
+        {"one", {{128, "Q3"}}, "", {0}, {0}},
+        {"overlapping", {{100, "Q1"}, {101, "R1"}}, "", {0, 1}, {1}},
+        {"ownPen", {{60, "R", {kClBlue, 1, TPenStyle::Solid}}}, "", {0}, {0}},
+        {"outOfRange", {{300, "Q9"}}, "", {}, {}},
+        {"besideTheUnit", {{0, "Q10"}}, "Hz", {0}, {0}, 5 + 28 + 3},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_chart.SetMarkers(row.markers);
+        m_chart.LeftAxis().SetUnit(row.unit);
+        Draw();
+        const TRect& c = m_chart.ChartRect();
+        auto column = [&](int i) {
+            return std::max(m_chart.BottomAxis().CalcPosValue(row.markers[i].x), c.left + 1);
+        };
+        std::vector<std::pair<int, TPenSpec>> expected, lines;
+        for (int i : row.lines)
+            expected.emplace_back(column(i), row.markers[i].pen.ToPen(false));
+        for (const TDrawnLine& l : m_canvas.lines)
+            if (l.from.y == c.top + 1 && l.to.y == c.bottom - 1 && l.from.x == l.to.x)
+                lines.emplace_back(l.from.x, l.pen);
+        EXPECT_EQ(lines, expected);
+
+        std::vector<std::pair<std::string, int>> expectedLabels, labels;
+        for (int i : row.labels) {
+            const std::string& text = row.markers[i].label;
+            expectedLabels.emplace_back(
+                text, row.labelLeft >= 0 ? row.labelLeft : column(i) - 7 * int(text.size()) / 2);
+        }
+        for (const auto& t : m_canvas.texts)
+            if (t.at.y == c.top - 2 - 14)
+                labels.emplace_back(t.text, t.at.x);
+        EXPECT_EQ(labels, expectedLabels);
+    }
+}
+
+// △ and ▽ centred on their point, labelled above and below, inside the series' clip; nothing of a
+// mark whose point is outside the plot.
+TEST_F(ChartLayoutTest, PointMarksStandOnTheirPointInsideThePlot) {
+    const struct {
+        TChartPointMark mark;
+        bool drawn;
+    } rows[] = {
+        {{128, 200, TPointMarkShape::TriangleUp, "P"}, true},
+        {{128, 100, TPointMarkShape::TriangleDown, "T", kClRed}, true},
+        {{128, 450, TPointMarkShape::TriangleDown, "T"}, false}, // above the axis' 400
+        {{300, 200, TPointMarkShape::TriangleUp, "P"}, false},   // right of the last sample
+    };
+    for (const auto& [m, drawn] : rows) {
+        SCOPED_TRACE(m.x * 1000 + m.y);
+        m_chart.SetPointMarks({m});
+        Draw();
+        const TRect& c = m_chart.ChartRect();
+        const int x = m_chart.BottomAxis().CalcPosValue(m.x);
+        const int y = m_chart.LeftAxis().CalcPosValue(m.y);
+        const bool up = m.shape == TPointMarkShape::TriangleUp;
+        const int tip = up ? y - 4 : y + 4;
+        const int base = up ? y + 4 : y - 4;
+        std::vector<std::pair<TPoint, TPoint>> expected, lines;
+        if (drawn)
+            expected = {{{x, tip}, {x + 4, base}},
+                        {{x + 4, base}, {x - 4, base}},
+                        {{x - 4, base}, {x, tip}}};
+        for (const TDrawnLine& l : m_canvas.lines)
+            if (l.pen.color == m.color && l.pen.width == 1 &&
+                l.clip == TRect{c.left + 1, c.top + 1, c.right, c.bottom - 1})
+                lines.emplace_back(l.from, l.to);
+        EXPECT_EQ(lines, expected);
+        std::vector<TPoint> expectedLabels, labels;
+        if (drawn)
+            expectedLabels.push_back({x - 3, up ? tip - 1 - 14 : tip + 2});
+        for (const auto& t : m_canvas.texts)
+            if (t.text == m.label && t.font.color == m.color)
+                labels.push_back(t.at);
+        EXPECT_EQ(labels, expectedLabels);
+    }
+}
+
 TEST_F(ChartLayoutTest, MainWindowSettings) {
     EXPECT_EQ(m_chart.Margins(), (TMargins{1, 4, 2, 4}));
     EXPECT_EQ(m_chart.BevelOuter(), TBevel::Lowered);

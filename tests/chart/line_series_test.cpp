@@ -2,7 +2,12 @@
 #include "chart/line_series.h"
 #include "tests/chart/fake_canvas.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
+#include <iterator>
+#include <optional>
+#include <set>
 
 namespace sornafex::chart {
 namespace {
@@ -218,6 +223,99 @@ TEST_F(LineSeriesTest, PrintingThinsANonSolidLinePen) {
     EXPECT_EQ(lines[0].pen.width, 0);
     EXPECT_TRUE(lines[0].clip.has_value());
 }
+
+// Series against every segment between neighbouring points, a null point breaking the line on
+// both of its sides and a point alone between two gaps a dot. A sparse series draws exactly
+// those; a dense one the same lines across columns and the same pixels down each column (one
+// stretch for each run of points between gaps).
+struct TDenseCase {
+    const char* name;
+    int count;
+    std::vector<std::pair<int, int>> losses; // null points first .. last
+    double xMin = -1;                        // the bottom axis' range; -1: automatic
+    double xMax = -1;
+    bool dense = true; // fewer than half as many lines as segments
+};
+
+class DenseSeries : public LineSeriesTest, public ::testing::WithParamInterface<TDenseCase> {};
+
+TEST_P(DenseSeries, DrawEachColumnsExtremesAndItsGapsAndNothingElse) {
+    const TDenseCase& c = GetParam();
+    for (int i = 0; i < c.count; ++i) {
+        if (std::any_of(c.losses.begin(), c.losses.end(),
+                        [i](auto loss) { return i >= loss.first && i <= loss.second; }))
+            m_series.AddNullXY(i);
+        else
+            m_series.AddXY(i, 200 + 120 * std::sin(i / 300.0) + 6 * ((i * 7919) % 13));
+    }
+    m_chart.LeftAxis().SetAutomatic(true);
+    TChartAxis& bottom = m_chart.BottomAxis();
+    if (c.xMin >= 0) {
+        bottom.SetAutomatic(false);
+        bottom.SetMaximum(c.xMax);
+        bottom.SetMinimum(c.xMin);
+    }
+    Draw();
+    // A null point counts for no 0 in the automatic range.
+    EXPECT_GE(m_chart.LeftAxis().IMinimum(), 80);
+
+    // From the point at the left edge to the first at or past the right edge; a point alone
+    // between two gaps is a dot.
+    using TSegment = std::pair<TPoint, TPoint>;
+    std::vector<TSegment> reference;
+    std::optional<TPoint> previous;
+    int run = m_series.IsNull(std::max(0, int(c.xMin) - 1)) ? 0 : -1; // points since a gap
+    for (int i = std::max(0, int(c.xMin)); i <= (c.xMax < 0 ? c.count - 1 : int(c.xMax)); ++i) {
+        if (m_series.IsNull(i)) {
+            if (run == 1)
+                reference.push_back({*previous, {previous->x + 1, previous->y}});
+            previous.reset();
+            run = 0;
+            continue;
+        }
+        const TPoint p{bottom.CalcPosValue(i),
+                       m_chart.LeftAxis().CalcPosValue(m_series.YValues().Value(i))};
+        if (previous && *previous != p)
+            reference.push_back({*previous, p});
+        previous = p;
+        run = run < 0 ? -1 : run + 1;
+    }
+    std::vector<TSegment> drawn;
+    for (const TDrawnLine& line : SeriesLines())
+        drawn.emplace_back(line.from, line.to);
+
+    auto across = [](const std::vector<TSegment>& lines) {
+        std::vector<TSegment> out;
+        std::copy_if(lines.begin(), lines.end(), std::back_inserter(out),
+                     [](const TSegment& s) { return s.first.x != s.second.x; });
+        return out;
+    };
+    auto down = [](const std::vector<TSegment>& lines) {
+        std::set<std::pair<int, int>> pixels;
+        for (const auto& [a, b] : lines)
+            for (int y = std::min(a.y, b.y); a.x == b.x && y <= std::max(a.y, b.y); ++y)
+                pixels.emplace(a.x, y);
+        return pixels;
+    };
+    EXPECT_EQ(across(drawn), across(reference));
+    EXPECT_EQ(down(drawn), down(reference));
+    if (c.dense)
+        EXPECT_LT(drawn.size(), reference.size() / 2);
+    else
+        EXPECT_EQ(drawn, reference);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DenseSeries,
+    ::testing::Values(
+        TDenseCase{"whole", 20000, {}},
+        // A loss inside one column, one over several columns, a point alone between two.
+        TDenseCase{"withLosses", 20000, {{5001, 5003}, {9000, 9800}, {9802, 9900}}},
+        TDenseCase{"zoomedStillDense", 20000, {{7000, 7010}}, 5000, 10000},
+        TDenseCase{"zoomedSparse", 20000, {{5050, 5052}}, 5000, 5300, false},
+        // A point alone between two gaps, one alone at the end of the series.
+        TDenseCase{"sparse", 300, {{100, 101}, {103, 104}, {298, 298}}, -1, -1, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace sornafex::chart

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <gtest/gtest.h>
 #include <memory>
+#include <string>
 
 namespace sornafex::chart {
 namespace {
@@ -166,7 +167,55 @@ TEST_F(QPainterCanvasTest, FontsAreSizedByCharacterHeight) {
     EXPECT_LE(h13, 16);
     EXPECT_NEAR(h26, 2 * h13, 2);
     EXPECT_GT(Canvas().TextWidth("WW"), Canvas().TextWidth("W"));
+    const int w26 = Canvas().TextWidth("W");
+    font.height = 13;
+    Canvas().SetFont(font);
+    EXPECT_NEAR(2 * Canvas().TextWidth("W"), w26, 2) << "measured in the font before";
     EXPECT_EQ(TQPainterCanvas::ToQFont(font).families().front(), "Liberation Sans");
+}
+
+// Patterned lines start on their first point's "on" pixel in the direction of drawing, down a
+// column as along a row, also beyond the 2048 rows a column of the pattern holds.
+TEST(QPainterCanvasPatterns, StartOnTheFirstPointAndRepeat) {
+    const struct {
+        TPenStyle style;
+        bool smallDots;
+        int from;
+        int to;
+        const char* start; // the first 12 pixels from `from` in the direction of drawing
+    } rows[] = {
+        {TPenStyle::Dot, false, 0, 2200, "***...***..."},
+        {TPenStyle::Dot, false, 2199, 0, "***...***..."},
+        {TPenStyle::Dash, false, 5, 2200, "******...***"},
+        {TPenStyle::Dot, true, 3, 2200, "*.*.*.*.*.*."},
+    };
+    for (const auto& row : rows)
+        for (const bool down : {true, false}) {
+            SCOPED_TRACE(std::to_string(row.from) + (down ? " down" : " along"));
+            QImage image(down ? 2 : 2201, down ? 2201 : 2, QImage::Format_RGB32);
+            image.fill(Qt::white);
+            {
+                QPainter painter(&image);
+                TQPainterCanvas canvas(painter);
+                canvas.SetPen({kClBlack, 1, row.style, row.smallDots});
+                if (down)
+                    canvas.Line(0, row.from, 0, row.to);
+                else
+                    canvas.Line(row.from, 0, row.to, 0);
+            }
+            const int step = row.to > row.from ? 1 : -1;
+            std::string line;
+            for (int p = row.from; p != row.to; p += step)
+                line += image.pixel(down ? 0 : p, down ? p : 0) == qRgb(0, 0, 0) ? '*' : '.';
+            EXPECT_EQ(line.substr(0, 12), row.start);
+            const std::string period = line.substr(0, row.smallDots                  ? 2
+                                                      : row.style == TPenStyle::Dash ? 9
+                                                                                     : 6);
+            for (std::size_t at = 0; at + period.size() <= line.size(); at += period.size())
+                ASSERT_EQ(line.substr(at, period.size()), period) << "at " << at;
+            EXPECT_EQ(image.pixel(down ? 0 : row.to, down ? row.to : 0), qRgb(255, 255, 255))
+                << "end point";
+        }
 }
 
 TEST_F(QPainterCanvasTest, TextTopLeftAndTransparentBackground) {

@@ -386,14 +386,14 @@ TEST_F(GraphTest, MarkersRideWithTheirSamples) {
         const char* steps; // "m": a marker, "s" or "s<n>": samples, "settle", "init"
         std::vector<TChartMarker> markers;
     } const rows[] = {
-        {"m", {{256, 1}}},     // its sample is being counted: at the right edge
-        {"m s", {{256, 1}}},   // it arrived: the newest
-        {"m s s", {{254, 1}}}, // then it scrolls with the points
-        {"m s s254", {{1, 1}}},
-        {"m s s255", {{0, 1}}}, // the oldest point
-        {"m s s256", {}},       // and out with it
-        {"s m s m m s2", {{253, 1}, {254, 2}, {254, 3}}},
-        {"m settle s", {{254, 1}}}, // the run ended: it stays with the last sample
+        {"m", {{256, "1"}}},     // its sample is being counted: at the right edge
+        {"m s", {{256, "1"}}},   // it arrived: the newest
+        {"m s s", {{254, "1"}}}, // then it scrolls with the points
+        {"m s s254", {{1, "1"}}},
+        {"m s s255", {{0, "1"}}}, // the oldest point
+        {"m s s256", {}},         // and out with it
+        {"s m s m m s2", {{253, "1"}, {254, "2"}, {254, "3"}}},
+        {"m settle s", {{254, "1"}}}, // the run ended: it stays with the last sample
         {"m s init", {}},
     };
     for (const Row& row : rows) {
