@@ -17,8 +17,6 @@ constexpr double kKeptSeconds = kResponseSeconds.back() + 1;
 // Six labelled steps along the time axis: every 5, 10 or 20 s.
 constexpr int kTimeSteps = 6;
 
-const TNumberSeparators kFrench{};
-
 // Sets the axis to min .. max whatever range it held: the end that would cross the other goes
 // second.
 void SetRange(TChartAxis& axis, double min, double max) {
@@ -76,8 +74,9 @@ TLineSeries& SetupResponseChart(TCustomChart& chart) {
     bottom.SetVisible(true);
     bottom.SetAutomatic(false);
     bottom.SetSteps(TAxisSteps::Seconds);
-    bottom.SetLabelFormatter(
-        [](double seconds) { return FormatSecondsBeforeNow(seconds, kFrench); });
+    bottom.SetLabelFormatter([&chart](double seconds) {
+        return FormatSecondsBeforeNow(seconds, chart.NumberSeparators());
+    });
     bottom.SetMinimum(-kDefaultResponseSeconds);
     bottom.SetMaximum(0);
     bottom.SetIncrement(double(kDefaultResponseSeconds) / kTimeSteps);
