@@ -46,6 +46,7 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::GraphExportPng, idle},
         {A::GraphExportSvg, idle},
         {A::ComChooseDevice, idle},
+        {A::ComCalibrate, idle},
     }};
 }
 
@@ -208,8 +209,8 @@ void TAcquisition::CaptureWorker() {
     const auto handOff = [this](TSample sample, const TCaptureWindow& window) {
         HandOff(sample, window);
     };
-    const auto onChange = [this](TMonoNs at) {
-        m_changes.Push(at);
+    const auto onChange = [this](TMonoNs at, TMonoNs uncertainty) {
+        m_changes.Push(at, uncertainty);
     };
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;

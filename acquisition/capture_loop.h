@@ -89,14 +89,15 @@ struct TFullSpeedPolling {
 // at the poll that closes a window counts in that window; the time of a hand-off belongs to no
 // window. No sleep runs past the moment the window's tick count closes it, so a paced window
 // closes at the same poll as an unpaced one would. A partial window at the end gives no sample.
-// onChange(at) hears of every change as the poll that saw it finds it, with its ChangeTimeOf, in
-// order; it must not wait. An exception of a source or of a sink ends the loop.
+// onChange(at, uncertainty) hears of every change as the poll that saw it finds it, in order,
+// with its ChangeTimeOf and half the distance between the two polls around it; it must not wait.
+// An exception of a source or of a sink ends the loop.
 template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
           typename SampleSink, typename ChangeSink>
 requires std::predicate<DcdSource&> && std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs> &&
     std::invocable<Sleeper&, TMonoNs> &&
     std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
-    std::invocable<ChangeSink&, TMonoNs>
+    std::invocable<ChangeSink&, TMonoNs, TMonoNs>
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, ChangeSink&& onChange,
                  const std::atomic<bool>& stopRequested) {
@@ -135,7 +136,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
             if (window.changes++ == 0)
                 window.firstChangeAt = changedAt;
             window.lastChangeAt = changedAt;
-            onChange(changedAt);
+            onChange(changedAt, at - changedAt);
         }
         pacing.Polled(polledAt, at, changed);
         polledAt = at;
@@ -148,7 +149,7 @@ template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleep
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
     CaptureLoop(
-        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs) {}, stopRequested);
+        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs, TMonoNs) {}, stopRequested);
 }
 
 } // namespace sornafex

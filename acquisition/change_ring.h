@@ -16,10 +16,11 @@
 namespace sornafex {
 
 // The index-th level change of a run (0 for the first one after its start), found at a poll and
-// timed by ChangeTimeOf.
+// timed by ChangeTimeOf, to within ± uncertainty.
 struct TChangeStamp {
     std::uint64_t index = 0;
     TMonoNs at = 0;
+    TMonoNs uncertainty = 0;
     friend bool operator==(const TChangeStamp&, const TChangeStamp&) = default;
 };
 
@@ -29,12 +30,12 @@ public:
     static constexpr std::size_t kCapacity = 8192;
 
     // Producer side: the counting loop's thread only. Wait-free.
-    void Push(TMonoNs at) noexcept {
+    void Push(TMonoNs at, TMonoNs uncertainty = 0) noexcept {
         const std::uint64_t index = m_produced++;
         const std::size_t head = m_head.load(std::memory_order_relaxed);
         if (head - m_tail.load(std::memory_order_acquire) == kCapacity)
             return;
-        m_slots[head % kCapacity] = TChangeStamp{index, at};
+        m_slots[head % kCapacity] = TChangeStamp{index, at, uncertainty};
         m_head.store(head + 1, std::memory_order_release);
     }
 

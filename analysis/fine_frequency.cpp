@@ -8,37 +8,48 @@ namespace {
 constexpr TMonoNs kStopSlack = 2 * kNsPerMs;
 constexpr double kStopIntervals = 3;
 
+// What the timing of the line itself is taken to be good to: a change the poll found within a
+// microsecond of the one before weighs no more than one found within this.
+constexpr double kTimingFloorSeconds = 20e-6;
+
 struct TFitPoint {
     double x; // seconds, relative to the span
     double y; // changes, relative to the span's first
     double p; // +1 or -1: the polarity of the change
+    double w; // 1 / its timing variance: a change found long after the poll before it (behind a
+              // hand-off, or a wake-up that came late) is known only to lie somewhere in between
 };
 
-// The least-squares slope of y = c + slope·x + q·p, in changes per second, halved to hertz.
-// Two passes (the means, then the sums about them) keep the full precision of the doubles that
-// one pass of raw sums would lose to cancellation.
+double Weight(double uncertaintySeconds) {
+    return 1 /
+           (uncertaintySeconds * uncertaintySeconds + kTimingFloorSeconds * kTimingFloorSeconds);
+}
+
+// The weighted least-squares slope of y = c + slope·x + q·p, in changes per second, halved to
+// hertz. Two passes (the means, then the sums about them) keep the full precision of the doubles
+// that one pass of raw sums would lose to cancellation.
 template <typename PointAt>
 std::optional<double> PolarityFitHertz(std::size_t count, PointAt pointAt) {
-    double mx = 0, my = 0, mp = 0;
+    double sw = 0, mx = 0, my = 0, mp = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const TFitPoint point = pointAt(i);
-        mx += point.x;
-        my += point.y;
-        mp += point.p;
+        sw += point.w;
+        mx += point.w * point.x;
+        my += point.w * point.y;
+        mp += point.w * point.p;
     }
-    const double n = static_cast<double>(count);
-    mx /= n;
-    my /= n;
-    mp /= n;
+    mx /= sw;
+    my /= sw;
+    mp /= sw;
     double sxx = 0, sxp = 0, spp = 0, sxy = 0, spy = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const TFitPoint point = pointAt(i);
         const double x = point.x - mx, y = point.y - my, p = point.p - mp;
-        sxx += x * x;
-        sxp += x * p;
-        spp += p * p;
-        sxy += x * y;
-        spy += p * y;
+        sxx += point.w * x * x;
+        sxp += point.w * x * p;
+        spp += point.w * p * p;
+        sxy += point.w * x * y;
+        spy += point.w * p * y;
     }
     const double determinant = sxx * spp - sxp * sxp;
     if (!(determinant > 1e-12 * sxx * spp))
@@ -62,14 +73,14 @@ double Seconds(TMonoNs ns) {
 TFineFrequency::TFineFrequency(TMonoNs runStart)
     : m_nextDue(runStart + kInterval), m_gapEnd(runStart) {}
 
-void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at) {
+void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty) {
     // A change at `at` may be followed by another at the same time: only the estimates due
     // before it are complete.
     Settle(at, false);
     if (index != (m_lastIndex ? *m_lastIndex + 1 : 0))
         m_gapEnd = at;
     m_lastIndex = index;
-    m_changes.push_back({index, at});
+    m_changes.push_back({index, at, Weight(Seconds(uncertainty))});
 }
 
 void TFineFrequency::LineLost(TMonoNs at) {
@@ -131,7 +142,7 @@ std::optional<double> TFineFrequency::EstimateAt(TMonoNs t) const {
     return PolarityFitHertz(count, [&](std::size_t i) {
         const TChange& change = first[static_cast<std::ptrdiff_t>(i)];
         return TFitPoint{Seconds(change.at - t), static_cast<double>(change.index - firstIndex),
-                         Polarity(change.index)};
+                         Polarity(change.index), change.weight};
     });
 }
 
@@ -140,7 +151,7 @@ std::optional<double> FitFrequency(std::span<const TMonoNs> changeTimes) {
         return std::nullopt;
     const TMonoNs origin = changeTimes.front();
     return PolarityFitHertz(changeTimes.size(), [&](std::size_t i) {
-        return TFitPoint{Seconds(changeTimes[i] - origin), static_cast<double>(i), Polarity(i)};
+        return TFitPoint{Seconds(changeTimes[i] - origin), static_cast<double>(i), Polarity(i), 1};
     });
 }
 

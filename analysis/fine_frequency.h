@@ -52,10 +52,13 @@ public:
 
     explicit TFineFrequency(TMonoNs runStart);
 
-    // The index-th level change of the run (0 = the first after the start) at `at`. Indices
-    // increase and times do not decrease; a jump in the index (changes lost on the way to the
-    // UI) makes the time from the previous change to this one a gap.
-    void AddChange(std::uint64_t index, TMonoNs at);
+    // The index-th level change of the run (0 = the first after the start) at `at`, known to
+    // within ± uncertainty. Indices increase and times do not decrease; a jump in the index
+    // (changes lost on the way to the UI) makes the time from the previous change to this one a
+    // gap. The fit weighs each change by its uncertainty (with a floor of 20 µs, the line's own):
+    // a change found after a pause of the polls (a sample's hand-off, a late wake-up) counts for
+    // next to nothing beside those found at once.
+    void AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty = 0);
     // Nothing is known of the line from `at` on (the port was lost) / again from `at` on.
     void LineLost(TMonoNs at);
     void LineBack(TMonoNs at);
@@ -68,6 +71,7 @@ private:
     struct TChange {
         std::uint64_t index;
         TMonoNs at;
+        double weight;
     };
 
     // Makes the estimates due before `limit` (or at it, when inclusive).

@@ -82,6 +82,7 @@ TfmMain::TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent)
 
     CreateGraph();
     CreateJournal();
+    CreateFine();
     CreateCapture();
     CreateDocuments();
 
@@ -202,7 +203,15 @@ void TfmMain::CreateActions() {
                    QStringLiteral("Ouvrir le dossier des journaux"), noKey, kNoImage,
                    &TfmMain::ActJournalOpenFolderExecute);
 
+    ActGraphResponse = MakeAction("ActGraphResponse", QStringLiteral("Fenêtre de réponse"),
+                                  QStringLiteral("Fenêtre de réponse"), noKey, kNoImage,
+                                  &TfmMain::ActGraphResponseExecute);
+    ActComCalibrate = MakeAction("ActComCalibrate", QStringLiteral("Étalonner..."),
+                                 QStringLiteral("Étalonner..."), noKey, kNoImage,
+                                 &TfmMain::ActComCalibrateExecute);
+
     ActShowNoData->setCheckable(true);
+    ActGraphResponse->setCheckable(true);
     ActComSetComNum1->setCheckable(true);
     ActComSetComNum2->setCheckable(true);
     auto* ports = new QActionGroup(this);
@@ -247,9 +256,12 @@ void TfmMain::CreateMenus() {
     port->addActions({ActComSetComNum1, ActComSetComNum2});
     port->addSeparator();
     port->addAction(ActComChooseDevice);
+    port->addAction(ActComCalibrate);
 
     QMenu* graph = bar->addMenu(QStringLiteral("Graphe"));
     graph->addActions({ActGraphSetXMin, ActGraphSetXMax, ActGraphSetXDefault, ActGraphSetXAuto});
+    graph->addSeparator();
+    graph->addAction(ActGraphResponse);
 
     QMenu* help = bar->addMenu(QStringLiteral("Aide"));
     help->addAction(ActAppHelpIndex);
@@ -332,6 +344,9 @@ void TfmMain::showEvent(QShowEvent* event) {
         outer.moveCenter(screen->availableGeometry().center());
         move(outer.topLeft());
     }
+    // Once the main window has its place, the response window goes beside it.
+    if (ActGraphResponse->isChecked())
+        ActGraphResponseExecute();
 }
 
 QMenu* TfmMain::createPopupMenu() {

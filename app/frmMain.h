@@ -4,6 +4,7 @@
 // Each area's commands are defined in their own source file (frmMain_<area>.cpp); this file and
 // frmMain.cpp hold the shell: layout, the command guard, start-up and closing.
 
+#include "base/mono_clock.h"
 #include "base/paths.h"
 #include "base/ui_services.h"
 
@@ -23,6 +24,9 @@ namespace sornafex {
 
 class TAcquisition;
 class TDocument;
+class TfmResponse;
+struct TResponsePreferences;
+enum class TPortEvent;
 class TJournal;
 enum class TJournalEvent;
 class TUiBridge;
@@ -96,6 +100,8 @@ public:
     QAction* ActGraphExportPng = nullptr;
     QAction* ActGraphExportSvg = nullptr;
     QAction* ActJournalOpenFolder = nullptr;
+    QAction* ActGraphResponse = nullptr;
+    QAction* ActComCalibrate = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -130,6 +136,13 @@ public:
     const std::string& JournalFolder() const;
     TJournal& Journal() const;
     void JournalPortEvent(TJournalEvent event);
+
+    // The fine measurement and the response window (frmMain_fine.cpp): the window, its
+    // preferences, and the port events and markers it hears of.
+    TfmResponse* ResponseWindow() const;
+    TResponsePreferences ResponsePreferences() const;
+    void ApplyResponsePreferences(const TResponsePreferences& prefs);
+    void FinePortEvent(TPortEvent event, TMonoNs at);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
     QMenu* createPopupMenu() override;
@@ -206,6 +219,20 @@ private:
     void JournalSample(std::int32_t sample);
     void ActCaptureMarkExecute();
     void ActJournalOpenFolderExecute();
+
+    // Area: fine measurement, calibration and the response window (frmMain_fine.cpp).
+    void CreateFine();
+    // A run began (after its journal) or ended (before its journal).
+    void BeginFine();
+    void EndFine();
+    void FineMarker(int number);
+    void ActGraphResponseExecute();
+    void ActComCalibrateExecute();
+    class TFineArea;
+    struct TFineAreaDeleter {
+        void operator()(TFineArea* area) const;
+    };
+    std::unique_ptr<TFineArea, TFineAreaDeleter> m_fine;
     class TJournalArea;
     struct TJournalAreaDeleter {
         void operator()(TJournalArea* area) const;

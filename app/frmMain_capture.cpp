@@ -3,6 +3,8 @@
 
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
+#include "base/mono_clock.h"
+#include "base/mono_clock.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/journal.h"
@@ -44,7 +46,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
         form.Graph().AddSample(sample);
         form.JournalSample(sample);
     }
-    void PortEvent(TPortEvent event, TMonoNs) override {
+    void PortEvent(TPortEvent event, TMonoNs at) override {
+        form.FinePortEvent(event, at);
         form.JournalPortEvent(event == TPortEvent::Lost ? TJournalEvent::PortLost
                                                         : TJournalEvent::PortReopened);
     }
@@ -87,6 +90,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActGraphExportSvg;
         case TCaptureAction::ComChooseDevice:
             return form.ActComChooseDevice;
+        case TCaptureAction::ComCalibrate:
+            return form.ActComCalibrate;
         }
         return form.ActCaptureStop;
     }
@@ -143,13 +148,17 @@ std::int32_t TfmMain::PortNumberPreference() const {
 
 void TfmMain::ActCaptureStartExecute() {
     m_capture->acquisition.ActCaptureStart();
-    // The worker's first sample reaches this thread only once the command has returned.
-    if (Acquiring)
+    // The worker's first sample and change reach this thread only once the command has returned.
+    if (Acquiring) {
         BeginJournal();
+        BeginFine();
+    }
 }
 
 void TfmMain::ActCaptureStopExecute() {
     m_capture->acquisition.ActCaptureStop();
+    // The run's last estimates go into its journal before it ends.
+    EndFine();
     EndJournal();
 }
 

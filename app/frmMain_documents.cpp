@@ -51,14 +51,17 @@ public:
     // The values as the commands have left them, gathered from where each one lives.
     TPreferences CurrentPreferences() const {
         const chart::TGraph& graph = form.Graph();
-        return TPreferences{form.PortNumberPreference(), graph.VerticalMin(), graph.VerticalMax(),
-                            graph.ShowNoData(), form.Acquisition().FullSpeedPoll(), response};
+        return TPreferences{form.PortNumberPreference(),
+                            graph.VerticalMin(),
+                            graph.VerticalMax(),
+                            graph.ShowNoData(),
+                            form.Acquisition().FullSpeedPoll(),
+                            form.ResponsePreferences()};
     }
 
     TfmMain& form;
     TDocument document;
     bool preferencesWritable = false;
-    TResponsePreferences response;
 };
 
 void TfmMain::TDocumentsAreaDeleter::operator()(TDocumentsArea* area) const {
@@ -87,7 +90,7 @@ void TfmMain::LoadAndApplyPreferences() {
     TPreferences prefs = LoadPreferences(m_paths.preferencesPath);
     ApplyPreferences(prefs, *m_documents);
     Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
-    m_documents->response = prefs.response;
+    ApplyResponsePreferences(prefs.response);
 }
 
 void TfmMain::TestPreferencesWritable() {

@@ -69,6 +69,7 @@ void TfmMain::ActCaptureMarkExecute() {
         return;
     const int number = m_journal->journal.Mark();
     Graph().AddMarker(number);
+    FineMarker(number);
     SetPanelText(kActivityPanel, res::FormatInt(res::kMarkerStatusFormat, number));
 }
 

@@ -30,6 +30,7 @@ public:
     ~TfmResponse() override;
 
     chart::TResponseGraph& Graph() { return *m_graph; }
+    const chart::TResponseGraph& Graph() const { return *m_graph; }
     chart::TChart* Chart() const { return m_chart; }
 
     // A new value of the run: the trace, the large figures, the unit's other reading beside it,

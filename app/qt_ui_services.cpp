@@ -1,5 +1,7 @@
 #include "app/qt_ui_services.h"
 
+#include "analysis/calibration_editor.h"
+#include "app/frmCalibration.h"
 #include "app/frmDevice.h"
 #include "app/qt_text.h"
 #include "base/uRes.h"
@@ -166,6 +168,10 @@ std::optional<std::string> TQtUiServices::ChooseDevice(TDeviceChoice& choice) {
 
 bool TQtUiServices::EditInDialog(TDialogModel& model) {
     // Each of the program's own dialogs, by the kind of its model.
+    if (auto* editor = dynamic_cast<TCalibrationEditor*>(&model)) {
+        TfmCalibration dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
     throw std::logic_error("no dialog shows " + model.Caption());
 }
 

@@ -1,10 +1,10 @@
 #include "chart/response_graph.h"
 
+#include "base/decimal_text.h"
 #include "chart/axis.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 namespace sornafex::chart {
 
@@ -31,15 +31,6 @@ void SetRange(TChartAxis& axis, double min, double max) {
 
 std::string_view UnitText(TResponseUnit unit) {
     return unit == TResponseUnit::Hertz ? "Hz" : "µS";
-}
-
-// "50.237" with the French comma.
-std::string Decimal(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    std::string result(text);
-    std::replace(result.begin(), result.end(), '.', ',');
-    return result;
 }
 
 } // namespace
@@ -163,14 +154,12 @@ std::optional<double> TResponseGraph::Latest() const {
 }
 
 std::string TResponseGraph::ValueText(double value, TResponseUnit unit) {
-    return Decimal(value, 3) + " " + std::string(UnitText(unit));
+    return FrenchDecimal(value, 3, true) + " " + std::string(UnitText(unit));
 }
 
 std::string TResponseGraph::SpanText() const {
     const double setting = m_scale.SpanSetting();
-    const std::string number =
-        setting == std::floor(setting) ? Decimal(setting, 0) : Decimal(setting, 1);
-    return number + (m_scale.Unit() == TResponseUnit::Hertz ? " %" : " µS");
+    return FrenchDecimal(setting, 1) + (m_scale.Unit() == TResponseUnit::Hertz ? " %" : " µS");
 }
 
 void TResponseGraph::Forget() {

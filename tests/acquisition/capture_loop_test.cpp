@@ -24,6 +24,7 @@ struct TScriptedLine {
     std::vector<TCaptureWindow> windows;
     std::vector<TTickCount> handOffTicks;
     std::vector<TMonoNs> changes;
+    std::vector<TMonoNs> uncertainties;
 
     bool Read() {
         now += step;
@@ -43,7 +44,11 @@ struct TScriptedLine {
                         handOffTicks.push_back(static_cast<TTickCount>(now));
                         now += handOffMs;
                     },
-                    [this](TMonoNs at) { changes.push_back(at); }, stop);
+                    [this](TMonoNs at, TMonoNs uncertainty) {
+                        changes.push_back(at);
+                        uncertainties.push_back(uncertainty);
+                    },
+                    stop);
     }
 };
 
@@ -148,6 +153,7 @@ TEST(CaptureLoop, HandsTheChangeTimesWithTheSampleAndEachOneAsItIsFound) {
                                                .firstChangeAt = 250 * kMs,
                                                .lastChangeAt = 550 * kMs}));
     EXPECT_EQ(line.changes, (std::vector<TMonoNs>{250 * kMs, 550 * kMs}));
+    EXPECT_EQ(line.uncertainties, (std::vector<TMonoNs>{50 * kMs, 50 * kMs}));
 }
 
 TEST(CaptureLoop, SourceErrorEndsTheLoop) {

@@ -109,11 +109,14 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActGraphExportSvg", "Exporter SVG (*.svg)", "Exporter SVG (*.svg)", "", -1},
         {"ActJournalOpenFolder", "Ouvrir le dossier des journaux", "Ouvrir le dossier des journaux",
          "", -1},
+        {"ActGraphResponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse",
+         "", -1},
+        {"ActComCalibrate", "\xC3\x89talonner...", "\xC3\x89talonner...", "", -1},
     };
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 27);
+    EXPECT_EQ(count, 29);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -146,14 +149,16 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
                                        "e re\xC3\xA7ue",
                                        "-", "Ouvrir le dossier des journaux"}));
     EXPECT_EQ(MenuEntries(3),
-              (Entries{"Com 1", "Com 2", "-", "Choisir le p\xC3\xA9riph\xC3\xA9rique..."}));
-    EXPECT_EQ(MenuEntries(4), (Entries{"Min \xC3\xA9"
-                                       "chelle verticale...",
-                                       "Max \xC3\xA9"
-                                       "chelle verticale...",
-                                       "Echelle verticale par d\xC3\xA9"
-                                       "faut",
-                                       "Echelle verticale optimum"}));
+              (Entries{"Com 1", "Com 2", "-", "Choisir le p\xC3\xA9riph\xC3\xA9rique...",
+                       "\xC3\x89talonner..."}));
+    EXPECT_EQ(MenuEntries(4),
+              (Entries{"Min \xC3\xA9"
+                       "chelle verticale...",
+                       "Max \xC3\xA9"
+                       "chelle verticale...",
+                       "Echelle verticale par d\xC3\xA9"
+                       "faut",
+                       "Echelle verticale optimum", "-", "Fen\xC3\xAAtre de r\xC3\xA9ponse"}));
     EXPECT_EQ(MenuEntries(5), (Entries{"Index de l'aide", "-", "Lisez-moi", "-", "A propos..."}));
 }
 

@@ -2,6 +2,8 @@
 // a user would, and looks at what the user would have seen.
 
 #include "acquisition/port_device_choice.h"
+#include "analysis/calibration_editor.h"
+#include "app/frmCalibration.h"
 #include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
 #include "tests/serial/FakeDeviceTree.h"
@@ -15,6 +17,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -140,6 +143,44 @@ TEST_F(QtUiServicesTest, DeviceDialogSaysWhatIsWrongStaysOpenAndKeepsAGoodChoice
 
     AnswerNextDialog<TfmDevice>([](TfmDevice& dialog) { dialog.CancelButton()->click(); });
     EXPECT_EQ(ui.ChooseDevice(choice), std::nullopt);
+}
+
+TEST_F(QtUiServicesTest, CalibrationDialogMeasuresEachPointAndKeepsOnlyACalibration) {
+    std::vector<double> frequencies{10, 10, 100};
+    TCalibrationEditor editor("Com 1", "sim:50", "", [&] {
+        const double hertz = frequencies.front();
+        frequencies.erase(frequencies.begin());
+        return hertz;
+    });
+    const auto measure = [](TfmCalibration& dialog, const char* kiloohms) {
+        dialog.ResistanceEdit()->setText(QString::fromUtf8(kiloohms));
+        dialog.MeasureButton()->click();
+    };
+    AnswerNextDialog<TfmCalibration>([&](TfmCalibration& dialog) {
+        EXPECT_EQ(dialog.windowTitle().toStdString(), "Étalonnage de Com 1 (sim:50)");
+        measure(dialog, "1000");
+        measure(dialog, "abc"); // no point, no measurement
+        measure(dialog, "500");
+        ASSERT_EQ(dialog.Table()->rowCount(), 2);
+        // The same frequency for two resistances is no calibration: said, and the dialog stays.
+        AnswerNextDialog<QMessageBox>([](QMessageBox& box) {
+            EXPECT_NE(box.text().toStdString().find("Étalonnage impossible"), std::string::npos);
+            box.buttons().front()->click();
+        });
+        dialog.accept();
+        EXPECT_TRUE(dialog.isVisible());
+        dialog.Table()->selectRow(1);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>())
+            if (button->text() == QStringLiteral("Supprimer le point"))
+                button->click();
+        measure(dialog, "100");
+        ASSERT_EQ(dialog.Table()->rowCount(), 2);
+        EXPECT_EQ(dialog.Table()->item(1, 0)->text().toStdString(), "100");
+        EXPECT_EQ(dialog.Table()->item(1, 2)->text().toStdString(), "0");
+        dialog.accept();
+    });
+    ASSERT_TRUE(ui.EditInDialog(editor));
+    EXPECT_EQ(editor.Accepted(), "1000@10;100@100");
 }
 
 TEST_F(QtUiServicesTest, MessageAndErrorBoxesHaveOneOkButtonAndTheApplicationTitle) {

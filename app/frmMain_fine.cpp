@@ -1,0 +1,242 @@
+// The fine measurement of the main window: every change time the worker finds becomes ten
+// estimates a second (analysis/fine_frequency.h), in µS too when the port's device is
+// calibrated; they go to the run's journal and to the response window. Also the calibration
+// dialog of the selected port.
+
+#include "acquisition/acquisition.h"
+#include "analysis/calibration_editor.h"
+#include "analysis/fine_frequency.h"
+#include "app/frmMain.h"
+#include "app/frmResponse.h"
+#include "base/uRes.h"
+#include "recording/journal.h"
+#include "serial/PortDeviceMap.h"
+#include "settings/uPrefs.h"
+
+#include <QAction>
+#include <QTimer>
+#include <chrono>
+#include <optional>
+#include <stdexcept>
+
+namespace sornafex {
+
+namespace {
+
+// An estimate is made once a change later than its due time has arrived; on a line that has gone
+// quiet, once this long has passed. It is more than a loss takes to be known on the UI thread
+// (TAcquisition::kLossLead), so that an estimate never claims a span the loss had already begun.
+constexpr TMonoNs kQuietSettle = 150 * kNsPerMs;
+// The changes are fetched this long after each estimate's due time: those of the 100 ms before
+// have been found by then, at any rate a sensor reaches.
+constexpr TMonoNs kFetchAfterDue = 25 * kNsPerMs;
+constexpr std::chrono::milliseconds kCalibrationMeasure{3000};
+
+constexpr std::string_view kNoChangeMeasured =
+    "Aucun changement de niveau mesuré : vérifiez le branchement et la résistance";
+constexpr std::string_view kCalibrationIgnoredFormat = "Étalonnage ignoré : %s";
+
+double RunSeconds(TMonoNs at, TMonoNs runStart) {
+    return static_cast<double>(at - runStart) * 1e-9;
+}
+
+} // namespace
+
+class TfmMain::TFineArea {
+public:
+    explicit TFineArea(TfmMain& window) : form(window), response(new TfmResponse(&window)) {
+        timer.setSingleShot(true);
+        timer.setTimerType(Qt::PreciseTimer);
+        QObject::connect(&timer, &QTimer::timeout, &window, [this] { Fetch(); });
+        QObject::connect(response, &TfmResponse::Recentred, &window,
+                         [this] { form.Journal().Event(TJournalEvent::Recentred); });
+        QObject::connect(response, &TfmResponse::Closed, &window,
+                         [this] { form.ActGraphResponse->setChecked(false); });
+    }
+
+    // The device value of the selected port, as the preferences map it.
+    std::string Device() const {
+        const TComPort& port = form.Acquisition().ComPort1();
+        return ComPortName(port.ComNumber(), port.DeviceMap());
+    }
+
+    // The calibration the preferences hold for the device; none when there is none, and when
+    // it cannot be used (the reason then goes to panel 2: the run shows hertz alone).
+    std::optional<TCalibration> LoadCalibration() {
+        const std::string stored = ReadCalibration(form.Paths().preferencesPath, Device());
+        if (stored.empty())
+            return std::nullopt;
+        try {
+            return TCalibration::Fit(ParseCalibrationPoints(stored));
+        } catch (const ECalibration& error) {
+            form.SetPanelText(kActivityPanel,
+                              res::FormatStr(kCalibrationIgnoredFormat, error.what()));
+            return std::nullopt;
+        }
+    }
+
+    void Begin() {
+        runStart = form.Journal().RunStartNs();
+        estimator.emplace(runStart);
+        calibration = LoadCalibration();
+        response->Begin(calibration.has_value());
+        nextFetch = runStart + TFineFrequency::kInterval + kFetchAfterDue;
+        Schedule();
+    }
+
+    void End() {
+        timer.stop();
+        if (estimator)
+            Take(MonotonicNs());
+        estimator.reset();
+    }
+
+    void PortEvent(TPortEvent event, TMonoNs at) {
+        if (!estimator)
+            return;
+        // The changes found before the event come first: the estimator hears of the line in
+        // the order of its times.
+        TakeChanges();
+        if (event == TPortEvent::Lost)
+            estimator->LineLost(at);
+        else
+            estimator->LineBack(at);
+    }
+
+    void Marker(int number) {
+        if (estimator)
+            response->Graph().AddMarker(RunSeconds(MonotonicNs(), runStart),
+                                        std::to_string(number));
+    }
+
+    TfmMain& form;
+    TfmResponse* response; // a window of its own, which the main window owns
+    QTimer timer;
+    std::optional<TFineFrequency> estimator;
+    std::optional<TCalibration> calibration;
+    TMonoNs runStart = 0;
+    TMonoNs nextFetch = 0;
+
+private:
+    void Schedule() {
+        const TMonoNs wait = std::max<TMonoNs>(nextFetch - MonotonicNs(), 0);
+        timer.start(std::chrono::milliseconds(wait / kNsPerMs));
+    }
+
+    void Fetch() {
+        if (!estimator)
+            return;
+        const TMonoNs now = MonotonicNs();
+        Take(now - kQuietSettle);
+        while (nextFetch <= now)
+            nextFetch += TFineFrequency::kInterval;
+        Schedule();
+    }
+
+    void TakeChanges() {
+        stamps.clear();
+        form.Acquisition().Changes().Drain(stamps);
+        for (const TChangeStamp& stamp : stamps)
+            estimator->AddChange(stamp.index, stamp.at, stamp.uncertainty);
+    }
+
+    // The estimates due up to until, each to the journal and the response window.
+    void Take(TMonoNs until) {
+        TakeChanges();
+        estimates.clear();
+        estimator->EstimatesUntil(until, estimates);
+        for (const TFineEstimate& estimate : estimates) {
+            std::optional<double> microsiemens;
+            bool inRange = true;
+            if (estimate.hertz && calibration) {
+                microsiemens = calibration->MicroSiemens(*estimate.hertz);
+                inRange = calibration->InRange(*estimate.hertz);
+            }
+            if (estimate.hertz)
+                form.Journal().Fine(estimate.at, *estimate.hertz, microsiemens);
+            if (response->AddValue(RunSeconds(estimate.at, runStart), estimate.hertz, microsiemens,
+                                   inRange))
+                form.Journal().Event(TJournalEvent::Recentred);
+        }
+    }
+
+    std::vector<TChangeStamp> stamps;
+    std::vector<TFineEstimate> estimates;
+};
+
+void TfmMain::TFineAreaDeleter::operator()(TFineArea* area) const {
+    delete area;
+}
+
+void TfmMain::CreateFine() {
+    m_fine.reset(new TFineArea(*this));
+    // F9, F10 and the marks work from the response window too.
+    m_fine->response->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark});
+}
+
+TfmResponse* TfmMain::ResponseWindow() const {
+    return m_fine->response;
+}
+
+void TfmMain::BeginFine() {
+    m_fine->Begin();
+}
+
+void TfmMain::EndFine() {
+    m_fine->End();
+}
+
+void TfmMain::FinePortEvent(TPortEvent event, TMonoNs at) {
+    m_fine->PortEvent(event, at);
+}
+
+void TfmMain::FineMarker(int number) {
+    m_fine->Marker(number);
+}
+
+TResponsePreferences TfmMain::ResponsePreferences() const {
+    const TfmResponse& window = *m_fine->response;
+    return {ActGraphResponse->isChecked(), window.Graph().Seconds(), window.SpanPercent(),
+            window.SpanMicroSiemens()};
+}
+
+void TfmMain::ApplyResponsePreferences(const TResponsePreferences& prefs) {
+    TfmResponse& window = *m_fine->response;
+    window.SetSeconds(prefs.seconds);
+    window.SetSpans(prefs.spanPercent, prefs.spanMicroSiemens);
+    // Shown with the main window, beside it (showEvent), or now when that is already shown.
+    ActGraphResponse->setChecked(prefs.visible);
+    if (isVisible())
+        ActGraphResponseExecute();
+}
+
+void TfmMain::ActGraphResponseExecute() {
+    // The action's check mark has already changed.
+    TfmResponse& window = *m_fine->response;
+    if (ActGraphResponse->isChecked()) {
+        window.show();
+        window.raise();
+        window.activateWindow();
+    } else {
+        window.hide();
+    }
+}
+
+void TfmMain::ActComCalibrateExecute() {
+    TAcquisition& acquisition = Acquisition();
+    const TComPort& port = acquisition.ComPort1();
+    const std::string device = m_fine->Device();
+    TCalibrationEditor editor(
+        std::string(res::kPortPrefix) + std::to_string(port.ComNumber()), device,
+        ReadCalibration(m_paths.preferencesPath, device), [&acquisition] {
+            const auto hertz = FitFrequency(acquisition.MeasureChanges(kCalibrationMeasure));
+            if (!hertz)
+                throw std::runtime_error(std::string(kNoChangeMeasured));
+            return *hertz;
+        });
+    if (!m_ui.EditInDialog(editor))
+        return;
+    WriteCalibration(m_paths.preferencesPath, device, editor.Accepted());
+}
+
+} // namespace sornafex
