@@ -330,8 +330,8 @@ TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
 // The fine measurement of a run: ten estimates a second in the journal, on the run's own 100 ms
 // grid, and the response window that follows them, in µS once the sensor is calibrated.
 TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
-    StartWith({{1, "sim:50.25"}},
-              "[Response]\nVisible=1\n[Etalonnage]\nsim:50.25=1000@10;100@100\n");
+    StartWith({{1, "sim:50.75"}},
+              "[Response]\nVisible=1\n[Etalonnage]\nsim:50.75=1000@10;100@100\n");
     TfmResponse& response = *window->ResponseWindow();
     ASSERT_TRUE(window->ActGraphResponse->isChecked());
     ASSERT_TRUE(response.isVisible());
@@ -345,7 +345,7 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
     });
     window->ActComCalibrate->trigger();
     window->ActCaptureStart->trigger();
-    ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"50,250 Hz"; }))
+    ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"50,750 Hz"; }))
         << response.ValueLabel()->text().toStdString();
     QTest::keyClick(&response, Qt::Key_Space);
     // A journal is made at the run's first sample.
@@ -369,7 +369,7 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
             EXPECT_NEAR(seconds - previous, 0.1, 1e-9);
         }
         previous = seconds;
-        errors.push_back(std::abs(row[6].toDouble() / 50.25 - 1));
+        errors.push_back(std::abs(row[6].toDouble() / 50.75 - 1));
         EXPECT_EQ(row[7], QString());
     }
     ASSERT_GE(errors.size(), 5u);
@@ -382,25 +382,25 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
     ui.ExpectDialog<TCalibrationEditor>([](TCalibrationEditor& editor) {
         std::string error;
         EXPECT_TRUE(editor.Measure("100", error)) << error;
-        EXPECT_NEAR(editor.Points().at(0).hertz, 50.25, 0.01);
+        EXPECT_NEAR(editor.Points().at(0).hertz, 50.75, 0.01);
         editor.Clear();
         EXPECT_EQ(editor.Points().size(), 0u);
         return false;
     });
     window->ActComCalibrate->trigger();
     const std::string ini = folder.filePath(QStringLiteral("sornafex.ini")).toStdString();
-    WriteCalibration(ini, "sim:50.25", "1000@10;100@100");
-    // T = 0.1 ms/kΩ × R: at 50.25 Hz, R = 199 kΩ, 5.025 µS.
+    WriteCalibration(ini, "sim:50.75", "1000@10;100@100");
+    // T = 0.1 ms/kΩ × R: at 50.75 Hz, R = 197 kΩ, 5.075 µS.
     window->ActCaptureStart->trigger();
-    ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"5,025 µS"; }))
+    ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"5,075 µS"; }))
         << response.ValueLabel()->text().toStdString();
-    EXPECT_EQ(response.DetailLabel()->text(), QStringLiteral("50,250 Hz"));
+    EXPECT_EQ(response.DetailLabel()->text(), QStringLiteral("50,750 Hz"));
     ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
     window->ActCaptureStop->trigger();
     bool conductance = false;
     for (const QStringList& row : JournalRows())
         if (row.size() > 7 && !row[7].isEmpty() && row[0] != u"horodatage") {
-            EXPECT_NEAR(row[7].toDouble(), 5.025, 0.0003);
+            EXPECT_NEAR(row[7].toDouble(), 5.075, 0.0003);
             conductance = true;
         }
     EXPECT_TRUE(conductance);
