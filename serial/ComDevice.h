@@ -46,7 +46,6 @@ inline constexpr std::uint32_t kEvRlsd = 0x0020;
 inline constexpr std::uint32_t kEvBreak = 0x0040;
 inline constexpr std::uint32_t kEvErr = 0x0080;
 inline constexpr std::uint32_t kEvRing = 0x0100;
-inline constexpr std::uint32_t kEvRingTrailingEdge = 0x2000;
 inline constexpr std::uint32_t kEvModemLines = kEvCts | kEvDsr | kEvRlsd | kEvRing;
 
 // Line-error bits of ClearError.
@@ -101,15 +100,6 @@ struct TComStatus {
     std::uint32_t outQueue = 0; // bytes not yet sent
 };
 
-// Read timeouts; the dispatcher uses "return at once with what is there".
-struct TComTimeouts {
-    std::uint32_t readInterval = 0;
-    std::uint32_t readMultiplier = 0;
-    std::uint32_t readConstant = 0;
-    std::uint32_t writeMultiplier = 0;
-    std::uint32_t writeConstant = 0;
-};
-
 enum class TWaitOutcome {
     Completed, // events holds what happened (0 when the mask was changed during the wait)
     Closed,    // the device was closed while waiting: the waiter should end
@@ -143,7 +133,6 @@ public:
     // The four line levels as kMs* bits; a query that fails reads as no line asserted.
     virtual std::uint8_t ModemStatus() = 0;
     virtual bool SetEventMask(std::uint32_t mask) = 0;
-    virtual bool SetTimeouts(const TComTimeouts& timeouts) = 0;
     // Blocks until an event of the mask happens, the mask changes or the device is closed.
     virtual TWaitOutcome WaitEvent(std::uint32_t& events) = 0;
     // Reads and clears the line errors (kCe* bits) and fills the queue counts.

@@ -83,10 +83,7 @@ private:
     void Execute() override {
         TComDispatcher& d = m_dispatcher;
         TComDevice& device = *d.m_device;
-        std::uint32_t mask = kComThreadEventMask;
-        device.SetEventMask(mask);
-        // Reads return at once with what is there; writes have no time limit.
-        device.SetTimeouts(TComTimeouts{0xFFFFFFFFu, 0, 0, 0, 0});
+        device.SetEventMask(kComThreadEventMask);
         d.m_handshakeSignal.Raise();
         for (;;) {
             // A stop that came before the wait began would not end it.
@@ -102,11 +99,8 @@ private:
             }
             if (outcome == TWaitOutcome::Completed) {
                 d.m_eventWord.store(events, std::memory_order_release);
-                if (events & (kEvRingTrailingEdge | kEvRing))
+                if (events & kEvRing)
                     d.LatchRing();
-            } else if (device.LastError() == kSysInvalidParameter && (mask & kEvRingTrailingEdge)) {
-                mask = kComThreadEventMask;
-                device.SetEventMask(mask);
             }
             if (d.m_threadsStopping.load(std::memory_order_acquire))
                 return End();
@@ -138,13 +132,11 @@ private:
                 return ExitStep();
             }
             d.ProcessEvents();
-            if (d.m_threadsStopping.load(std::memory_order_acquire) ||
-                d.m_closeDeferred.load(std::memory_order_acquire))
+            if (d.m_threadsStopping.load(std::memory_order_acquire))
                 break;
         }
         d.m_handshakeSignal.Raise();
-        d.m_finishOnExit.store(d.m_closeDeferred.load() || d.m_threadsStopping.load(),
-                               std::memory_order_release);
+        d.m_finishOnExit.store(true, std::memory_order_release);
         ExitStep();
     }
     void OnError() override { m_dispatcher.m_finishOnExit.store(true, std::memory_order_release); }
@@ -171,8 +163,7 @@ private:
             } else {
                 d.m_handshakeSignal.Raise(); // acknowledges a purge
             }
-            if (d.m_threadsStopping.load(std::memory_order_acquire) ||
-                d.m_closeDeferred.load(std::memory_order_acquire))
+            if (d.m_threadsStopping.load(std::memory_order_acquire))
                 break;
         }
         ExitStep();
@@ -193,7 +184,6 @@ private:
                              d.m_output.data.begin() +
                                  static_cast<std::ptrdiff_t>(d.m_output.tail + first));
             }
-            d.m_writeDoneSignal.Clear();
             std::size_t done = 0;
             while (done < chunk.size()) {
                 const std::int32_t written = d.m_device->Write(
@@ -217,7 +207,6 @@ private:
                 d.m_output.tail = (d.m_output.tail + static_cast<std::size_t>(written)) % size;
                 d.m_output.full = false;
             }
-            d.m_writeDoneSignal.Raise();
         }
     }
 };
@@ -261,10 +250,7 @@ TComDispatcher::TComDispatcher(TCustomComPort* owner, TUiBridge* bridge, TDevice
 }
 
 TComDispatcher::~TComDispatcher() {
-    if (m_closeDeferred.load())
-        ReleaseResources();
-    else
-        PortShutdown();
+    PortShutdown();
     WaitProcessing([this] { return ActiveThreads() == 0; }, 0);
     // Joined outside every lock: the exit step of the processing thread takes LineLock.
     for (auto& thread : m_threadObjects)
@@ -275,14 +261,6 @@ TComDispatcher::~TComDispatcher() {
         registry.entries[static_cast<std::size_t>(m_registryIndex)] = nullptr;
     while (!registry.entries.empty() && registry.entries.back() == nullptr)
         registry.entries.pop_back();
-}
-
-TComDispatcher* TComDispatcher::FromRegistryIndex(int index) {
-    TRegistry& registry = Registry();
-    std::lock_guard lock(registry.lock);
-    if (index < 0 || static_cast<std::size_t>(index) >= registry.entries.size())
-        return nullptr;
-    return registry.entries[static_cast<std::size_t>(index)];
 }
 
 std::size_t TComDispatcher::RegistrySize() {
@@ -483,10 +461,6 @@ std::uint32_t TComDispatcher::ReadLineErrors(TComStatus& status) {
     return errors;
 }
 
-int TComDispatcher::NoteReadError(int) {
-    return 0;
-}
-
 int TComDispatcher::DeviceFailure() const {
     const int system = m_device ? m_device->LastError() : 0;
     return system > 0 ? -system : -1;
@@ -621,15 +595,10 @@ void TComDispatcher::StopThreads() {
 }
 
 void TComDispatcher::CloseSignals() {
-    for (TSignal* signal : {&m_eventSignal, &m_readySignal, &m_handshakeSignal, &m_outputSignal,
-                            &m_writeDoneSignal, &m_outputStopSignal})
+    for (TSignal* signal :
+         {&m_eventSignal, &m_readySignal, &m_handshakeSignal, &m_outputSignal, &m_outputStopSignal})
         if (signal->Valid())
             signal->Close();
-}
-
-int TComDispatcher::YieldSlice() {
-    std::this_thread::yield();
-    return 0;
 }
 
 void TComDispatcher::SetThreadBoost(std::uint8_t boost) {
@@ -750,7 +719,7 @@ bool TComDispatcher::LockLineUnlessStopping() {
 
 void TComDispatcher::ProcessEvents() {
     const std::uint32_t events = m_eventWord.load(std::memory_order_acquire);
-    if (events & (kEvModemLines | kEvRingTrailingEdge)) {
+    if (events & kEvModemLines) {
         if (!LockLineUnlessStopping())
             return;
         std::lock_guard lock(m_lineLock, std::adopt_lock);
@@ -784,9 +753,8 @@ void TComDispatcher::PullReceivedData() {
         const std::size_t room =
             m_input.head >= m_input.tail ? size - m_input.head : m_input.tail - m_input.head;
         const auto want = static_cast<std::uint32_t>(std::min<std::size_t>(room, status.inQueue));
-        int got = ReadData(m_input.data.data() + m_input.head, want);
-        if (got < 0)
-            got = NoteReadError(got);
+        // A failed read counts as nothing read: the next pass tries again.
+        const int got = ReadData(m_input.data.data() + m_input.head, want);
         if (got <= 0)
             break;
         status.inQueue -= static_cast<std::uint32_t>(got);
@@ -845,14 +813,6 @@ void TComDispatcher::SetRs485Mode(bool on) {
 bool TComDispatcher::Rs485Mode() const {
     const TLineGuard lock(*this);
     return m_rs485;
-}
-void TComDispatcher::SetDataThreshold(std::uint16_t threshold) {
-    const TLineGuard lock(*this);
-    m_dataThreshold = threshold;
-}
-void TComDispatcher::SetEventWordOption(bool on) {
-    const TLineGuard lock(*this);
-    m_eventWordOption = on;
 }
 
 } // namespace sornafex

@@ -2,7 +2,7 @@
 
 // The per-port I/O engine. One dispatcher exists for each open port (and briefly for each probe of
 // a port, PortProbe.h): it owns the device, its settings record, the modem-status shadow, three
-// re-entrant locks, six signals and, while the port is open, three threads of its own:
+// re-entrant locks, five signals and, while the port is open, three threads of its own:
 //   TComThread   waits for device events and hands each one over;
 //   TDispThread  processes them: modem status, line errors, received data (at least every 50 ms);
 //   TOutThread   writes queued output.
@@ -96,9 +96,6 @@ public:
     TCustomComPort* Owner() const { return m_owner; }
     // Position in the process-wide registry; −1 before registration.
     int RegistryIndex() const { return m_registryIndex; }
-    // The dispatcher at a registry position, or null. Only meaningful on the UI thread, which is
-    // the only one that creates and destroys dispatchers.
-    static TComDispatcher* FromRegistryIndex(int index);
     // Positions in use, empty ones included (trailing empty ones are removed).
     static std::size_t RegistrySize();
 
@@ -137,7 +134,6 @@ public:
     // Reads and clears the device's errors; status.outQueue is the output ring's fill. Returns
     // the error bits (0 when the call failed).
     std::uint32_t ReadLineErrors(TComStatus& status);
-    int NoteReadError(int code);
     int ReadSettings(TComSettings& settings);
     int WriteSettings(const TComSettings& settings);
     // Reads what the device has received (never blocks): bytes read, or −1.
@@ -156,7 +152,6 @@ public:
     // then ends on its own (it never waits for LineLock while stopping) and the destructor waits
     // for it.
     void StopThreads();
-    int YieldSlice();
     void SetThreadBoost(std::uint8_t boost);
     // 1: the owner handles triggers; 2: it does not; 0: recompute.
     void SetHandlerMode(int mode);
@@ -225,8 +220,6 @@ public:
     bool BuffersAllocated() const;
     void SetRs485Mode(bool on);
     bool Rs485Mode() const;
-    void SetDataThreshold(std::uint16_t threshold);
-    void SetEventWordOption(bool on);
     std::uint8_t ThreadBoost() const;
 
 private:
@@ -320,8 +313,6 @@ private:
     bool m_rs485 = false;
     bool m_ownerHandlesTriggers = false;
     bool m_handlerServiceNeeded = false;
-    std::uint16_t m_dataThreshold = 1;
-    bool m_eventWordOption = true;
     std::uint8_t m_threadBoost = 0;
 
     std::atomic<std::uint32_t> m_eventWord{0};
@@ -329,8 +320,6 @@ private:
     std::atomic<bool> m_threadsStopping{false};
     std::atomic<bool> m_threadsRunning{false};
     std::atomic<bool> m_finishOnExit{false};
-    std::atomic<bool> m_inNotification{false};
-    std::atomic<bool> m_closeDeferred{false};
     std::atomic<int> m_activeThreads{0};
 
     std::atomic<TDispatcherThread*> m_comThread{nullptr};
@@ -349,7 +338,6 @@ private:
     TSignal m_readySignal{m_signals, TSignal::TReset::Auto};
     TSignal m_handshakeSignal{m_signals, TSignal::TReset::Auto};
     TSignal m_outputSignal{m_signals, TSignal::TReset::Auto};
-    TSignal m_writeDoneSignal{m_signals, TSignal::TReset::Manual};
     TSignal m_outputStopSignal{m_signals, TSignal::TReset::Auto};
 };
 

@@ -275,10 +275,8 @@ void TCustomComPort::ActivatePort() {
             SetSWFlowOptions(m_swFlow);
             SetXOnChar(m_xonChar);
             SetXOffChar(m_xoffChar);
-            m_dispatcher->SetDataThreshold(m_dataThreshold);
             SetDTR(m_dtr);
             SetRTS(m_rts);
-            SetUseEventWord(m_useEventWord);
             SetRS485Mode(m_rs485Mode);
             m_dispatcher->SetThreadBoost(m_threadBoost);
         }
@@ -325,12 +323,6 @@ void TCustomComPort::DeactivatePort() {
             ReportBackgroundError(std::current_exception());
         }
     }
-}
-
-int TCustomComPort::YieldToDispatcher() {
-    if (State() == TComPortState::cpsClosing || !m_dispatcher)
-        return 0;
-    return RaiseForCode(m_dispatcher->YieldSlice());
 }
 
 void TCustomComPort::NotifyPortOpen() {
@@ -637,14 +629,6 @@ void TCustomComPort::SetLogSize(std::uint32_t size) {
 
 void TCustomComPort::SetUseMSRShadow(bool) {
     // The modem status is always read live from the device; the shadow only keeps change bits.
-}
-
-void TCustomComPort::SetUseEventWord(bool use) {
-    if (use == m_useEventWord && !m_forceApply)
-        return;
-    m_useEventWord = use;
-    if (OpenNow())
-        m_dispatcher->SetEventWordOption(use);
 }
 
 void TCustomComPort::SetRS485Mode(bool on) {

@@ -223,8 +223,8 @@ public:
     void SetLogAllHex(bool hex) { m_logAllHex = hex; }
     bool UseMSRShadow() const { return m_useMsrShadow; } // true; the status is read live anyway
     virtual void SetUseMSRShadow(bool use);
-    bool UseEventWord() const { return m_useEventWord; } // true
-    void SetUseEventWord(bool use);
+    bool UseEventWord() const { return m_useEventWord; } // true; no device needs an event word
+    void SetUseEventWord(bool use) { m_useEventWord = use; }
     std::uint16_t CommNotificationLevel() const { return m_commNotificationLevel; } // 10
     void SetCommNotificationLevel(std::uint16_t level) { m_commNotificationLevel = level; }
     TTapiMode TapiMode() const { return m_tapiMode; } // tmAuto
@@ -254,8 +254,6 @@ protected:
     virtual void EnsurePortNumber();
     virtual void UpdateHandlerMode();
     virtual void DeactivatePort();
-    // Unless closing, gives the rest of the time slice to the dispatcher.
-    virtual int YieldToDispatcher();
     virtual void NotifyPortOpen();
     virtual void NotifyPortClosed();
     virtual void NotifyPortClosing();
@@ -294,7 +292,6 @@ private:
     std::atomic<TComDispatcher*> m_dispatcherRef{nullptr};
     bool m_forceApply = false;
     bool m_openPending = false;
-    std::uint16_t m_dataThreshold = 1;
     std::uint8_t m_threadBoost = 0;
     TOpenFailure m_lastOpenFailure;
     std::shared_ptr<TLife> m_life;

@@ -21,10 +21,8 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
                               std::uint8_t dataBits, std::uint8_t stopBits, std::uint32_t inSize,
                               std::uint32_t outSize, std::uint8_t options) {
     m_ringLatch.store(false);
-    m_inNotification.store(false);
-    m_closeDeferred.store(false);
-    for (TSignal* signal : {&m_eventSignal, &m_readySignal, &m_handshakeSignal, &m_outputSignal,
-                            &m_writeDoneSignal, &m_outputStopSignal})
+    for (TSignal* signal :
+         {&m_eventSignal, &m_readySignal, &m_handshakeSignal, &m_outputSignal, &m_outputStopSignal})
         signal->Create();
 
     const auto fail = [this](int code) {
@@ -115,10 +113,6 @@ void TComDispatcher::PortShutdown() {
         PurgeQueue(kPurgeOutput);
         PurgeQueue(kPurgeInput);
         CloseDevice();
-    }
-    if (m_inNotification.load()) {
-        m_closeDeferred.store(true);
-        return;
     }
     const TLineGuard lock(*this);
     if (m_threadsRunning.load(std::memory_order_acquire))

@@ -466,13 +466,6 @@ bool TLinuxComDevice::SetEventMask(std::uint32_t mask) {
     return true;
 }
 
-bool TLinuxComDevice::SetTimeouts(const TComTimeouts& timeouts) {
-    // Reads never block (O_NONBLOCK, VMIN 0, VTIME 0), which is what the dispatcher asks for.
-    std::lock_guard state(m_stateLock);
-    m_timeouts = timeouts;
-    return true;
-}
-
 TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
     events = 0;
     std::shared_lock lock(m_fdLock);

@@ -54,7 +54,6 @@ public:
     bool Escape(TEscapeFunction function) override;
     std::uint8_t ModemStatus() override;
     bool SetEventMask(std::uint32_t mask) override;
-    bool SetTimeouts(const TComTimeouts& timeouts) override;
     TWaitOutcome WaitEvent(std::uint32_t& events) override;
     bool ClearError(std::uint32_t& errors, TComStatus& status) override;
     bool Purge(std::uint32_t flags) override;
@@ -85,7 +84,6 @@ private:
     std::atomic<std::uint64_t> m_maskGeneration{0};
     // Settings that termios cannot hold, kept so that a read gives back what was written.
     TComSettings m_extra;               // m_stateLock
-    TComTimeouts m_timeouts;            // m_stateLock
     std::uint32_t m_lastCounts[5] = {}; // TIOCGICOUNT baseline: frame, overrun, parity, brk, buf
     bool m_haveCounts = false;
     std::uint8_t m_lastModem = 0;    // m_stateLock: lines when last looked at

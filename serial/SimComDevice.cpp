@@ -284,10 +284,6 @@ bool TSimComDevice::SetEventMask(std::uint32_t mask) {
     return true;
 }
 
-bool TSimComDevice::SetTimeouts(const TComTimeouts&) {
-    return m_open.load() ? true : Fail(kSysInvalidHandle, ErrnoText(EBADF));
-}
-
 TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
     events = 0;
     std::unique_lock lock(m_mutex);

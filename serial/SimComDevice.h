@@ -56,7 +56,6 @@ public:
     bool Escape(TEscapeFunction function) override;
     std::uint8_t ModemStatus() override;
     bool SetEventMask(std::uint32_t mask) override;
-    bool SetTimeouts(const TComTimeouts& timeouts) override;
     TWaitOutcome WaitEvent(std::uint32_t& events) override;
     bool ClearError(std::uint32_t& errors, TComStatus& status) override;
     bool Purge(std::uint32_t flags) override;

@@ -200,10 +200,6 @@ public:
         l.m_changed.notify_all();
         return true;
     }
-    bool SetTimeouts(const TComTimeouts&) override {
-        m_line->Record("SetTimeouts");
-        return true;
-    }
     TWaitOutcome WaitEvent(std::uint32_t& events) override {
         TFakeLine& l = *m_line;
         events = 0;
