@@ -99,14 +99,8 @@ void TAcquisition::ActCaptureStart() {
     // the stop flag now could keep it counting for a run it no longer serves, and the exclusive
     // component would refuse the new worker: let it end first. The wait keeps the window alive,
     // and Stop chosen meanwhile abandons this start.
-    while (m_captureThreadRunning && m_acquiring) {
-        try {
-            ProcessMessagesWhile(m_bridge,
-                                 [this] { return m_captureThreadRunning && m_acquiring; });
-        } catch (...) {
-            // As in Stop's wait: what a message raised does not concern this start.
-        }
-    }
+    if (m_captureThreadRunning)
+        m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning || !m_acquiring; });
     if (!m_acquiring)
         return;
 
@@ -130,12 +124,8 @@ void TAcquisition::ActCaptureStart() {
 
 void TAcquisition::ActCaptureStop() {
     m_stopRequested.store(true, std::memory_order_release);
-    try {
-        ProcessMessagesUntil(
-            m_bridge, [this] { return !m_captureThreadRunning; }, kStopWaitMs, m_tickCount);
-    } catch (...) {
-        // Stop completes whatever a message handled during the wait raised.
-    }
+    m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
+                                  MsPassed(kStopWaitMs, m_tickCount));
     // A worker that has not ended yet may still hand over a sample: the run it counted for is
     // over, and its value would overwrite the idle readout and mark the data unsaved.
     m_showSamples = false;
@@ -187,7 +177,7 @@ void TAcquisition::DetectComPorts() {
     std::vector<std::string> list;
     ListComPorts(list, m_comPort1.DeviceMap(), m_comPort1.DeviceTree());
     const auto listed = [&](int n) {
-        return std::find(list.begin(), list.end(), ComListName(n)) != list.end();
+        return std::find(list.begin(), list.end(), res::PortName(n)) != list.end();
     };
     m_com1Present = listed(1);
     m_com2Present = listed(2);
@@ -203,15 +193,10 @@ void TAcquisition::SelectComPort(int n) {
     // A worker of the last run may still be ending when Stop gave up waiting for it, and it
     // reads this port's line at every poll: the port is not closed under it. It ends at its next
     // poll once its hand-off is taken, which the wait lets happen.
-    while (m_captureThreadRunning) {
-        try {
-            ProcessMessagesWhile(m_bridge, [this] { return m_captureThreadRunning; });
-        } catch (...) {
-            // What a message raised does not concern the switch.
-        }
-    }
+    if (m_captureThreadRunning)
+        m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; });
     m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sPortSetup)));
-    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) + std::to_string(n));
+    m_view.SetPanelText(kPortPanel, res::PortLabel(n));
     m_view.ShowWaitCursor();
     try {
         // A device just closed is given time to settle; with nothing open (at start-up, after a
@@ -247,9 +232,7 @@ std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
 void TAcquisition::OnPortEvent(TPortEvent event) {
     const std::string_view state =
         event == TPortEvent::Lost ? res::kPortClosedSuffix : res::kPortOpen;
-    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) +
-                                        std::to_string(m_comPort1.ComNumber()) +
-                                        std::string(state));
+    m_view.SetPanelText(kPortPanel, res::PortLabel(m_comPort1.ComNumber()) + std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
     m_view.PortEvent(event);
 }

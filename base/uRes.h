@@ -42,6 +42,11 @@ std::optional<std::string_view> TextByNumber(int number);
 std::string FormatInt(std::string_view format, int value);
 std::string FormatStr(std::string_view format, std::string_view value);
 
+// Port n by its name in lists, journals and the dispatcher: "COM<n>".
+std::string PortName(int n);
+// Port n as the status bar says it: "Com <n>".
+std::string PortLabel(int n);
+
 // Fixed texts of the commands.
 inline constexpr std::string_view kCaptionFormat = "%s - [%s]";
 inline constexpr std::string_view kDataFilter = "Données (*.dat)|*.dat";

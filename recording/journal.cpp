@@ -46,10 +46,6 @@ TCivilTime CivilTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
             int(time.subseconds().count())};
 }
 
-std::string PortName(int port) {
-    return res::FormatInt(res::kPortNameFormat, port);
-}
-
 // "12.345" for 12345 ms; the run's clock never goes back, but a negative difference still reads.
 std::string Seconds(std::int64_t ms) {
     char text[32];
@@ -71,8 +67,7 @@ TJournalInstant SystemJournalInstant() {
     const time_t seconds = wall.tv_sec;
     ::localtime_r(&seconds, &local);
     return {std::int64_t(wall.tv_sec) * 1000 + wall.tv_nsec / 1000000,
-            static_cast<std::int32_t>(local.tm_gmtoff),
-            steady / kNsPerMs};
+            static_cast<std::int32_t>(local.tm_gmtoff), steady / kNsPerMs};
 }
 
 std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
@@ -91,7 +86,7 @@ std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds,
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d_", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
-    return text + PortName(port) + "." + std::string(res::kJournalExt);
+    return text + res::PortName(port) + "." + std::string(res::kJournalExt);
 }
 
 // ---- Writing ----------------------------------------------------------------------------------
@@ -144,7 +139,7 @@ void TJournal::Add(std::string_view hertz, std::string_view marker, std::string_
         .append(",")
         .append(Seconds(now.monotonicMs - m_start.monotonicMs))
         .append(",")
-        .append(PortName(m_port))
+        .append(res::PortName(m_port))
         .append(",")
         .append(hertz)
         .append(",")

@@ -352,14 +352,16 @@ void TComDispatcher::CountThreadOut() {
 
 bool TComDispatcher::WaitProcessing(const std::function<bool()>& done, std::uint32_t ticks) {
     const TTickDeadline deadline(ticks);
-    const bool pump = m_bridge != nullptr && m_bridge->IsUiThread();
+    const auto expired = [&deadline, ticks] {
+        return ticks != 0 && deadline.Expired();
+    };
+    if (m_bridge != nullptr && m_bridge->IsUiThread())
+        return done() || m_bridge->ProcessMessagesUntil(done, expired);
+    std::unique_lock lock(m_exitMutex);
     while (!done()) {
-        if (ticks != 0 && deadline.Expired())
+        if (expired())
             return false;
-        if (pump)
-            m_bridge->ProcessMessages();
-        std::unique_lock lock(m_exitMutex);
-        m_threadExited.wait_for(lock, std::chrono::milliseconds(pump ? 2 : 10), done);
+        m_threadExited.wait_for(lock, std::chrono::milliseconds(10), done);
     }
     return true;
 }
@@ -376,7 +378,7 @@ int TComDispatcher::OpenDevice(const std::string& name, std::uint32_t, std::uint
     const TLineGuard lock(*this);
     if (!device) {
         m_lastSystemError = kSysFileNotFound;
-        m_lastSystemErrorText = std::strerror(ENOENT);
+        m_lastSystemErrorText = ErrnoText(ENOENT);
         return -1;
     }
     if (!device->Open(name)) {

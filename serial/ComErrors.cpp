@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -83,16 +84,32 @@ std::string CleanSystemText(std::string_view raw) {
     return clean;
 }
 
-namespace {
-
-std::string SystemText(int n) {
+std::string ErrnoText(int error) {
     char buffer[256] = {};
     // The GNU strerror_r may return a static string instead of filling the buffer.
-    const char* text = strerror_r(n, buffer, sizeof buffer - 1);
-    return CleanSystemText(text ? text : "");
+    const char* text = strerror_r(error, buffer, sizeof buffer - 1);
+    return text ? text : "";
 }
 
-} // namespace
+int SystemCodeFromErrno(int error) {
+    switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+    case EIO:
+    case ENOTTY:
+        return kSysFileNotFound;
+    case EBUSY:
+        return kSysAccessDenied;
+    case ENOMEM:
+        return kSysNotEnoughMemory;
+    case EMFILE:
+    case ENFILE:
+        return kSysTooManyOpenFiles;
+    default:
+        return kSysErrnoBase + error;
+    }
+}
 
 ESerialException::ESerialException(std::string message, int errorCode)
     : m_message(std::move(message)), m_errorCode(errorCode) {}
@@ -166,7 +183,7 @@ std::string ErrorText(int n) {
     // the system about it would name an unrelated error that happens to share the number.
     if (!PlatformNumber(code))
         return std::string(kSerialException);
-    return SystemText(code - kSysErrnoBase);
+    return CleanSystemText(ErrnoText(code - kSysErrnoBase));
 }
 
 } // namespace sornafex

@@ -105,4 +105,12 @@ std::string ErrorText(int n);
 // into a space, runs of spaces collapsed to one.
 std::string CleanSystemText(std::string_view raw);
 
+// The system's text for the error number error, as it gives it.
+std::string ErrnoText(int error);
+
+// The system code (ComDevice.h's numbering) of a failed system call's errno: ENOENT, ENODEV,
+// ENXIO, EIO, ENOTTY → 2 (no such device); EBUSY → 5 (held by another program); ENOMEM → 8;
+// EMFILE, ENFILE → 4; anything else, EACCES and EPERM included, kSysErrnoBase + errno.
+int SystemCodeFromErrno(int error);
+
 } // namespace sornafex

@@ -176,7 +176,7 @@ TComDispatcher* TCustomComPort::RequireDispatcher() {
 std::unique_ptr<TComDispatcher> TCustomComPort::CreateDispatcher() {
     auto dispatcher =
         std::make_unique<TComDispatcher>(this, m_context.bridge, m_context.deviceFactory);
-    dispatcher->SetDisplayName(PortListName(m_comNumber));
+    dispatcher->SetDisplayName(res::PortName(m_comNumber));
     dispatcher->SetThreadLauncher(m_context.threadLauncher);
     // A loss is noticed on a dispatcher thread; the close and the retries happen on the UI thread,
     // if this port and this very open are still there by then.

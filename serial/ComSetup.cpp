@@ -94,7 +94,7 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
         // The system's thread limit: nothing of the port may stay behind, and the user is told.
         const bool numbered = error.code().category() == std::generic_category() ||
                               error.code().category() == std::system_category();
-        const int system = numbered ? kSysErrnoBase + error.code().value() : 0;
+        const int system = numbered ? SystemCodeFromErrno(error.code().value()) : 0;
         {
             const TLineGuard lineLock(*this);
             m_lastSystemError = system;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,7 +23,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kMaxLinkHops = 8;
-constexpr std::size_t kGroupBuffer = 16384;
+// Room for one entry of the passwd or group database.
+constexpr std::size_t kDatabaseBuffer = 16384;
 
 // Serial kernel names, in the order the list shows them: adapters first.
 constexpr std::array<std::string_view, 3> kSerialPrefixes = {"ttyUSB", "ttyACM", "ttyS"};
@@ -75,13 +77,21 @@ int NameNumber(std::string_view name, std::size_t prefix) {
     return number;
 }
 
-std::string GroupName(gid_t gid) {
-    std::array<char, kGroupBuffer> buffer{};
+struct TGroupEntry {
+    std::string name;
+    std::vector<std::string> members;
+};
+
+std::optional<TGroupEntry> LookUpGroup(gid_t gid) {
+    std::vector<char> buffer(kDatabaseBuffer);
     group entry{};
     group* found = nullptr;
-    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) == 0 && found)
-        return found->gr_name;
-    return std::to_string(gid);
+    if (getgrgid_r(gid, &entry, buffer.data(), buffer.size(), &found) != 0 || !found)
+        return std::nullopt;
+    TGroupEntry group{found->gr_name, {}};
+    for (char** member = found->gr_mem; member && *member; ++member)
+        group.members.emplace_back(*member);
+    return group;
 }
 
 // The entries of a folder, skipping what cannot be read; never throws.
@@ -171,7 +181,8 @@ std::vector<TSerialDevice> TDeviceTree::SerialDevices() const {
         }
         device.description = Description(name);
         device.accessible = ::faccessat(AT_FDCWD, node.c_str(), R_OK | W_OK, AT_EACCESS) == 0;
-        device.group = GroupName(info.st_gid);
+        const auto group = LookUpGroup(info.st_gid);
+        device.group = group ? group->name : std::to_string(info.st_gid);
         devices.push_back(std::move(device));
     }
     std::sort(devices.begin(), devices.end(), [](const TSerialDevice& a, const TSerialDevice& b) {
@@ -239,6 +250,33 @@ std::optional<THolder> TDeviceTree::Holder(const std::string& device) const {
         }
     }
     return std::nullopt;
+}
+
+TAccessFacts TDeviceTree::AccessFacts(const std::string& device) const {
+    TAccessFacts facts;
+    struct stat info {};
+    if (::stat(Under(device).c_str(), &info) != 0)
+        return facts;
+    facts.groupMayUse = (info.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    const auto group = LookUpGroup(info.st_gid);
+    if (!group)
+        return facts;
+    facts.group = group->name;
+
+    std::vector<char> buffer(kDatabaseBuffer);
+    passwd user{};
+    passwd* me = nullptr;
+    if (getpwuid_r(::geteuid(), &user, buffer.data(), buffer.size(), &me) == 0 && me)
+        facts.accountListed =
+            me->pw_gid == info.st_gid || std::find(group->members.begin(), group->members.end(),
+                                                   me->pw_name) != group->members.end();
+
+    std::vector<gid_t> held(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+    const int count = ::getgroups(static_cast<int>(held.size()), held.data());
+    held.resize(static_cast<std::size_t>(std::max(count, 0)));
+    facts.sessionInGroup = ::getegid() == info.st_gid ||
+                           std::find(held.begin(), held.end(), info.st_gid) != held.end();
+    return facts;
 }
 
 } // namespace sornafex

@@ -31,6 +31,17 @@ struct TSerialDevice {
     bool operator==(const TSerialDevice&) const = default;
 };
 
+// What decides the words of an open refused for want of permission: the device's group, whether
+// that group may read and write it, whether this account is a member of it in the group
+// database, and whether this process holds it (a membership added since the session began is
+// not held yet).
+struct TAccessFacts {
+    std::string group;
+    bool groupMayUse = false;
+    bool accountListed = false;
+    bool sessionInGroup = false;
+};
+
 // A process that holds a device open.
 struct THolder {
     std::string name; // as /proc/<pid>/comm gives it
@@ -55,6 +66,9 @@ public:
     // Who holds device open, as /proc shows it: the first such process, none when none is
     // visible (another user's processes are hidden from an ordinary account).
     std::optional<THolder> Holder(const std::string& device) const;
+
+    // What the node of device and the group database say about this account's access to it.
+    TAccessFacts AccessFacts(const std::string& device) const;
 
 private:
     std::string Under(const std::string& path) const { return m_root + path; }

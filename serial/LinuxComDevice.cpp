@@ -1,6 +1,7 @@
 #include "serial/LinuxComDevice.h"
 
 #include "base/uRes.h"
+#include "serial/ComErrors.h"
 #include "serial/PortReasons.h"
 
 #include <cerrno>
@@ -57,11 +58,6 @@ bool IsLoss(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
 
-std::string ErrnoText(int error) {
-    char buffer[256] = {};
-    return strerror_r(error, buffer, sizeof buffer);
-}
-
 } // namespace
 
 std::uint8_t ModemBits(int lines) {
@@ -94,27 +90,6 @@ std::uint32_t ModemEvents(std::uint8_t before, std::uint8_t after) {
 }
 
 } // namespace
-
-int SystemCodeFromErrno(int error) {
-    switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-    case EIO:
-    case ENOTTY:
-        return kSysFileNotFound;
-    case EBUSY:
-    case EWOULDBLOCK:
-        return kSysAccessDenied;
-    case ENOMEM:
-        return kSysNotEnoughMemory;
-    case EMFILE:
-    case ENFILE:
-        return kSysTooManyOpenFiles;
-    default:
-        return kSysErrnoBase + error;
-    }
-}
 
 bool SettingsToTermios(const TComSettings& settings, termios& t) {
     speed_t speed = 0;
@@ -247,7 +222,7 @@ bool TLinuxComDevice::FailOpen(int error, const std::string& name) {
     if (code == kSysAccessDenied)
         return Fail(code, BusyReason(name));
     if (error == EACCES || error == EPERM)
-        return Fail(code, AccessDeniedReason(AccessFacts(name)));
+        return Fail(code, AccessDeniedReason(TDeviceTree().AccessFacts(name)));
     return Fail(code, SystemReason(error));
 }
 
@@ -288,7 +263,7 @@ bool TLinuxComDevice::Open(const std::string& name) {
     // every program that locks serial devices the same way. Only a lock that is taken means a
     // holder: any other failure of the call is reported as what it is.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return refuse(errno);
+        return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
     if (::ioctl(fd, TIOCEXCL) != 0)
         return refuse(errno);
     // CLOCAL from the first moment, before any setting is written: a carrier drop on a line

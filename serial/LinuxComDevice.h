@@ -11,8 +11,8 @@
 // - Loss: a hang-up seen by the wait (POLLHUP, POLLERR) or EIO, ENXIO, ENODEV from any call marks
 //   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
 //   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
-// errno becomes a system code in one place (SystemCodeFromErrno); LastErrorText() says why in the
-// user's words (PortReasons.h).
+// errno becomes a system code by SystemCodeFromErrno (ComErrors.h); LastErrorText() says why in
+// the user's words (PortReasons.h).
 
 #include "serial/ComDevice.h"
 
@@ -25,11 +25,6 @@
 struct termios;
 
 namespace sornafex {
-
-// ENOENT, ENODEV, ENXIO, EIO, ENOTTY → 2 (no such device); EBUSY, EWOULDBLOCK → 5 (held by
-// another program); ENOMEM → 8; EMFILE, ENFILE → 4; anything else, EACCES and EPERM included,
-// kSysErrnoBase + errno.
-int SystemCodeFromErrno(int error);
 
 // The line bits of TIOCMGET as ModemStatus reports them (kMsRlsdOn for TIOCM_CAR, and so on).
 std::uint8_t ModemBits(int lines);

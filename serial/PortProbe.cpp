@@ -12,15 +12,11 @@ bool ProbePort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree) {
     return n != 0 && ProbeDevicePresent(devices.DeviceFor(n), tree);
 }
 
-std::string PortListName(int n) {
-    return res::FormatInt(res::kPortNameFormat, n);
-}
-
 std::vector<std::string> ListPresentPorts(const TPortDeviceMap& devices, const TDeviceTree& tree) {
     std::vector<std::string> list;
     for (int n = TPortDeviceMap::kFirstPort; n <= TPortDeviceMap::kLastPort; ++n) {
         if (ProbePort(n, devices, tree))
-            list.push_back(PortListName(n));
+            list.push_back(res::PortName(n));
     }
     return list;
 }

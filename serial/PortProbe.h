@@ -21,9 +21,6 @@ bool ProbeDevicePresent(const std::string& device, const TDeviceTree& tree = TDe
 // Whether port n is there: false for port 0, else the probe of the device the map gives it.
 bool ProbePort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree = TDeviceTree());
 
-// The name of port n in a list of ports: "COM<n>".
-std::string PortListName(int n);
-
 // The list names of the present ports among the map's ports (COM1 to COM50), in increasing order.
 std::vector<std::string> ListPresentPorts(const TPortDeviceMap& devices,
                                           const TDeviceTree& tree = TDeviceTree());

@@ -15,17 +15,6 @@ namespace sornafex {
 // "occupé par un autre programme", followed by " : name (pid n)" when /proc shows who holds it.
 std::string BusyReason(const std::string& device, const TDeviceTree& tree = TDeviceTree());
 
-// What decides the words of a refused open: the device's group, whether that group may read and
-// write it, whether this account is a member of it in the group database, and whether this
-// process holds it (a membership added since the session began is not held yet).
-struct TAccessFacts {
-    std::string group;
-    bool groupMayUse = false;
-    bool accountListed = false;
-    bool sessionInGroup = false;
-};
-TAccessFacts AccessFacts(const std::string& device);
-
 // "accès refusé : ce compte n'est pas dans le groupe « dialout »", or the same advice to log in
 // again when the account is listed but the session does not hold the group yet; plain
 // "accès refusé" when no group would help.

@@ -2,6 +2,7 @@
 
 #include "base/mono_clock.h"
 #include "base/uRes.h"
+#include "serial/ComErrors.h"
 #include "serial/PortReasons.h"
 
 #include <algorithm>
@@ -34,11 +35,6 @@ std::optional<double> ParseFrequency(std::string_view text) {
         value < 0)
         return std::nullopt;
     return value;
-}
-
-std::string ErrnoText(int error) {
-    char buffer[256] = {};
-    return strerror_r(error, buffer, sizeof buffer);
 }
 
 // Cycles of the sensor from the start up to t seconds (t > 0).
@@ -156,8 +152,7 @@ bool TSimComDevice::Open(const std::string& name) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) {
         const int error = errno;
-        return Fail(error == ENOMEM ? kSysNotEnoughMemory : kSysErrnoBase + error,
-                    SystemReason(error));
+        return Fail(SystemCodeFromErrno(error), SystemReason(error));
     }
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -172,7 +167,7 @@ bool TSimComDevice::Open(const std::string& name) {
         // Only a name already taken means a holder.
         if (error == EADDRINUSE)
             return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
-        return Fail(kSysErrnoBase + error, SystemReason(error));
+        return Fail(SystemCodeFromErrno(error), SystemReason(error));
     }
     {
         std::lock_guard lock(m_mutex);

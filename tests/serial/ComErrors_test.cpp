@@ -120,6 +120,32 @@ TEST(ErrorText, ThePlatformsNumbersGiveTheSystemsOwnTextAndNoOtherCodeDoes) {
     EXPECT_EQ(ErrorText(87), "Serial port exception");
 }
 
+struct TErrnoCase {
+    int error;
+    int code;
+};
+
+class ErrnoMappingTest : public ::testing::TestWithParam<TErrnoCase> {};
+
+TEST_P(ErrnoMappingTest, BecomesTheCodeOfTheTable) {
+    EXPECT_EQ(SystemCodeFromErrno(GetParam().error), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SystemCalls, ErrnoMappingTest,
+    ::testing::Values(TErrnoCase{ENOENT, 2}, TErrnoCase{ENODEV, 2}, TErrnoCase{ENXIO, 2},
+                      TErrnoCase{EIO, 2}, TErrnoCase{ENOTTY, 2}, TErrnoCase{EBUSY, 5},
+                      TErrnoCase{ENOMEM, 8}, TErrnoCase{EMFILE, 4}, TErrnoCase{ENFILE, 4},
+                      // A thread the system refuses for now: nothing holds a device.
+                      TErrnoCase{EAGAIN, kSysErrnoBase + EAGAIN},
+                      // Not held elsewhere: this account may not use the device.
+                      TErrnoCase{EACCES, kSysErrnoBase + EACCES},
+                      TErrnoCase{EPERM, kSysErrnoBase + EPERM},
+                      // Numbers the code table gives another meaning.
+                      TErrnoCase{EINTR, kSysErrnoBase + EINTR},
+                      TErrnoCase{ESRCH, kSysErrnoBase + ESRCH},
+                      TErrnoCase{EINVAL, kSysErrnoBase + EINVAL}));
+
 TEST(CleanSystemText, ControlCharactersBecomeSingleSpaces) {
     EXPECT_EQ(CleanSystemText("Line one\r\nline two"), "Line one line two");
     EXPECT_EQ(CleanSystemText("a\t\t b"), "a b");

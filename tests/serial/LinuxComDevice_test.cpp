@@ -111,29 +111,6 @@ TComSettings Line19200N81() {
     return s;
 }
 
-struct TErrnoCase {
-    int error;
-    int code;
-};
-
-class ErrnoMappingTest : public ::testing::TestWithParam<TErrnoCase> {};
-
-TEST_P(ErrnoMappingTest, BecomesTheCodeOfTheTable) {
-    EXPECT_EQ(SystemCodeFromErrno(GetParam().error), GetParam().code);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    OpenFailures, ErrnoMappingTest,
-    ::testing::Values(
-        TErrnoCase{ENOENT, 2}, TErrnoCase{ENODEV, 2}, TErrnoCase{ENXIO, 2}, TErrnoCase{EIO, 2},
-        TErrnoCase{ENOTTY, 2}, TErrnoCase{EBUSY, 5}, TErrnoCase{EWOULDBLOCK, 5},
-        TErrnoCase{ENOMEM, 8}, TErrnoCase{EMFILE, 4}, TErrnoCase{ENFILE, 4},
-        // Not held elsewhere: this account may not use the device.
-        TErrnoCase{EACCES, kSysErrnoBase + EACCES}, TErrnoCase{EPERM, kSysErrnoBase + EPERM},
-        // Numbers the code table gives another meaning.
-        TErrnoCase{EINTR, kSysErrnoBase + EINTR}, TErrnoCase{ESRCH, kSysErrnoBase + ESRCH},
-        TErrnoCase{EINVAL, kSysErrnoBase + EINVAL}));
-
 // The modem lines by their absolute values: swapping two of them must not go unnoticed.
 TEST(ModemBits, EachLineHasItsOwnBit) {
     const struct {
