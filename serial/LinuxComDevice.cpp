@@ -188,15 +188,18 @@ void SettingsFromTermios(const termios& t, TComSettings& settings) {
     settings.xoffChar = static_cast<char>(t.c_cc[VSTOP]);
 }
 
-TLinuxComDevice::TLinuxComDevice() : m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
-    if (m_wakeFd < 0)
+int SystemIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+
+TLinuxComDevice::TLinuxComDevice(TIoctl ioctl)
+    : m_ioctl(ioctl), m_wake(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    if (!m_wake.Valid())
         m_wakeError = errno;
 }
 
 TLinuxComDevice::~TLinuxComDevice() {
     Close();
-    if (m_wakeFd >= 0)
-        ::close(m_wakeFd);
 }
 
 bool TLinuxComDevice::Fail(int error, std::string text) {
@@ -244,16 +247,17 @@ std::string TLinuxComDevice::LastErrorText() const {
 bool TLinuxComDevice::Open(const std::string& name) {
     if (m_fd.load() >= 0)
         return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
-    if (m_wakeFd < 0)
+    if (!m_wake.Valid())
         return FailOpen(m_wakeError, name);
     m_name = name;
-    const int fd = ::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    TUniqueFd opened(::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    if (!opened.Valid())
         return FailOpen(errno, name);
+    const int fd = opened.Get();
     // The reason is found once the descriptor is closed: a look for the device's holder must
     // not find this process.
-    const auto refuse = [fd, &name, this](int error) {
-        ::close(fd);
+    const auto refuse = [&opened, &name, this](int error) {
+        opened.Reset();
         return FailOpen(error, name);
     };
     termios t{};
@@ -264,7 +268,7 @@ bool TLinuxComDevice::Open(const std::string& name) {
     // holder: any other failure of the call is reported as what it is.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
-    if (::ioctl(fd, TIOCEXCL) != 0)
+    if (m_ioctl(fd, TIOCEXCL, nullptr) != 0)
         return refuse(errno);
     // CLOCAL from the first moment, before any setting is written: a carrier drop on a line
     // that watches DCD hangs the tty up for good, and the sensor drops it many times a second.
@@ -272,7 +276,7 @@ bool TLinuxComDevice::Open(const std::string& name) {
         t.c_cflag |= CLOCAL;
         if (::tcsetattr(fd, TCSANOW, &t) != 0) {
             const int error = errno;
-            ::ioctl(fd, TIOCNXCL);
+            m_ioctl(fd, TIOCNXCL, nullptr);
             return refuse(error);
         }
     }
@@ -281,12 +285,12 @@ bool TLinuxComDevice::Open(const std::string& name) {
         m_extra = TComSettings{};
         SettingsFromTermios(t, m_extra);
         int lines = 0;
-        if (::ioctl(fd, TIOCMGET, &lines) == 0) {
+        if (m_ioctl(fd, TIOCMGET, &lines) == 0) {
             m_extra.dtrControl = (lines & TIOCM_DTR) ? TDtrControl::Enable : TDtrControl::Disable;
             m_extra.rtsControl = (lines & TIOCM_RTS) ? TRtsControl::Enable : TRtsControl::Disable;
         }
         serial_icounter_struct counts{};
-        m_haveCounts = ::ioctl(fd, TIOCGICOUNT, &counts) == 0;
+        m_haveCounts = m_ioctl(fd, TIOCGICOUNT, &counts) == 0;
         if (m_haveCounts) {
             m_lastCounts[0] = static_cast<std::uint32_t>(counts.frame);
             m_lastCounts[1] = static_cast<std::uint32_t>(counts.overrun);
@@ -300,6 +304,10 @@ bool TLinuxComDevice::Open(const std::string& name) {
     m_mask.store(0);
     m_closing.store(false);
     m_lost.store(false);
+    {
+        std::unique_lock lock(m_fdLock);
+        m_device = std::move(opened);
+    }
     m_fd.store(fd, std::memory_order_release);
     return true;
 }
@@ -307,10 +315,10 @@ bool TLinuxComDevice::Open(const std::string& name) {
 void TLinuxComDevice::Wake() {
     // The eventfd lives as long as this object, so a wake from any thread never reaches a
     // descriptor that a close has freed for another file.
-    if (m_wakeFd >= 0) {
+    if (m_wake.Valid()) {
         const std::uint64_t one = 1;
         // A full counter already wakes the waiter, so a failed write loses nothing.
-        [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
+        [[maybe_unused]] const auto written = ::write(m_wake.Get(), &one, sizeof one);
     }
 }
 
@@ -323,9 +331,8 @@ bool TLinuxComDevice::Close() {
     const int fd = m_fd.exchange(-1, std::memory_order_acq_rel);
     if (fd < 0)
         return false;
-    ::ioctl(fd, TIOCNXCL);
-    // Never retried: on Linux the descriptor is gone even when close reports EINTR.
-    ::close(fd);
+    m_ioctl(fd, TIOCNXCL, nullptr);
+    m_device.Reset();
     return true;
 }
 
@@ -367,13 +374,13 @@ bool TLinuxComDevice::WriteSettings(const TComSettings& settings) {
     int dtr = TIOCM_DTR;
     int rts = TIOCM_RTS;
     if (settings.dtrControl == TDtrControl::Enable)
-        ::ioctl(fd, TIOCMBIS, &dtr);
+        m_ioctl(fd, TIOCMBIS, &dtr);
     else if (settings.dtrControl == TDtrControl::Disable)
-        ::ioctl(fd, TIOCMBIC, &dtr);
+        m_ioctl(fd, TIOCMBIC, &dtr);
     if (settings.rtsControl == TRtsControl::Enable)
-        ::ioctl(fd, TIOCMBIS, &rts);
+        m_ioctl(fd, TIOCMBIS, &rts);
     else if (settings.rtsControl == TRtsControl::Disable)
-        ::ioctl(fd, TIOCMBIC, &rts);
+        m_ioctl(fd, TIOCMBIC, &rts);
     std::lock_guard state(m_stateLock);
     m_extra = settings;
     return true;
@@ -402,7 +409,7 @@ bool TLinuxComDevice::Escape(TEscapeFunction function) {
         request = TIOCMBIC;
         break;
     }
-    if (::ioctl(fd, request, &line) != 0)
+    if (m_ioctl(fd, request, &line) != 0)
         return FailErrno();
     return true;
 }
@@ -412,7 +419,7 @@ std::uint8_t TLinuxComDevice::ModemStatus() {
     // Close (the dispatcher runs both under LineLock), so the descriptor stays valid here.
     const int fd = m_fd.load(std::memory_order_acquire);
     int lines = 0;
-    if (fd >= 0 && ::ioctl(fd, TIOCMGET, &lines) == 0)
+    if (fd >= 0 && m_ioctl(fd, TIOCMGET, &lines) == 0)
         return ModemBits(lines);
     if (fd >= 0 && IsLoss(errno))
         MarkLost();
@@ -428,9 +435,9 @@ bool TLinuxComDevice::SetEventMask(std::uint32_t mask) {
         // Changes count from the moment the mask is set, as a driver reports them.
         int lines = 0;
         int waiting = 0;
-        const std::uint8_t modem = ::ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
+        const std::uint8_t modem = m_ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
         const std::uint32_t inQueue =
-            ::ioctl(fd, TIOCINQ, &waiting) == 0 ? static_cast<std::uint32_t>(waiting) : 0;
+            m_ioctl(fd, TIOCINQ, &waiting) == 0 ? static_cast<std::uint32_t>(waiting) : 0;
         std::lock_guard state(m_stateLock);
         m_lastModem = modem;
         m_lastInQueue = inQueue;
@@ -457,7 +464,7 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
     }
     for (;;) {
         std::uint64_t drained = 0;
-        while (::read(m_wakeFd, &drained, sizeof drained) > 0) {
+        while (::read(m_wake.Get(), &drained, sizeof drained) > 0) {
         }
         if (m_closing.load(std::memory_order_acquire))
             return TWaitOutcome::Closed;
@@ -475,7 +482,7 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
             lastInQueue = m_lastInQueue;
         }
         fds[0].events = ((mask & kEvRxChar) && lastInQueue == 0) ? POLLIN : 0;
-        fds[1].fd = m_wakeFd;
+        fds[1].fd = m_wake.Get();
         fds[1].events = POLLIN;
         const bool sample = (mask & (kEvModemLines | kEvRxChar | kEvErr | kEvBreak)) != 0;
         const int ready = ::poll(fds, 2, sample ? kModemPollMs : -1);
@@ -496,12 +503,12 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
         int lines = 0;
         int waiting = 0;
         std::uint8_t modem = 0;
-        if ((mask & kEvModemLines) && ::ioctl(fd, TIOCMGET, &lines) == 0)
+        if ((mask & kEvModemLines) && m_ioctl(fd, TIOCMGET, &lines) == 0)
             modem = ModemBits(lines);
         else if ((mask & kEvModemLines) && IsLoss(errno))
             MarkLost();
         std::uint32_t inQueue = 0;
-        if ((mask & kEvRxChar) && ::ioctl(fd, TIOCINQ, &waiting) == 0)
+        if ((mask & kEvRxChar) && m_ioctl(fd, TIOCINQ, &waiting) == 0)
             inQueue = static_cast<std::uint32_t>(waiting);
         else if ((mask & kEvRxChar) && IsLoss(errno))
             MarkLost();
@@ -535,14 +542,14 @@ bool TLinuxComDevice::ClearError(std::uint32_t& errors, TComStatus& status) {
     if (fd < 0)
         return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     int waiting = 0;
-    if (::ioctl(fd, TIOCINQ, &waiting) != 0)
+    if (m_ioctl(fd, TIOCINQ, &waiting) != 0)
         return FailErrno();
     status.inQueue = static_cast<std::uint32_t>(waiting);
     int unsent = 0;
-    if (::ioctl(fd, TIOCOUTQ, &unsent) == 0)
+    if (m_ioctl(fd, TIOCOUTQ, &unsent) == 0)
         status.outQueue = static_cast<std::uint32_t>(unsent);
     serial_icounter_struct counts{};
-    if (::ioctl(fd, TIOCGICOUNT, &counts) == 0) {
+    if (m_ioctl(fd, TIOCGICOUNT, &counts) == 0) {
         const std::uint32_t now[5] = {
             static_cast<std::uint32_t>(counts.frame), static_cast<std::uint32_t>(counts.overrun),
             static_cast<std::uint32_t>(counts.parity), static_cast<std::uint32_t>(counts.brk),

@@ -14,6 +14,7 @@
 // errno becomes a system code by SystemCodeFromErrno (ComErrors.h); LastErrorText() says why in
 // the user's words (PortReasons.h).
 
+#include "base/unique_fd.h"
 #include "serial/ComDevice.h"
 
 #include <atomic>
@@ -35,9 +36,14 @@ bool SettingsToTermios(const TComSettings& settings, termios& t);
 // Reads the fields termios holds back into settings; the others are left as they are.
 void SettingsFromTermios(const termios& t, TComSettings& settings);
 
+// The device's ioctl calls, as ::ioctl makes them (−1 and errno on failure): a test puts one in
+// that fails a chosen request.
+using TIoctl = int (*)(int fd, unsigned long request, void* argument);
+int SystemIoctl(int fd, unsigned long request, void* argument);
+
 class TLinuxComDevice final : public TComDevice {
 public:
-    TLinuxComDevice();
+    explicit TLinuxComDevice(TIoctl ioctl = SystemIoctl);
     ~TLinuxComDevice() override;
 
     bool Open(const std::string& name) override;
@@ -66,12 +72,16 @@ private:
     void MarkLost();
     void Wake();
 
+    const TIoctl m_ioctl;
     // Guards the descriptor: every call that uses it holds it shared, Close holds it exclusively,
     // so the number is never used after close (or reused by another file).
     mutable std::shared_mutex m_fdLock;
+    TUniqueFd m_device; // m_fdLock
+    // The open descriptor's number, −1 from the moment a close begins: read without the lock by
+    // the status query of the DCD poll, which never meets a close (see ModemStatus).
     std::atomic<int> m_fd{-1};
     // Wakes a pending wait; made with the object and closed with it, never by Close.
-    int m_wakeFd = -1;
+    TUniqueFd m_wake;
     int m_wakeError = 0;
     std::atomic<bool> m_closing{false};
     std::atomic<bool> m_lost{false};

@@ -149,8 +149,8 @@ bool TSimComDevice::Open(const std::string& name) {
         return Fail(kSysFileNotFound, std::string(res::kReasonAbsent));
     // The exclusive hold is a name in the abstract socket namespace: refused to every second
     // opener, this process or another, and released by the kernel however the holder ends.
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
+    TUniqueFd hold(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!hold.Valid()) {
         const int error = errno;
         return Fail(SystemCodeFromErrno(error), SystemReason(error));
     }
@@ -161,9 +161,8 @@ bool TSimComDevice::Open(const std::string& name) {
     std::memcpy(address.sun_path + 1, lockName.data(), lockName.size());
     const auto length =
         static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + lockName.size());
-    if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    if (::bind(hold.Get(), reinterpret_cast<const sockaddr*>(&address), length) != 0) {
         const int error = errno;
-        ::close(fd);
         // Only a name already taken means a holder.
         if (error == EADDRINUSE)
             return Fail(kSysAccessDenied, std::string(res::kReasonBusy));
@@ -172,7 +171,7 @@ bool TSimComDevice::Open(const std::string& name) {
     {
         std::lock_guard lock(m_mutex);
         m_spec = *sensor;
-        m_lockFd = fd;
+        m_hold = std::move(hold);
         m_mask = 0;
         m_lastError = 0;
         m_lastErrorText.clear();
@@ -186,21 +185,19 @@ bool TSimComDevice::Open(const std::string& name) {
 
 int TSimComDevice::Handle() const {
     std::lock_guard lock(m_mutex);
-    return m_open.load() ? m_lockFd : -1;
+    return m_open.load() ? m_hold.Get() : -1;
 }
 
 bool TSimComDevice::Close() {
-    int fd = -1;
+    TUniqueFd hold;
     {
         std::lock_guard lock(m_mutex);
         if (!m_open.exchange(false))
             return false;
         ++m_generation;
-        fd = m_lockFd;
-        m_lockFd = -1;
+        hold = std::move(m_hold);
     }
     m_wake.notify_all();
-    ::close(fd);
     return true;
 }
 

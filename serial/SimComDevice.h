@@ -8,6 +8,7 @@
 // a real device (a lock file per value refuses a second open, also from another process); a
 // malformed value is a missing device (system code 2).
 
+#include "base/unique_fd.h"
 #include "serial/ComDevice.h"
 
 #include <atomic>
@@ -79,7 +80,7 @@ private:
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_dtr{false};
     std::atomic<bool> m_rts{false};
-    int m_lockFd = -1;
+    TUniqueFd m_hold; // m_mutex: the name that holds the sensor
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::uint64_t m_generation = 0;      // m_mutex: bumped by SetEventMask and Close
