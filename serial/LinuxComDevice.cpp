@@ -265,11 +265,18 @@ bool TLinuxComDevice::Open(const std::string& name) {
         return refuse(errno);
     // TIOCEXCL refuses other openers of the tty (root excepted); the lock also covers root and
     // every program that locks serial devices the same way. Only a lock that is taken means a
-    // holder: any other failure of the call is reported as what it is.
+    // holder: any other failure of the call is reported as what it is. A tty that another
+    // program already made exclusive is held too, also when root may open it all the same.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
+    if (int exclusive = 0; m_ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0)
+        return refuse(EBUSY);
     if (m_ioctl(fd, TIOCEXCL, nullptr) != 0)
         return refuse(errno);
+    // What the close gives back. The lines as they are now: the tty layer raised DTR and RTS
+    // at this very open if nobody held the line, and nothing earlier can be seen.
+    TFound found{t, 0, false};
+    found.linesKnown = m_ioctl(fd, TIOCMGET, &found.lines) == 0;
     // CLOCAL from the first moment, before any setting is written: a carrier drop on a line
     // that watches DCD hangs the tty up for good, and the sensor drops it many times a second.
     if (!(t.c_cflag & CLOCAL)) {
@@ -284,10 +291,11 @@ bool TLinuxComDevice::Open(const std::string& name) {
         std::lock_guard lock(m_stateLock);
         m_extra = TComSettings{};
         SettingsFromTermios(t, m_extra);
-        int lines = 0;
-        if (m_ioctl(fd, TIOCMGET, &lines) == 0) {
-            m_extra.dtrControl = (lines & TIOCM_DTR) ? TDtrControl::Enable : TDtrControl::Disable;
-            m_extra.rtsControl = (lines & TIOCM_RTS) ? TRtsControl::Enable : TRtsControl::Disable;
+        if (found.linesKnown) {
+            m_extra.dtrControl =
+                (found.lines & TIOCM_DTR) ? TDtrControl::Enable : TDtrControl::Disable;
+            m_extra.rtsControl =
+                (found.lines & TIOCM_RTS) ? TRtsControl::Enable : TRtsControl::Disable;
         }
         serial_icounter_struct counts{};
         m_haveCounts = m_ioctl(fd, TIOCGICOUNT, &counts) == 0;
@@ -307,6 +315,7 @@ bool TLinuxComDevice::Open(const std::string& name) {
     {
         std::unique_lock lock(m_fdLock);
         m_device = std::move(opened);
+        m_found = found;
     }
     m_fd.store(fd, std::memory_order_release);
     return true;
@@ -331,6 +340,16 @@ bool TLinuxComDevice::Close() {
     const int fd = m_fd.exchange(-1, std::memory_order_acq_rel);
     if (fd < 0)
         return false;
+    // The line goes back as it was found: a console's getty, or the next program, finds its own
+    // settings. A device that is gone takes nothing back.
+    if (!m_lost.load(std::memory_order_acquire)) {
+        ::tcsetattr(fd, TCSANOW, &m_found.settings);
+        if (m_found.linesKnown)
+            for (const int line : {TIOCM_DTR, TIOCM_RTS}) {
+                int bit = line;
+                m_ioctl(fd, (m_found.lines & line) ? TIOCMBIS : TIOCMBIC, &bit);
+            }
+    }
     m_ioctl(fd, TIOCNXCL, nullptr);
     m_device.Reset();
     return true;

@@ -3,6 +3,8 @@
 // The Linux tty device behind the device seam.
 // - Open: open(O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC), then TIOCEXCL and
 //   flock(LOCK_EX | LOCK_NB), so a second open, from this process or another, is refused.
+// - Close: the termios and the DTR and RTS levels the open found are given back (not to a device
+//   that is gone), so that a line the program used is left as it was, a console's included.
 // - Settings: termios in raw mode with CREAD and CLOCAL always set (the sensor drops DCD many
 //   times a second and must never hang the port up); HUPCL stays as the device had it.
 // - DTR/RTS: TIOCMBIS / TIOCMBIC. Modem status: TIOCMGET, a failed query reads as 0.
@@ -22,8 +24,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
-
-struct termios;
+#include <termios.h>
 
 namespace sornafex {
 
@@ -77,6 +78,13 @@ private:
     // so the number is never used after close (or reused by another file).
     mutable std::shared_mutex m_fdLock;
     TUniqueFd m_device; // m_fdLock
+    // The tty as the open found it: its termios and its modem lines (when it has any).
+    struct TFound {
+        termios settings{};
+        int lines = 0;
+        bool linesKnown = false;
+    };
+    TFound m_found; // m_fdLock
     // The open descriptor's number, −1 from the moment a close begins: read without the lock by
     // the status query of the DCD poll, which never meets a close (see ModemStatus).
     std::atomic<int> m_fd{-1};

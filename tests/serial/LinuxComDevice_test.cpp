@@ -3,6 +3,7 @@
 // open, and a device lost and found again under a port that is being read.
 
 #include "base/ui_bridge.h"
+#include "base/unique_fd.h"
 #include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "serial/LinuxComDevice.h"
@@ -405,6 +406,50 @@ TEST_F(PtyPortTest, AnOpenPortRunsRaw19200N81WithClocal) {
     port.SetOpen(true);
     ExpectRaw19200N81WithClocal(pty);
     EXPECT_FALSE(port.CarrierLevel());
+}
+
+// What TIOCMGET says of a tty's modem lines: its answer, or why it has none (a pseudo-terminal
+// has none, and says so).
+struct TModemLines {
+    int bits = 0;
+    int error = 0;
+    bool operator==(const TModemLines&) const = default;
+};
+TModemLines ModemLinesOf(const std::string& tty) {
+    const TUniqueFd fd(::open(tty.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    TModemLines lines;
+    if (::ioctl(fd.Get(), TIOCMGET, &lines.bits) != 0)
+        lines.error = errno;
+    return lines;
+}
+
+// The tty as the machine's console or another program had set it: after the port's open and
+// close, every field is as it was, and so are the modem lines.
+TEST_F(PtyPortTest, ACloseGivesBackTheSettingsAndLinesFoundAtTheOpen) {
+    termios t = pty.Termios();
+    cfsetspeed(&t, B9600);
+    t.c_cflag &= ~CLOCAL;
+    t.c_lflag |= ICANON;
+    ASSERT_EQ(::tcsetattr(pty.Master(), TCSANOW, &t), 0);
+    const termios before = pty.Termios();
+    const TModemLines linesBefore = ModemLinesOf(pty.Slave());
+
+    port.SetOpen(true);
+    const termios open = pty.Termios();
+    ASSERT_NE(cfgetospeed(&open), cfgetospeed(&before)) << "the port set nothing";
+    port.SetOpen(false);
+
+    const termios after = pty.Termios();
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_oflag, before.c_oflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_line, before.c_line);
+    EXPECT_EQ(cfgetispeed(&after), cfgetispeed(&before));
+    EXPECT_EQ(cfgetospeed(&after), cfgetospeed(&before));
+    for (std::size_t i = 0; i < NCCS; ++i)
+        EXPECT_EQ(after.c_cc[i], before.c_cc[i]) << "c_cc[" << i << "]";
+    EXPECT_EQ(ModemLinesOf(pty.Slave()), linesBefore);
 }
 
 TEST_F(PtyPortTest, ARefusedSettingNamesTheValue) {
