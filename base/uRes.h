@@ -105,6 +105,7 @@ inline constexpr std::string_view kPortToolTipFormat = "Com %d : %s";
 inline constexpr std::string_view kReasonAbsent = "absent";
 inline constexpr std::string_view kReasonLost = "débranché ou perdu";
 inline constexpr std::string_view kReasonBusy = "occupé par un autre programme";
+inline constexpr std::string_view kReasonNotSerial = "n'est pas un port série";
 inline constexpr std::string_view kReasonHolderFormat = " : %s (pid %d)";
 inline constexpr std::string_view kReasonDenied = "accès refusé";
 inline constexpr std::string_view kReasonDeniedGroupFormat =

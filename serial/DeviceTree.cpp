@@ -11,9 +11,13 @@
 #include <filesystem>
 #include <fstream>
 #include <grp.h>
+#include <iterator>
+#include <linux/major.h>
 #include <pwd.h>
+#include <sstream>
 #include <string_view>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace sornafex {
@@ -147,6 +151,39 @@ int TDeviceTree::UartKnown(const std::string& kernelName) const {
     int value = 0;
     const auto [end, parsed] = std::from_chars(type.data(), type.data() + type.size(), value);
     return parsed == std::errc() && end == type.data() + type.size() && value != 0 ? 1 : 0;
+}
+
+bool TDeviceTree::SerialLine(dev_t rdev) const {
+    if (rdev == ControllingTerminal())
+        return false;
+    const unsigned int number = major(rdev);
+    if (number >= UNIX98_PTY_SLAVE_MAJOR &&
+        number < UNIX98_PTY_SLAVE_MAJOR + UNIX98_PTY_MAJOR_COUNT)
+        return true;
+    // Pseudo-terminals aside, every tty the kernel knows is in sysfs' tty class; those with a
+    // device behind them are lines to a port, the others the kernel's own terminals.
+    const fs::path entry =
+        Under("/sys/dev/char/" + std::to_string(number) + ":" + std::to_string(minor(rdev)));
+    std::error_code error;
+    const fs::path subsystem = fs::read_symlink(entry / "subsystem", error);
+    return !error && subsystem.filename() == "tty" && fs::exists(entry / "device", error);
+}
+
+dev_t TDeviceTree::ControllingTerminal() const {
+    // The seventh field of stat, counted after the command's name, which may itself hold spaces
+    // or parentheses: the last ')' ends it.
+    std::ifstream in(Under("/proc/self/stat"));
+    const std::string stat((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto name = stat.rfind(')');
+    if (name == std::string::npos)
+        return 0;
+    std::istringstream fields(stat.substr(name + 1));
+    std::string state;
+    long long parent = 0, group = 0, session = 0, terminal = 0;
+    if (!(fields >> state >> parent >> group >> session >> terminal) || terminal == 0)
+        return 0;
+    const auto encoded = static_cast<unsigned long long>(terminal);
+    return makedev((encoded >> 8) & 0xFFF, (encoded & 0xFF) | ((encoded >> 12) & 0xFFF00));
 }
 
 std::vector<TSerialDevice> TDeviceTree::SerialDevices() const {

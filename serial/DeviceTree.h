@@ -10,6 +10,7 @@
 
 #include <optional>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 namespace sornafex {
@@ -60,6 +61,13 @@ public:
     // since the 8250 driver makes nodes for ports that do not exist.
     bool Present(const std::string& device) const;
 
+    // Whether the character device numbered rdev is a serial line that a port may set up, as
+    // sysfs and /proc say without opening it: a tty that sysfs shows with a device behind it (a
+    // UART, a USB adapter), or the slave side of a pseudo-terminal (the tests' lines); never this
+    // process's controlling terminal. Virtual consoles, /dev/tty, /dev/console and /dev/ptmx are
+    // ttys with no device behind them; /dev/null is no tty at all.
+    bool SerialLine(dev_t rdev) const;
+
     // ttyUSB*, ttyACM* and the ttyS* ports with a known UART type, sorted by kernel name.
     std::vector<TSerialDevice> SerialDevices() const;
 
@@ -74,6 +82,8 @@ private:
     std::string Under(const std::string& path) const { return m_root + path; }
     // The kernel name behind device: the last tty name along its chain of links.
     std::string KernelName(const std::string& device) const;
+    // The device number of this process's controlling terminal, 0 when it has none.
+    dev_t ControllingTerminal() const;
     // 1 for a ttyS port with a known UART type, 0 for a ghost, −1 when there is no sysfs.
     int UartKnown(const std::string& kernelName) const;
     // Maker, product and serial number of a USB adapter; the UART type of a ttyS port; the

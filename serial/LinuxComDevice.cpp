@@ -2,6 +2,7 @@
 
 #include "base/uRes.h"
 #include "serial/ComErrors.h"
+#include "serial/DeviceTree.h"
 #include "serial/PortReasons.h"
 
 #include <cerrno>
@@ -250,10 +251,22 @@ bool TLinuxComDevice::Open(const std::string& name) {
     if (!m_wake.Valid())
         return FailOpen(m_wakeError, name);
     m_name = name;
+    // Decided before the open, which alone may already do something to a device (a watchdog
+    // starts counting), and again on what was opened, in case the node changed in between.
+    struct stat node {};
+    if (::stat(name.c_str(), &node) != 0)
+        return FailOpen(errno, name);
+    const TDeviceTree system;
+    if (!S_ISCHR(node.st_mode) || !system.SerialLine(node.st_rdev))
+        return Fail(kSysFileNotFound, std::string(res::kReasonNotSerial));
     TUniqueFd opened(::open(name.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (!opened.Valid())
         return FailOpen(errno, name);
     const int fd = opened.Get();
+    if (struct stat device{}; ::fstat(fd, &device) != 0 || device.st_rdev != node.st_rdev) {
+        opened.Reset();
+        return Fail(kSysFileNotFound, std::string(res::kReasonNotSerial));
+    }
     // The reason is found once the descriptor is closed: a look for the device's holder must
     // not find this process.
     const auto refuse = [&opened, &name, this](int error) {

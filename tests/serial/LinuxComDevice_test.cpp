@@ -24,6 +24,7 @@
 #include <stop_token>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <thread>
@@ -273,13 +274,46 @@ TEST(LinuxComDevice, ClocalIsSetFromTheOpenOnBeforeAnySettingIsWritten) {
     EXPECT_NE(pty.Termios().c_cflag & CLOCAL, 0u);
 }
 
-TEST(LinuxComDevice, AMissingPathOrAFileThatIsNoTtyIsAbsent) {
-    for (const char* path : {"/dev/sornafex-no-such-tty", "/dev/null"}) {
+// What an open of each says, and that a refused one wrote nothing (a pseudo-terminal made the
+// controlling terminal of a child in a session of its own stands for the program's own).
+TEST(LinuxComDevice, OnlyASerialLineIsOpenedAndNoOtherDeviceIsTouched) {
+    test::TScratchFolder folder;
+    const std::string fifo = folder / "fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string file = folder / "file";
+    test::WriteBytes(file, "19200 8N1\n");
+    const std::string kNotSerial = "n'est pas un port série";
+    const struct {
+        const char* name;
+        std::string path;
+        std::string reason;
+    } rows[] = {
+        {"missing", folder / "ttyUSB9", "absent"},
+        {"null device", "/dev/null", kNotSerial},
+        {"fifo", fifo, kNotSerial},
+        {"plain file", file, kNotSerial},
+        {"pseudo-terminal multiplexer", "/dev/ptmx", kNotSerial},
+    };
+    for (const auto& row : rows) {
         TLinuxComDevice device;
-        EXPECT_FALSE(device.Open(path));
-        EXPECT_EQ(device.LastError(), kSysFileNotFound) << path;
-        EXPECT_EQ(device.LastErrorText(), "absent") << path;
+        EXPECT_FALSE(device.Open(row.path)) << row.name;
+        EXPECT_EQ(device.LastError(), kSysFileNotFound) << row.name;
+        EXPECT_EQ(device.LastErrorText(), row.reason) << row.name;
     }
+    EXPECT_EQ(test::ReadBytes(file), "19200 8N1\n");
+
+    TPty own;
+    ASSERT_TRUE(own.Ok());
+    const termios before = own.Termios();
+    const std::string slave = own.Slave();
+    TChild child([&] {
+        if (::setsid() < 0 || ::open(slave.c_str(), O_RDWR) < 0)
+            return std::string("no controlling terminal");
+        TLinuxComDevice device;
+        return device.Open(slave) ? std::string("opened") : device.LastErrorText();
+    });
+    EXPECT_EQ(child.Said(), kNotSerial) << "its own controlling terminal";
+    EXPECT_EQ(own.Termios().c_cflag, before.c_cflag);
 }
 
 TEST(LinuxComDevice, WrittenSettingsAreWhatTheTtyRunsAndReadsBack) {
