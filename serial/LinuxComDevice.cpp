@@ -5,6 +5,7 @@
 #include "serial/DeviceTree.h"
 #include "serial/PortReasons.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -20,10 +21,6 @@
 namespace sornafex {
 
 namespace {
-
-// How often a wait samples the modem lines: no tty driver wakes poll() for them, and TIOCMIWAIT
-// cannot be interrupted by a close.
-constexpr int kModemPollMs = 10;
 
 struct TSpeed {
     std::int32_t baud;
@@ -73,24 +70,6 @@ std::uint8_t ModemBits(int lines) {
         bits |= kMsCtsOn;
     return bits;
 }
-
-namespace {
-
-std::uint32_t ModemEvents(std::uint8_t before, std::uint8_t after) {
-    const std::uint8_t moved = before ^ after;
-    std::uint32_t events = 0;
-    if (moved & kMsCtsOn)
-        events |= kEvCts;
-    if (moved & kMsDsrOn)
-        events |= kEvDsr;
-    if (moved & kMsRlsdOn)
-        events |= kEvRlsd;
-    if (moved & kMsRingOn)
-        events |= kEvRing;
-    return events;
-}
-
-} // namespace
 
 bool SettingsToTermios(const TComSettings& settings, termios& t) {
     speed_t speed = 0;
@@ -402,17 +381,19 @@ bool TLinuxComDevice::WriteSettings(const TComSettings& settings) {
     }
     if (::tcsetattr(fd, TCSANOW, &t) != 0)
         return FailErrno();
-    // As with the Win32 settings record, an enabled or disabled control mode sets the line.
-    int dtr = TIOCM_DTR;
-    int rts = TIOCM_RTS;
-    if (settings.dtrControl == TDtrControl::Enable)
-        m_ioctl(fd, TIOCMBIS, &dtr);
-    else if (settings.dtrControl == TDtrControl::Disable)
-        m_ioctl(fd, TIOCMBIC, &dtr);
-    if (settings.rtsControl == TRtsControl::Enable)
-        m_ioctl(fd, TIOCMBIS, &rts);
-    else if (settings.rtsControl == TRtsControl::Disable)
-        m_ioctl(fd, TIOCMBIC, &rts);
+    // As with the Win32 settings record, an enabled or disabled control mode sets the line. A
+    // tty without modem lines (a pseudo-terminal) answers ENOTTY: it has nothing to set.
+    const auto setLine = [this, fd](int line, bool raised) {
+        int bit = line;
+        return m_ioctl(fd, raised ? TIOCMBIS : TIOCMBIC, &bit) == 0 || errno == ENOTTY;
+    };
+    if (settings.dtrControl != TDtrControl::Handshake &&
+        !setLine(TIOCM_DTR, settings.dtrControl == TDtrControl::Enable))
+        return FailErrno();
+    const bool rtsManual =
+        settings.rtsControl == TRtsControl::Enable || settings.rtsControl == TRtsControl::Disable;
+    if (rtsManual && !setLine(TIOCM_RTS, settings.rtsControl == TRtsControl::Enable))
+        return FailErrno();
     std::lock_guard state(m_stateLock);
     m_extra = settings;
     return true;
@@ -464,15 +445,12 @@ bool TLinuxComDevice::SetEventMask(std::uint32_t mask) {
         return Fail(kSysInvalidHandle, ErrnoText(EBADF));
     const int fd = m_fd.load(std::memory_order_acquire);
     {
-        // Changes count from the moment the mask is set, as a driver reports them.
-        int lines = 0;
+        // Bytes count from the moment the mask is set, as a driver reports them.
         int waiting = 0;
-        const std::uint8_t modem = m_ioctl(fd, TIOCMGET, &lines) == 0 ? ModemBits(lines) : 0;
         const std::uint32_t inQueue =
             m_ioctl(fd, TIOCINQ, &waiting) == 0 ? static_cast<std::uint32_t>(waiting) : 0;
         std::lock_guard state(m_stateLock);
-        m_lastModem = modem;
-        m_lastInQueue = inQueue;
+        m_seenInQueue = inQueue;
     }
     m_mask.store(mask, std::memory_order_release);
     m_maskGeneration.fetch_add(1, std::memory_order_acq_rel);
@@ -504,65 +482,42 @@ TWaitOutcome TLinuxComDevice::WaitEvent(std::uint32_t& events) {
             return TWaitOutcome::Lost;
         if (m_maskGeneration.load(std::memory_order_acquire) != generation)
             return TWaitOutcome::Completed; // the mask changed: the wait ends with no event
-        pollfd fds[2] = {};
-        // Level-triggered input would wake at once while unread bytes wait; it is watched only
-        // while the queue is empty, and growth is sampled otherwise.
-        fds[0].fd = fd;
-        std::uint32_t lastInQueue = 0;
-        {
+        // Received bytes count once: those already reported, and not yet read, wake nobody. So
+        // level-triggered input is watched only while no such byte waits; otherwise the bytes
+        // wait for a reader, who reads them on its own pass.
+        bool watchInput = (mask & kEvRxChar) != 0;
+        int waiting = 0;
+        if (watchInput && m_ioctl(fd, TIOCINQ, &waiting) != 0) {
+            if (IsLoss(errno)) {
+                MarkLost();
+                continue;
+            }
+        } else if (watchInput) {
             std::lock_guard state(m_stateLock);
-            lastInQueue = m_lastInQueue;
+            if (static_cast<std::uint32_t>(waiting) > m_seenInQueue) {
+                m_seenInQueue = static_cast<std::uint32_t>(waiting);
+                events = kEvRxChar;
+                return TWaitOutcome::Completed;
+            }
+            m_seenInQueue = static_cast<std::uint32_t>(waiting);
+            watchInput = waiting == 0;
         }
-        fds[0].events = ((mask & kEvRxChar) && lastInQueue == 0) ? POLLIN : 0;
+        // No tty driver wakes poll() for the modem lines, and TIOCMIWAIT cannot be ended by a
+        // close: their changes are not reported. The DCD poll reads the lines live anyway.
+        pollfd fds[2] = {};
+        fds[0].fd = fd;
+        fds[0].events = watchInput ? POLLIN : 0;
         fds[1].fd = m_wake.Get();
         fds[1].events = POLLIN;
-        const bool sample = (mask & (kEvModemLines | kEvRxChar | kEvErr | kEvBreak)) != 0;
-        const int ready = ::poll(fds, 2, sample ? kModemPollMs : -1);
-        if (ready < 0 && errno != EINTR) {
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) {
             FailErrno();
             return TWaitOutcome::Refused;
         }
-        if (m_closing.load(std::memory_order_acquire))
-            return TWaitOutcome::Closed;
-        if (m_maskGeneration.load(std::memory_order_acquire) != generation)
-            return TWaitOutcome::Completed;
         if (fds[0].revents & POLLNVAL)
             return TWaitOutcome::Closed;
         // A tty reports a hang-up (and nothing else ever again) once its device is gone.
         if (fds[0].revents & (POLLHUP | POLLERR))
             MarkLost();
-        std::uint32_t found = 0;
-        int lines = 0;
-        int waiting = 0;
-        std::uint8_t modem = 0;
-        if ((mask & kEvModemLines) && m_ioctl(fd, TIOCMGET, &lines) == 0)
-            modem = ModemBits(lines);
-        else if ((mask & kEvModemLines) && IsLoss(errno))
-            MarkLost();
-        std::uint32_t inQueue = 0;
-        if ((mask & kEvRxChar) && m_ioctl(fd, TIOCINQ, &waiting) == 0)
-            inQueue = static_cast<std::uint32_t>(waiting);
-        else if ((mask & kEvRxChar) && IsLoss(errno))
-            MarkLost();
-        if (m_lost.load(std::memory_order_acquire))
-            return TWaitOutcome::Lost;
-        {
-            std::lock_guard state(m_stateLock);
-            if (mask & kEvModemLines) {
-                found |= ModemEvents(m_lastModem, modem);
-                m_lastModem = modem;
-            }
-            if (mask & kEvRxChar) {
-                if (inQueue > m_lastInQueue)
-                    found |= kEvRxChar;
-                m_lastInQueue = inQueue;
-            }
-        }
-        found &= mask;
-        if (found != 0) {
-            events = found;
-            return TWaitOutcome::Completed;
-        }
     }
 }
 
@@ -619,8 +574,12 @@ std::int32_t TLinuxComDevice::Read(std::uint8_t* buffer, std::uint32_t count) {
         return -1;
     }
     const ssize_t got = ::read(fd, buffer, count);
-    if (got >= 0)
+    if (got >= 0) {
+        // What is read was reported: bytes left behind it, and new ones, are news again.
+        std::lock_guard state(m_stateLock);
+        m_seenInQueue -= std::min(m_seenInQueue, static_cast<std::uint32_t>(got));
         return static_cast<std::int32_t>(got);
+    }
     if (errno == EAGAIN || errno == EINTR)
         return 0;
     FailErrno();

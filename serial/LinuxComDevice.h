@@ -8,8 +8,10 @@
 // - Settings: termios in raw mode with CREAD and CLOCAL always set (the sensor drops DCD many
 //   times a second and must never hang the port up); HUPCL stays as the device had it.
 // - DTR/RTS: TIOCMBIS / TIOCMBIC. Modem status: TIOCMGET, a failed query reads as 0.
-// - WaitEvent: poll() on the device and an eventfd, with the modem lines sampled every few
-//   milliseconds; costs next to no CPU and ends within milliseconds of Close or SetEventMask.
+// - WaitEvent: poll() on the device and an eventfd, without a time limit: it wakes for received
+//   bytes, a hang-up, Close and SetEventMask, and costs nothing while the line is idle. Modem-line
+//   changes are not events (no tty driver wakes poll() for them, and TIOCMIWAIT cannot be ended
+//   by a close); the DCD poll reads the lines live.
 // - Loss: a hang-up seen by the wait (POLLHUP, POLLERR) or EIO, ENXIO, ENODEV from any call marks
 //   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
 //   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
@@ -99,8 +101,8 @@ private:
     TComSettings m_extra;               // m_stateLock
     std::uint32_t m_lastCounts[5] = {}; // TIOCGICOUNT baseline: frame, overrun, parity, brk, buf
     bool m_haveCounts = false;
-    std::uint8_t m_lastModem = 0;    // m_stateLock: lines when last looked at
-    std::uint32_t m_lastInQueue = 0; // m_stateLock: input queue when last looked at
+    // m_stateLock: received bytes already reported by a wait and not read since.
+    std::uint32_t m_seenInQueue = 0;
     mutable std::mutex m_stateLock;
     int m_lastError = 0;         // m_stateLock
     std::string m_lastErrorText; // m_stateLock

@@ -329,6 +329,77 @@ TEST(LinuxComDevice, WrittenSettingsAreWhatTheTtyRunsAndReadsBack) {
     EXPECT_EQ(back, s);
 }
 
+// The device's ioctl calls, counted, with one request failing on demand.
+struct TIoctlFault {
+    static inline std::atomic<unsigned long> request{0};
+    static inline std::atomic<int> error{0};
+    static inline std::atomic<int> calls{0};
+    static int Call(int fd, unsigned long asked, void* argument) {
+        ++calls;
+        if (asked == request.load()) {
+            errno = error.load();
+            return -1;
+        }
+        return SystemIoctl(fd, asked, argument);
+    }
+    TIoctlFault() { Clear(); }
+    ~TIoctlFault() { Clear(); }
+    static void Clear() {
+        request = 0;
+        error = 0;
+    }
+};
+
+// A line whose DTR or RTS cannot be set refuses the settings; one that has no modem lines at
+// all, as a pseudo-terminal, has nothing to set.
+TEST(LinuxComDevice, ASettingsWriteChecksTheModemLineCalls) {
+    const struct {
+        const char* name;
+        unsigned long request;
+        int error;
+        TDtrControl dtr;
+        bool written;
+        int code;
+    } rows[] = {
+        {"DTR raise refused", TIOCMBIS, EPERM, TDtrControl::Enable, false, kSysErrnoBase + EPERM},
+        {"DTR drop on a lost line", TIOCMBIC, EIO, TDtrControl::Disable, false, kSysFileNotFound},
+        {"no modem lines", TIOCMBIS, ENOTTY, TDtrControl::Enable, true, 0},
+    };
+    for (const auto& row : rows) {
+        TPty pty;
+        ASSERT_TRUE(pty.Ok());
+        TIoctlFault fault;
+        TLinuxComDevice device(TIoctlFault::Call);
+        ASSERT_TRUE(device.Open(pty.Slave())) << row.name;
+        TComSettings s = Line19200N81();
+        s.dtrControl = row.dtr;
+        TIoctlFault::request = row.request;
+        TIoctlFault::error = row.error;
+        EXPECT_EQ(device.WriteSettings(s), row.written) << row.name;
+        EXPECT_EQ(device.LastError(), row.code) << row.name;
+    }
+}
+
+// While nothing happens on an open line, the event wait makes no call at all: it sleeps in
+// poll() until the device or a close wakes it.
+TEST(LinuxComDevice, AnIdleWaitAsksTheDeviceNothing) {
+    TPty pty;
+    ASSERT_TRUE(pty.Ok());
+    TIoctlFault fault;
+    TLinuxComDevice device(TIoctlFault::Call);
+    ASSERT_TRUE(device.Open(pty.Slave()));
+    ASSERT_TRUE(device.SetEventMask(kComThreadEventMask));
+    std::uint32_t events = 0;
+    std::thread waiter([&] { device.WaitEvent(events); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const int before = TIoctlFault::calls.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const int during = TIoctlFault::calls.load() - before;
+    device.Close();
+    waiter.join();
+    EXPECT_LE(during, 1);
+}
+
 TEST(LinuxComDevice, AModemQueryThatFailsReadsAsNoLineAsserted) {
     TPty pty;
     ASSERT_TRUE(pty.Ok());
