@@ -231,7 +231,7 @@ std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
 
 void TAcquisition::OnPortEvent(TPortEvent event) {
     const std::string_view state =
-        event == TPortEvent::Lost ? res::kPortClosedSuffix : res::kPortOpen;
+        event == TPortEvent::Reopened ? res::kPortOpen : res::kPortClosedSuffix;
     m_view.SetPanelText(kPortPanel, res::PortLabel(m_comPort1.ComNumber()) + std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
     m_view.PortEvent(event);

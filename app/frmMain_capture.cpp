@@ -45,8 +45,16 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
         form.JournalSample(sample);
     }
     void PortEvent(TPortEvent event) override {
-        form.JournalPortEvent(event == TPortEvent::Lost ? TJournalEvent::PortLost
-                                                        : TJournalEvent::PortReopened);
+        switch (event) {
+        case TPortEvent::Lost:
+            form.JournalPortEvent(TJournalEvent::PortLost);
+            break;
+        case TPortEvent::Reopened:
+            form.JournalPortEvent(TJournalEvent::PortReopened);
+            break;
+        case TPortEvent::Refused:
+            break; // still lost, as the journal already says
+        }
     }
 
     QAction* Action(TCaptureAction action) const {

@@ -6,6 +6,7 @@
 #include "base/ui_services.h"
 #include "serial/ComErrors.h"
 #include "serial/PortProbe.h"
+#include "serial/PortReasons.h"
 
 #include <charconv>
 #include <condition_variable>
@@ -244,6 +245,14 @@ void TCustomComPort::UpdateHandlerMode() {
         m_dispatcher->SetHandlerMode(2);
 }
 
+std::string TCustomComPort::RefusalReason(int systemCode, const std::string& deviceText) {
+    const std::optional<THolder>* known = std::exchange(m_retryHolder, nullptr);
+    if (systemCode != kSysAccessDenied)
+        return deviceText;
+    // Looked for after the device's open let go, so that this process is not the one found.
+    return deviceText + HolderText(known ? *known : m_context.tree.Holder(DeviceName()));
+}
+
 void TCustomComPort::ActivatePort() {
     m_lastOpenFailure = TOpenFailure{};
     try {
@@ -262,8 +271,10 @@ void TCustomComPort::ActivatePort() {
         else if (result == -kSysFileNotFound || result == -kSysPathNotFound)
             result = ecBadId;
         if (result != 0) {
-            m_lastOpenFailure = TOpenFailure{result, m_dispatcher->LastSystemError(), DeviceName(),
-                                             m_dispatcher->LastSystemErrorText()};
+            const int system = m_dispatcher->LastSystemError();
+            m_lastOpenFailure =
+                TOpenFailure{result, system, DeviceName(),
+                             RefusalReason(system, m_dispatcher->LastSystemErrorText())};
             RaiseForCode(result);
         }
         SetState(TComPortState::cpsOpen);
@@ -374,13 +385,14 @@ void TCustomComPort::StartRetrying() {
     TUiBridge* bridge = m_context.bridge;
     const std::weak_ptr<TLife> life = m_life;
     // The look for the node costs a stat or two; only a device that is there again costs the UI
-    // thread an open, and one at a time.
+    // thread an open, and one at a time. Who holds it is looked for here too: a scan of /proc is
+    // no work for the UI thread once a second while another program keeps the device.
     auto look = [this, bridge, life, device = DeviceName(), tree = m_context.tree] {
         if (!tree.Present(device) || m_retryPosted.exchange(true))
             return;
-        bridge->Post([life] {
+        bridge->Post([life, holder = tree.Holder(device)] {
             if (const auto alive = life.lock())
-                alive->port->RetryReopen();
+                alive->port->RetryReopen(holder);
         });
     };
     try {
@@ -397,16 +409,24 @@ void TCustomComPort::StopRetrying() {
     m_lost = false;
 }
 
-void TCustomComPort::RetryReopen() {
+void TCustomComPort::RetryReopen(const std::optional<THolder>& holder) {
     m_retryPosted.store(false);
     if (!m_lost || State() != TComPortState::cpsClosed)
         return;
-    const TOpenFailure lost = m_lastOpenFailure;
+    const std::string before = m_lastOpenFailure.reason;
+    bool reopened = false;
+    m_retryHolder = &holder;
     try {
         ActivatePort();
+        reopened = true;
     } catch (...) {
-        // Not back yet (or held by another program now): the next look is a second away.
-        m_lastOpenFailure = lost;
+    }
+    m_retryHolder = nullptr;
+    if (!reopened) {
+        // Back, but refused (held, no permission, gone again): the user reads why, and the next
+        // look is a period away.
+        if (m_lastOpenFailure.reason != before)
+            FirePortEvent(TPortEvent::Refused);
         return;
     }
     StopRetrying();

@@ -31,6 +31,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,8 +48,10 @@ inline constexpr std::string_view kSelectPortChoose = "Please choose another por
 inline constexpr std::string_view kSelectPortCancel = "Cancel";
 
 enum class TComPortState { cpsClosed, cpsClosing, cpsOpen };
-// What happened to an open port without anyone asking: its device was lost, or came back.
-enum class TPortEvent { Lost, Reopened };
+// What happened to an open port without anyone asking: its device was lost; it came back and
+// the port reopened it; or it came back but refused the reopen, and LastOpenFailure() now says
+// why (fired when that reason changes; the port keeps looking).
+enum class TPortEvent { Lost, Reopened, Refused };
 // How often a lost port looks for its device again.
 inline constexpr std::chrono::milliseconds kReopenPeriod{1000};
 enum class TDeviceLayer { dlWin32, dlWinsock };
@@ -82,7 +85,8 @@ private:
 
 // Why the last open failed, or why the port was lost: the result code raised, the system code,
 // the device, and the reason in the user's words ("absent", "débranché ou perdu",
-// "occupé par un autre programme : minicom (pid 812)", ...).
+// "occupé par un autre programme : minicom (pid 812)", ...). A lost port's reason is the loss
+// until its device is back, then why that device refused the reopen.
 struct TOpenFailure {
     int code = 0;
     int systemCode = 0;
@@ -271,7 +275,11 @@ private:
     void StartRetrying();
     // The port no longer looks for a lost device: the retries end, and Lost() is false.
     void StopRetrying();
-    void RetryReopen();
+    // On the UI thread, for a lost device that is there again; holder: who holds it, as the
+    // retry thread found it.
+    void RetryReopen(const std::optional<THolder>& holder);
+    // The words for a refused open: the device's own, and who holds a busy device.
+    std::string RefusalReason(int systemCode, const std::string& deviceText);
     void FirePortEvent(TPortEvent event);
 
     class TRetryTimer;
@@ -298,6 +306,8 @@ private:
     std::uint64_t m_openGeneration = 0;
     bool m_lost = false;
     std::unique_ptr<TRetryTimer> m_retry;
+    // The holder a retry found, for the reopen it asked for; taken by that reopen.
+    const std::optional<THolder>* m_retryHolder = nullptr;
     std::atomic<bool> m_retryPosted{false};
 
     TDeviceLayer m_deviceLayer = TDeviceLayer::dlWin32;

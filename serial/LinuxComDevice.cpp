@@ -203,7 +203,7 @@ bool TLinuxComDevice::FailOpen(int error, const std::string& name) {
     if (code == kSysFileNotFound)
         return Fail(code, std::string(res::kReasonAbsent));
     if (code == kSysAccessDenied)
-        return Fail(code, BusyReason(name));
+        return Fail(code, std::string(res::kReasonBusy));
     if (error == EACCES || error == EPERM)
         return Fail(code, AccessDeniedReason(TDeviceTree().AccessFacts(name)));
     return Fail(code, SystemReason(error));
@@ -246,8 +246,6 @@ bool TLinuxComDevice::Open(const std::string& name) {
         opened.Reset();
         return Fail(kSysFileNotFound, std::string(res::kReasonNotSerial));
     }
-    // The reason is found once the descriptor is closed: a look for the device's holder must
-    // not find this process.
     const auto refuse = [&opened, &name, this](int error) {
         opened.Reset();
         return FailOpen(error, name);

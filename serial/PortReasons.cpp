@@ -5,13 +5,11 @@
 
 namespace sornafex {
 
-std::string BusyReason(const std::string& device, const TDeviceTree& tree) {
-    std::string reason(res::kReasonBusy);
-    if (const auto holder = tree.Holder(device))
-        // The number first: a program's name may itself hold "%d".
-        reason +=
-            res::FormatStr(res::FormatInt(res::kReasonHolderFormat, holder->pid), holder->name);
-    return reason;
+std::string HolderText(const std::optional<THolder>& holder) {
+    if (!holder)
+        return {};
+    // The number first: a program's name may itself hold "%d".
+    return res::FormatStr(res::FormatInt(res::kReasonHolderFormat, holder->pid), holder->name);
 }
 
 std::string AccessDeniedReason(const TAccessFacts& facts) {

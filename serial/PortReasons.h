@@ -8,12 +8,14 @@
 #include "serial/ComDevice.h"
 #include "serial/DeviceTree.h"
 
+#include <optional>
 #include <string>
 
 namespace sornafex {
 
-// "occupé par un autre programme", followed by " : name (pid n)" when /proc shows who holds it.
-std::string BusyReason(const std::string& device, const TDeviceTree& tree = TDeviceTree());
+// Who holds a busy device, to follow "occupé par un autre programme": " : name (pid n)", or
+// nothing when /proc shows nobody.
+std::string HolderText(const std::optional<THolder>& holder);
 
 // "accès refusé : ce compte n'est pas dans le groupe « dialout »", or the same advice to log in
 // again when the account is listed but the session does not hold the group yet; plain

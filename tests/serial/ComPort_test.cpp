@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -315,6 +316,44 @@ TEST_F(ComPortTest, ARefusedThreadIsSaidAsSuch) {
     } catch (const ESystemError& e) {
         EXPECT_EQ(std::string(e.what()), "le système refuse un nouveau thread : " +
                                              std::generic_category().message(EAGAIN));
+    }
+}
+
+// A lost device that is back but refuses the reopen says why, in the words of what refused it,
+// until it lets the port have it again.
+TEST_F(ComPortTest, AReturnThatIsRefusedSaysTheRealReason) {
+    machine.Link("/proc/812/fd/3", "/dev/null"); // /dev/fake1's node, as the fake tree makes it
+    machine.File("/proc/812/comm", "minicom\n");
+    port.SetDeviceTree(machine.Tree());
+    port.SetReopenPeriod(std::chrono::milliseconds(20));
+    std::vector<TPortEvent> events;
+    port.SetOnPortEvent([&](TPortEvent event) { events.push_back(event); });
+    port.SetComNumber(1);
+    const struct {
+        const char* name;
+        int systemCode;
+        const char* deviceText;
+        std::string reason;
+    } rows[] = {
+        {"held", kSysAccessDenied, "occupé par un autre programme",
+         "occupé par un autre programme : minicom (pid 812)"},
+        {"no permission", kSysErrnoBase + EACCES,
+         "accès refusé : ce compte n'est pas dans le groupe « dialout »",
+         "accès refusé : ce compte n'est pas dans le groupe « dialout »"},
+        {"absent after all", kSysFileNotFound, "absent", "absent"},
+    };
+    for (const auto& row : rows) {
+        events.clear();
+        port.SetOpen(true);
+        line1->FailOpen(row.systemCode, row.deviceText);
+        line1->Lose();
+        EXPECT_TRUE(bridge.PumpUntil([&] { return events.size() >= 2; }, 5000)) << row.name;
+        EXPECT_EQ(events, (std::vector<TPortEvent>{TPortEvent::Lost, TPortEvent::Refused}))
+            << row.name;
+        EXPECT_EQ(port.Describe(), "Com 1 : /dev/fake1\n" + row.reason) << row.name;
+        line1->FailOpen(0);
+        EXPECT_TRUE(bridge.PumpUntil([&] { return port.Open(); }, 5000)) << row.name;
+        EXPECT_EQ(events.back(), TPortEvent::Reopened) << row.name;
     }
 }
 

@@ -50,6 +50,14 @@ void TFakeLine::PushEvent(std::uint32_t events) {
     m_changed.notify_all();
 }
 
+void TFakeLine::Lose() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_lost.store(true);
+    }
+    m_changed.notify_all();
+}
+
 void TFakeLine::ReleaseWaiters() {
     {
         std::lock_guard lock(m_mutex);
@@ -111,6 +119,7 @@ public:
         if (l.m_open.load())
             return Fail(kSysAccessDenied, "Device or resource busy");
         l.m_open.store(true);
+        l.m_lost.store(false);
         ++l.m_opens;
         m_isOpen = true;
         return true;
@@ -216,11 +225,14 @@ public:
         l.m_changed.wait(lock, [&] {
             if (l.m_stubborn.load())
                 return l.m_waitReleased;
-            return !l.m_events.empty() || l.m_generation != generation || !m_isOpen;
+            return !l.m_events.empty() || l.m_generation != generation || !m_isOpen ||
+                   l.m_lost.load();
         });
         --l.m_waiters;
         if (!m_isOpen)
             return TWaitOutcome::Closed;
+        if (l.m_lost.load())
+            return TWaitOutcome::Lost;
         if (!l.m_events.empty()) {
             events = l.m_events.front() & l.m_mask;
             l.m_events.erase(l.m_events.begin());

@@ -31,6 +31,9 @@ public:
     void SetModem(std::uint8_t bits) { m_modem.store(bits); }
     // Makes WaitEvent return events once.
     void PushEvent(std::uint32_t events);
+    // The device goes away, as an unplugged adapter: the pending WaitEvent ends with Lost. The
+    // next open of the line finds it back.
+    void Lose();
     // The next WaitEvent throws (std::runtime_error "device event failure").
     void ThrowInWaitEvent() { m_throwInWait.store(true); }
     // The next Write throws.
@@ -100,6 +103,7 @@ private:
     std::atomic<int> m_opens{0};
     std::atomic<int> m_waiters{0};
     std::atomic<int> m_blockedInClearError{0};
+    std::atomic<bool> m_lost{false};
     std::atomic<bool> m_throwInWait{false};
     std::atomic<bool> m_throwInWrite{false};
     std::atomic<bool> m_stubborn{false};
