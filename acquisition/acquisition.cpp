@@ -235,6 +235,9 @@ void TAcquisition::OnPortEvent(TPortEvent event) {
     m_view.SetPanelText(kPortPanel, res::PortLabel(m_comPort1.ComNumber()) + std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
     m_view.PortEvent(event);
+    // The close of a lost port is over: a port command chosen during it runs now.
+    if (!m_switching && m_heldBackSwitch != 0)
+        SwitchToPort(std::exchange(m_heldBackSwitch, 0));
 }
 
 void TAcquisition::SetPortDevice(int n, const std::string& device) {
@@ -256,7 +259,10 @@ void TAcquisition::SetPortDevice(int n, const std::string& device) {
 }
 
 void TAcquisition::SwitchToPort(int n) {
-    if (m_switching) {
+    // During another switch, or while the port closes by itself (its device lost), the switch
+    // waits for that to end: run inside a close, its open would only be carried out afterwards,
+    // and the status bar would call a port open that is not.
+    if (m_switching || m_comPort1.State() == TComPortState::cpsClosing) {
         m_heldBackSwitch = n;
         return;
     }

@@ -142,16 +142,18 @@ std::string TCustomComPort::DeviceName() const {
 void TCustomComPort::SetOpen(bool value) {
     // Asked to open or close, the port stops looking for a lost device on its own.
     StopRetrying();
-    if (value == Open())
-        return;
-    if (!value) {
-        DeactivatePort();
+    // Open still reads true while a close is under way (it processes UI messages meanwhile):
+    // what is asked now is what the port becomes once the close has ended.
+    if (State() == TComPortState::cpsClosing) {
+        m_openPending = value;
         return;
     }
-    if (State() == TComPortState::cpsClosed)
+    if (value == Open())
+        return;
+    if (value)
         ActivatePort();
     else
-        m_openPending = true;
+        DeactivatePort();
 }
 
 bool TCustomComPort::CarrierLevel() const {
@@ -424,8 +426,9 @@ void TCustomComPort::RetryReopen(const std::optional<THolder>& holder) {
     m_retryHolder = nullptr;
     if (!reopened) {
         // Back, but refused (held, no permission, gone again): the user reads why, and the next
-        // look is a period away.
-        if (m_lastOpenFailure.reason != before)
+        // look is a period away. (A command run while the failed open cleaned up may have
+        // opened the port or ended the retries meanwhile.)
+        if (m_lost && State() == TComPortState::cpsClosed && m_lastOpenFailure.reason != before)
             FirePortEvent(TPortEvent::Refused);
         return;
     }

@@ -145,8 +145,10 @@ public:
     // ---- Open state ----------------------------------------------------------------------------
     // True from the end of a successful open to the end of the close.
     bool Open() const { return m_open.load(std::memory_order_acquire); }
-    // True: opens (no-op when open; deferred while a close is under way). False: closes (no-op
-    // when closed). Raises the open's exception; the port then stays closed.
+    // True: opens (no-op when open). False: closes (no-op when closed). Raises the open's
+    // exception; the port then stays closed. While a close is under way, the last value asked
+    // is carried out when the close ends: true opens then, and a failure of that open goes to
+    // the error box, since no caller waits for it.
     void SetOpen(bool value);
     TComPortState State() const { return m_state.load(std::memory_order_acquire); }
     // The DCD level, read live from the device on every call; false when the port is not open,

@@ -31,12 +31,17 @@ public:
     int titleHides = 0;
     std::vector<TSample> samples;
     std::vector<TPortEvent> portEvents;
-    // Called at ShowWaitCursor / RestoreCursor / AddSample, when set.
+    // Called at SetPanelText / ShowWaitCursor / RestoreCursor / AddSample, when set.
+    std::function<void(int panel, const std::string& text)> onPanelText;
     std::function<void()> onWaitCursor;
     std::function<void()> onRestoreCursor;
     std::function<void(TSample)> onSample;
 
-    void SetPanelText(int panel, const std::string& text) override { panels.at(panel) = text; }
+    void SetPanelText(int panel, const std::string& text) override {
+        panels.at(panel) = text;
+        if (onPanelText)
+            onPanelText(panel, text);
+    }
     std::string PanelText(int panel) const override { return panels.at(panel); }
     void SetPanelToolTip(int panel, const std::string& text) override { toolTips.at(panel) = text; }
     void ShowWaitCursor() override {

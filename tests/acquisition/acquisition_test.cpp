@@ -592,6 +592,49 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
     EXPECT_FALSE(acquiring);
 }
 
+// The close of a lost port processes UI messages while its threads end: a port command chosen
+// then runs once the close is over, and the status bar never calls open a port that is not.
+TEST_F(AcquisitionTest, APortCommandDuringTheCloseOfALostPortRunsWhenItIsOver) {
+    const auto first = fakeDevices.Line("fake:first");
+    const auto second = fakeDevices.Line("fake:second");
+    Make({{1, "fake:first"}, {2, "fake:second"}}, fastClock.Source(), fakeDevices.Factory());
+    acq->ActComSetComNum1(); // fake lines are no devices the probe finds: switch directly
+    ASSERT_TRUE(acq->ComPort1().Open());
+    std::vector<std::string> shownWhileNotOpen;
+    view.onPanelText = [&](int panel, const std::string& text) {
+        if (panel == kPortPanel && text.ends_with(" - Ouvert") &&
+            acq->ComPort1().State() != TComPortState::cpsOpen)
+            shownWhileNotOpen.push_back(text);
+    };
+    // The processing thread is held in a device call, so that the close waits for it.
+    first->BlockClearError();
+    ASSERT_TRUE(PumpUntil([&] { return first->BlockedInClearError() == 1; }));
+    // Once the close has begun (the loss reaches the UI thread as a posted call, which the close
+    // is part of), the user chooses "Com 2".
+    std::thread user([&] {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (acq->ComPort1().State() != TComPortState::cpsClosing &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        bridge.Post([&] {
+            EXPECT_EQ(acq->ComPort1().State(), TComPortState::cpsClosing);
+            acq->ActComSetComNum2();
+            first->ReleaseClearError();
+        });
+    });
+    first->Lose();
+    const bool switched = PumpUntil([&] { return view.checkedPort == 2 && !view.waitCursorDepth; });
+    user.join();
+    ASSERT_TRUE(switched);
+    EXPECT_TRUE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
+    EXPECT_TRUE(second->IsOpen());
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.checkedPort, 2);
+    EXPECT_TRUE(shownWhileNotOpen.empty()) << shownWhileNotOpen.front();
+}
+
 TEST_F(AcquisitionTest, AChosenDeviceIsUsedAtOnceAndCountsAsFound) {
     Make({{2, "sim:61"}}, fastClock.Source());
     StartUp(1);

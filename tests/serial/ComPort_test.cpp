@@ -465,6 +465,34 @@ TEST_F(ComPortTest, UiMessagesAreProcessedWhileThePortCloses) {
     EXPECT_FALSE(port.Open());
 }
 
+// A close processes UI messages while the dispatcher's threads end, and the port still reads as
+// open meanwhile: what is asked then takes effect once the close has ended.
+TEST_F(ComPortTest, WhatIsAskedDuringACloseIsCarriedOutWhenItEnds) {
+    const struct {
+        const char* name;
+        std::vector<bool> asked;
+        bool open;
+    } rows[] = {
+        {"open", {true}, true},
+        {"open, then close again", {true, false}, false},
+    };
+    port.SetComNumber(1);
+    for (const auto& row : rows) {
+        port.SetOpen(true);
+        line1->MakeWaitStubborn();
+        line1->PushEvent(kEvRlsd);
+        bridge.Post([&] {
+            for (const bool open : row.asked)
+                port.SetOpen(open);
+            line1->ReleaseWaiters();
+        });
+        port.SetOpen(false);
+        EXPECT_EQ(port.Open(), row.open) << row.name;
+        EXPECT_EQ(line1->IsOpen(), row.open) << row.name;
+        port.SetOpen(false);
+    }
+}
+
 TEST(ComPortCycles, TwoHundredOpensAndClosesOfASimulatedSensor) {
     TQueuedUiBridge bridge;
     TPortDeviceMap map;

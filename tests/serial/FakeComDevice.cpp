@@ -61,7 +61,7 @@ void TFakeLine::Lose() {
 void TFakeLine::ReleaseWaiters() {
     {
         std::lock_guard lock(m_mutex);
-        m_waitReleased = true;
+        m_stubborn.store(false);
     }
     m_changed.notify_all();
 }
@@ -224,7 +224,7 @@ public:
         const std::uint64_t generation = l.m_generation;
         l.m_changed.wait(lock, [&] {
             if (l.m_stubborn.load())
-                return l.m_waitReleased;
+                return false;
             return !l.m_events.empty() || l.m_generation != generation || !m_isOpen ||
                    l.m_lost.load();
         });

@@ -38,7 +38,7 @@ public:
     void ThrowInWaitEvent() { m_throwInWait.store(true); }
     // The next Write throws.
     void ThrowInWrite() { m_throwInWrite.store(true); }
-    // WaitEvent then ignores mask changes and Close until ReleaseWaiters.
+    // WaitEvent then ignores mask changes and Close until ReleaseWaiters, which ends that.
     void MakeWaitStubborn() { m_stubborn.store(true); }
     void ReleaseWaiters();
     // ClearError then blocks until ReleaseClearError.
@@ -93,7 +93,6 @@ private:
     std::vector<std::uint32_t> m_events;
     std::uint32_t m_mask = 0;
     std::uint64_t m_generation = 0;
-    bool m_waitReleased = false;
     bool m_clearErrorReleased = false;
     std::atomic<bool> m_open{false};
     std::atomic<bool> m_dtr{false};
