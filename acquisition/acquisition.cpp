@@ -93,7 +93,7 @@ void TAcquisition::ActCaptureStart() {
     m_acquiring = true;
     ApplyCaptureState();
     m_view.SetPanelText(kFrequencyPanel, HzText(res::kZeroFrequency));
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStarted)));
+    SetActivityText(std::string(res::Text(res::TMsg::sCaptureStarted)));
 
     // A worker of the previous run may still be ending (Stop gave up waiting for it). Clearing
     // the stop flag now could keep it counting for a run it no longer serves, and the exclusive
@@ -116,7 +116,7 @@ void TAcquisition::ActCaptureStart() {
         m_showSamples = false;
         m_acquiring = false;
         ApplyCaptureState();
-        m_view.SetPanelText(kActivityPanel, activityBefore);
+        SetActivityText(activityBefore);
         m_ui.ShowError(ErrorBoxText(error.what()));
         throw EAbort();
     }
@@ -130,7 +130,7 @@ void TAcquisition::ActCaptureStop() {
     // over, and its value would overwrite the idle readout and mark the data unsaved.
     m_showSamples = false;
     m_acquiring = false;
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStopped)));
+    SetActivityText(std::string(res::Text(res::TMsg::sCaptureStopped)));
     ApplyCaptureState();
 }
 
@@ -195,7 +195,9 @@ void TAcquisition::SelectComPort(int n) {
     // poll once its hand-off is taken, which the wait lets happen.
     if (m_captureThreadRunning)
         m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; });
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sPortSetup)));
+    // A switch ends the look for a lost device, and what panel 2 said of it.
+    m_lossShown = false;
+    SetActivityText(std::string(res::Text(res::TMsg::sPortSetup)));
     m_view.SetPanelText(kPortPanel, res::PortLabel(n));
     m_view.ShowWaitCursor();
     try {
@@ -220,7 +222,7 @@ void TAcquisition::SelectComPort(int n) {
         m_view.SetPanelToolTip(kPortPanel, OpenFailureReason(nullptr));
     }
     m_view.RestoreCursor();
-    m_view.SetPanelText(kActivityPanel, {});
+    SetActivityText({});
 }
 
 std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
@@ -234,10 +236,27 @@ void TAcquisition::OnPortEvent(TPortEvent event) {
         event == TPortEvent::Reopened ? res::kPortOpen : res::kPortClosedSuffix;
     m_view.SetPanelText(kPortPanel, res::PortLabel(m_comPort1.ComNumber()) + std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
+    if (event == TPortEvent::Lost) {
+        // Whatever panel 2 said then (a marker, a journal's failure) is said again at the return.
+        m_activityText = m_view.PanelText(kActivityPanel);
+        m_lossShown = true;
+        m_view.SetPanelText(kActivityPanel, res::FormatStr(res::FormatInt(res::kPortLostFormat,
+                                                                          m_comPort1.ComNumber()),
+                                                           m_comPort1.DeviceName()));
+    } else if (event == TPortEvent::Reopened) {
+        m_lossShown = false;
+        m_view.SetPanelText(kActivityPanel, m_activityText);
+    }
     m_view.PortEvent(event);
     // The close of a lost port is over: a port command chosen during it runs now.
     if (!m_switching && m_heldBackSwitch != 0)
         SwitchToPort(std::exchange(m_heldBackSwitch, 0));
+}
+
+void TAcquisition::SetActivityText(const std::string& text) {
+    m_activityText = text;
+    if (!m_lossShown)
+        m_view.SetPanelText(kActivityPanel, text);
 }
 
 void TAcquisition::SetPortDevice(int n, const std::string& device) {

@@ -114,8 +114,9 @@ public:
     // ---- The run ----------------------------------------------------------------------------
     // Start: refuses with a message when the port is closed or a port switch is under way
     // (EAbort); otherwise marks the run, applies the enable rules, shows "0 Hz" and "Acquisition
-    // démarrée...", lets a worker of an earlier run finish ending, and launches a new worker. A launch that fails is shown in the
-    // error box and leaves the window idle. Does nothing while a run is in progress.
+    // démarrée...", lets a worker of an earlier run finish ending, and launches a new worker. A
+    // launch that fails is shown in the error box and leaves the window idle. Does nothing while a
+    // run is in progress.
     void ActCaptureStart();
     // Stop: asks the worker to stop, processes UI messages until its end was reported or for at
     // most 1000 ms, then shows "Acquisition arrêtée" and applies the enable rules. A sample the
@@ -172,8 +173,11 @@ private:
     void HandOff(TSample sample, const TCaptureWindow& window);
     void SwitchToPort(int n);
     std::string OpenFailureReason(const std::exception* error) const;
-    // Panel 0 and its tooltip after the port lost its device or got it back.
+    // Panel 0 and its tooltip after the port lost its device, was refused it or got it back;
+    // panel 2 says the loss until the port is back.
     void OnPortEvent(TPortEvent event);
+    // What the run and the switch say in panel 2: shown at once, or once a lost port is back.
+    void SetActivityText(const std::string& text);
 
     TUiBridge& m_bridge;
     TUiServices& m_ui;
@@ -196,6 +200,9 @@ private:
     int m_heldBackSwitch = 0;
     // The port number SelectComPort is switching to, 0 outside a switch.
     int m_switchingTo = 0;
+    // Panel 2 says that the port is lost; m_activityText is what it says once the port is back.
+    bool m_lossShown = false;
+    std::string m_activityText;
 
     // Declared last: the worker reads the port, so it ends before the port closes.
     TComPort m_comPort1;

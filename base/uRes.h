@@ -102,6 +102,7 @@ inline constexpr std::string_view kCannotWriteFormat = "Impossible d'écrire dan
 
 // The device behind a port, and why a port is closed.
 inline constexpr std::string_view kPortToolTipFormat = "Com %d : %s";
+inline constexpr std::string_view kPortLostFormat = "Port perdu : Com %d (%s)";
 inline constexpr std::string_view kReasonAbsent = "absent";
 inline constexpr std::string_view kReasonLost = "débranché ou perdu";
 inline constexpr std::string_view kReasonBusy = "occupé par un autre programme";

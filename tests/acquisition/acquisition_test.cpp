@@ -4,6 +4,7 @@
 #include "base/ui_bridge.h"
 #include "serial/SimComDevice.h"
 #include "tests/serial/FakeComDevice.h"
+#include "tests/serial/FakeDeviceTree.h"
 #include "tests/serial/Pty.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
@@ -633,6 +634,34 @@ TEST_F(AcquisitionTest, APortCommandDuringTheCloseOfALostPortRunsWhenItIsOver) {
     EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
     EXPECT_EQ(view.checkedPort, 2);
     EXPECT_TRUE(shownWhileNotOpen.empty()) << shownWhileNotOpen.front();
+}
+
+// The activity panel says a port is lost until it is back, whatever the commands write there
+// meanwhile; then the text they left returns. The tooltip follows why the port stays closed.
+TEST_F(AcquisitionTest, ALostPortIsSaidInTheActivityPanelUntilItIsBack) {
+    const auto line = fakeDevices.Line("/dev/fake1");
+    test::TFakeDeviceTree machine;
+    machine.Node("/dev/fake1");
+    Make({{1, "/dev/fake1"}}, fastClock.Source(), fakeDevices.Factory());
+    acq->ComPort1().SetDeviceTree(machine.Tree());
+    acq->ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
+    acq->ActComSetComNum1();
+    ASSERT_TRUE(acq->ComPort1().Open());
+
+    line->FailOpen(kSysAccessDenied, "occupé par un autre programme");
+    line->Lose();
+    ASSERT_TRUE(PumpUntil([&] { return view.portEvents.size() == 2; }));
+    EXPECT_EQ(view.portEvents, (std::vector<TPortEvent>{TPortEvent::Lost, TPortEvent::Refused}));
+    EXPECT_EQ(view.panels[kActivityPanel], "Port perdu : Com 1 (/dev/fake1)");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Fermé");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : /dev/fake1\noccupé par un autre programme");
+    acq->ActCaptureStop();
+    EXPECT_EQ(view.panels[kActivityPanel], "Port perdu : Com 1 (/dev/fake1)");
+
+    line->FailOpen(0);
+    ASSERT_TRUE(PumpUntil([&] { return view.portEvents.size() == 3; }));
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
 }
 
 TEST_F(AcquisitionTest, AChosenDeviceIsUsedAtOnceAndCountsAsFound) {
