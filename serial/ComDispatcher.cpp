@@ -734,7 +734,6 @@ void TComDispatcher::ProcessEvents() {
             return;
         std::lock_guard lock(m_lineLock, std::adopt_lock);
         m_lineErrors |= errors;
-        m_status = status;
     }
     PullReceivedData();
     m_readySignal.Raise();

@@ -303,7 +303,6 @@ private:
     std::uint32_t m_inSize = 0;
     std::uint32_t m_outSize = 0;
     std::uint8_t m_msrShadow = 0;
-    TComStatus m_status;
     TComSettings m_portSettings;
     std::int32_t m_rememberedBaud = 0;
     bool m_dtrState = false;

@@ -57,7 +57,6 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
         m_inSize = inSize;
         m_outSize = outSize;
         m_lineErrors = 0;
-        m_status = TComStatus{};
         ReadSettings(m_portSettings);
 
         // DTR and RTS go up before any setting is written: the sensor is powered by them.
@@ -86,7 +85,6 @@ int TComDispatcher::PortSetup(const std::string& name, std::int32_t baud, std::u
     {
         const TLineGuard lineLock(*this);
         m_lineErrors |= errors & 0x1F;
-        m_status = status;
     }
     try {
         StartThreads();

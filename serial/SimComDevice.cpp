@@ -22,7 +22,7 @@ namespace sornafex {
 
 namespace {
 
-// How often a wait looks at the simulated lines, like the tty device's modem sampling.
+// How often a wait looks at the simulated lines.
 constexpr auto kSamplePeriod = std::chrono::milliseconds(10);
 
 std::optional<double> ParseFrequency(std::string_view text) {
