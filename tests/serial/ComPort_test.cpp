@@ -450,23 +450,9 @@ TEST_F(ComPortTest, AnErrorInADispatcherThreadReachesTheErrorBoxAndCloseStillEnd
     EXPECT_EQ(port.State(), TComPortState::cpsClosed);
 }
 
-TEST_F(ComPortTest, UiMessagesAreProcessedWhileThePortCloses) {
-    port.SetComNumber(1);
-    port.SetOpen(true);
-    line1->MakeWaitStubborn();
-    line1->PushEvent(kEvRlsd);
-    bool ran = false;
-    bridge.Post([&] {
-        ran = true;
-        line1->ReleaseWaiters();
-    });
-    port.SetOpen(false);
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(port.Open());
-}
-
-// A close processes UI messages while the dispatcher's threads end, and the port still reads as
-// open meanwhile: what is asked then takes effect once the close has ended.
+// A close processes UI messages while the dispatcher's threads end (the posted call releases the
+// thread that keeps it waiting), and the port still reads as open meanwhile: what is asked then
+// takes effect once the close has ended.
 TEST_F(ComPortTest, WhatIsAskedDuringACloseIsCarriedOutWhenItEnds) {
     const struct {
         const char* name;
