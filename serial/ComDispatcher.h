@@ -6,7 +6,7 @@
 //   TComThread   waits for device events and hands each one over;
 //   TDispThread  processes them: modem status, line errors, received data (at least every 50 ms);
 //   TOutThread   writes queued output.
-// The logic is written once here over the device seam (ComDevice.h).
+// The logic is written once here over the device seam (com_device.h).
 //
 // Result codes: 0 success, positive nothing done, negative failure (ComErrors.h).
 //
@@ -16,10 +16,10 @@
 // LineLock. Lock order: InputLock may be held while OutputLock is taken, nothing else nests, and
 // nothing that holds LineLock takes another dispatcher lock.
 
-#include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
 #include "serial/ComSignal.h"
 #include "serial/StepAside.h"
+#include "serial/com_device.h"
 
 #include <atomic>
 #include <cstdint>
@@ -59,7 +59,7 @@ inline constexpr std::uint8_t kKeepParity = 5;
 inline constexpr std::uint8_t kKeepDataBits = 9;
 inline constexpr std::uint8_t kKeepStopBits = 3;
 
-// MsrShadow: the kMs* line bits of ComDevice.h in the high nibble, change bits in the low one.
+// MsrShadow: the kMs* line bits of com_device.h in the high nibble, change bits in the low one.
 inline constexpr std::uint8_t kMsrCtsChanged = 0x01;
 inline constexpr std::uint8_t kMsrDsrChanged = 0x02;
 inline constexpr std::uint8_t kMsrRingSeen = 0x04;

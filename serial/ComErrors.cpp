@@ -1,6 +1,6 @@
 #include "serial/ComErrors.h"
 
-#include "serial/ComDevice.h"
+#include "serial/com_device.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 // boundary. Dispatcher operations return 0 for success, a positive value when nothing was done and
 // a negative value for failure; −2 to −162 are negated system codes of the code table, and codes
 // from −kSysErrnoBase down are the platform's own error numbers lifted clear of every code the
-// table knows (see ComDevice.h for the numbering of system codes).
+// table knows (see com_device.h for the numbering of system codes).
 
 #include <exception>
 #include <string>
@@ -108,7 +108,7 @@ std::string CleanSystemText(std::string_view raw);
 // The system's text for the error number error, as it gives it.
 std::string ErrnoText(int error);
 
-// The system code (ComDevice.h's numbering) of a failed system call's errno: ENOENT, ENODEV,
+// The system code (com_device.h's numbering) of a failed system call's errno: ENOENT, ENODEV,
 // ENXIO, EIO, ENOTTY → 2 (no such device); EBUSY → 5 (held by another program); ENOMEM → 8;
 // EMFILE, ENFILE → 4; anything else, EACCES and EPERM included, kSysErrnoBase + errno.
 int SystemCodeFromErrno(int error);

@@ -19,7 +19,7 @@
 // the user's words (PortReasons.h).
 
 #include "base/unique_fd.h"
-#include "serial/ComDevice.h"
+#include "serial/com_device.h"
 
 #include <atomic>
 #include <cstdint>

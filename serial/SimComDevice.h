@@ -9,7 +9,7 @@
 // malformed value is a missing device (system code 2).
 
 #include "base/unique_fd.h"
-#include "serial/ComDevice.h"
+#include "serial/com_device.h"
 
 #include <atomic>
 #include <condition_variable>

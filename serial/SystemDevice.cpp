@@ -1,6 +1,6 @@
-#include "serial/ComDevice.h"
 #include "serial/LinuxComDevice.h"
 #include "serial/SimComDevice.h"
+#include "serial/com_device.h"
 
 namespace sornafex {
 

@@ -1,5 +1,5 @@
-#include "serial/ComDevice.h"
 #include "serial/ComErrors.h"
+#include "serial/com_device.h"
 
 #include <cerrno>
 #include <cstring>

@@ -5,7 +5,7 @@
 // orders ("DTR and RTS raised before the framing is written"). TFakeDevices hands out a device
 // factory that maps names to lines; an unknown name is a missing device.
 
-#include "serial/ComDevice.h"
+#include "serial/com_device.h"
 
 #include <atomic>
 #include <condition_variable>
