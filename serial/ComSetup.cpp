@@ -1,7 +1,7 @@
 // The device part of an open and a close, and the settings operations of an open port.
 
 #include "base/uRes.h"
-#include "serial/ComDispatcher.h"
+#include "serial/com_dispatcher.h"
 
 #include <chrono>
 #include <new>

@@ -1,7 +1,7 @@
 #pragma once
 
 // The device seam of the serial layer: the platform primitives that the dispatcher's logic drives,
-// one call for each of the Win32 communications calls it mirrors. The dispatcher (ComDispatcher.h)
+// one call for each of the Win32 communications calls it mirrors. The dispatcher (com_dispatcher.h)
 // is written once over this interface; implementations are the Linux tty device, the simulated
 // sensor and, in tests, a recording fake.
 //

@@ -2,7 +2,7 @@
 // registry.
 
 #include "base/ui_bridge.h"
-#include "serial/ComDispatcher.h"
+#include "serial/com_dispatcher.h"
 #include "tests/serial/FakeComDevice.h"
 
 #include <chrono>

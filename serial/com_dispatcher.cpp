@@ -1,4 +1,4 @@
-#include "serial/ComDispatcher.h"
+#include "serial/com_dispatcher.h"
 
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
