@@ -8,7 +8,7 @@
 // All members run on the UI thread, except CarrierLevel, which the acquisition worker calls in a
 // tight loop and which may meet a close at any moment: the port lost, then reopened, under it.
 //
-// Failures are exceptions of the ESerialException family (ComErrors.h). A failed open leaves the
+// Failures are exceptions of the ESerialException family (com_errors.h). A failed open leaves the
 // component as it was: closed, no dispatcher, no thread, the device closed; LastOpenFailure()
 // then tells why in the user's words.
 //
@@ -246,7 +246,7 @@ public:
         m_onPortEvent = std::move(handler);
     }
 
-    // Returns code when it is 0 or more; otherwise raises its exception (ComErrors.h), in the
+    // Returns code when it is 0 or more; otherwise raises its exception (com_errors.h), in the
     // dispatcher's words for the failure where the code table has none.
     int RaiseForCode(int code) const;
 

@@ -1,9 +1,9 @@
 #include "serial/LinuxComDevice.h"
 
 #include "base/uRes.h"
-#include "serial/ComErrors.h"
 #include "serial/DeviceTree.h"
 #include "serial/PortReasons.h"
+#include "serial/com_errors.h"
 
 #include <algorithm>
 #include <cerrno>

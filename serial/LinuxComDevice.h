@@ -15,7 +15,7 @@
 // - Loss: a hang-up seen by the wait (POLLHUP, POLLERR) or EIO, ENXIO, ENODEV from any call marks
 //   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
 //   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
-// errno becomes a system code by SystemCodeFromErrno (ComErrors.h); LastErrorText() says why in
+// errno becomes a system code by SystemCodeFromErrno (com_errors.h); LastErrorText() says why in
 // the user's words (PortReasons.h).
 
 #include "base/unique_fd.h"

@@ -1,7 +1,7 @@
 #include "serial/PortReasons.h"
 
 #include "base/uRes.h"
-#include "serial/ComErrors.h"
+#include "serial/com_errors.h"
 
 namespace sornafex {
 

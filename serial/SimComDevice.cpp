@@ -2,8 +2,8 @@
 
 #include "base/mono_clock.h"
 #include "base/uRes.h"
-#include "serial/ComErrors.h"
 #include "serial/PortReasons.h"
+#include "serial/com_errors.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -8,7 +8,7 @@
 //   TOutThread   writes queued output.
 // The logic is written once here over the device seam (com_device.h).
 //
-// Result codes: 0 success, positive nothing done, negative failure (ComErrors.h).
+// Result codes: 0 success, positive nothing done, negative failure (com_errors.h).
 //
 // Threads. Construction, PortSetup, PortShutdown, the settings operations and destruction run on
 // the UI thread. ReadDcd / ReadModemStatus may be called from any thread at any time while the
@@ -16,10 +16,10 @@
 // LineLock. Lock order: InputLock may be held while OutputLock is taken, nothing else nests, and
 // nothing that holds LineLock takes another dispatcher lock.
 
-#include "serial/ComErrors.h"
 #include "serial/ComSignal.h"
 #include "serial/StepAside.h"
 #include "serial/com_device.h"
+#include "serial/com_errors.h"
 
 #include <atomic>
 #include <cstdint>

@@ -2,8 +2,8 @@
 // dialog, the failures and what they leave behind.
 
 #include "base/ui_bridge.h"
-#include "serial/ComErrors.h"
 #include "serial/ComPort.h"
+#include "serial/com_errors.h"
 #include "tests/serial/FakeComDevice.h"
 #include "tests/serial/FakeDeviceTree.h"
 #include "tests/support/scripted_ui_services.h"

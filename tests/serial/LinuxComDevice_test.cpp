@@ -4,9 +4,9 @@
 
 #include "base/ui_bridge.h"
 #include "base/unique_fd.h"
-#include "serial/ComErrors.h"
 #include "serial/ComPort.h"
 #include "serial/LinuxComDevice.h"
+#include "serial/com_errors.h"
 #include "tests/serial/Pty.h"
 #include "tests/support/test_files.h"
 

@@ -1,8 +1,8 @@
 // The device part of an open: what is written to the device, in which order.
 
 #include "base/ui_bridge.h"
-#include "serial/ComErrors.h"
 #include "serial/ComPort.h"
+#include "serial/com_errors.h"
 #include "tests/serial/FakeComDevice.h"
 
 #include <algorithm>

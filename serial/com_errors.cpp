@@ -1,4 +1,4 @@
-#include "serial/ComErrors.h"
+#include "serial/com_errors.h"
 
 #include "serial/com_device.h"
 

@@ -1,5 +1,5 @@
-#include "serial/ComErrors.h"
 #include "serial/com_device.h"
+#include "serial/com_errors.h"
 
 #include <cerrno>
 #include <cstring>
