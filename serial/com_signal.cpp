@@ -1,4 +1,4 @@
-#include "serial/ComSignal.h"
+#include "serial/com_signal.h"
 
 namespace sornafex {
 
