@@ -2,7 +2,7 @@
 
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
-#include "serial/ComTicks.h"
+#include "serial/com_ticks.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "serial/ComTicks.h"
+#include "serial/com_ticks.h"
 
 #include <gtest/gtest.h>
 
