@@ -5,7 +5,7 @@
 // current device selected, and the value to write when the user chooses.
 
 #include "base/device_choice.h"
-#include "serial/DeviceTree.h"
+#include "serial/device_tree.h"
 
 #include <string>
 #include <vector>

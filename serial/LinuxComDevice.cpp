@@ -1,9 +1,9 @@
 #include "serial/LinuxComDevice.h"
 
 #include "base/uRes.h"
-#include "serial/DeviceTree.h"
 #include "serial/PortReasons.h"
 #include "serial/com_errors.h"
+#include "serial/device_tree.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -5,8 +5,8 @@
 // account may not use it (and which group would let it). The serial layer keeps these as the
 // device's LastErrorText(), so the status bar's tooltip and the error box say the same.
 
-#include "serial/DeviceTree.h"
 #include "serial/com_device.h"
+#include "serial/device_tree.h"
 
 #include <optional>
 #include <string>

@@ -4,7 +4,7 @@
 // are links to /dev/null: character devices that are harmless to look at (nothing here ever
 // opens them). Header-only, shared by the tests of the folders that look for devices.
 
-#include "serial/DeviceTree.h"
+#include "serial/device_tree.h"
 #include "tests/support/test_files.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 // The serial devices of a machine, as its /dev and /sys (here in a scratch folder) show them.
 
-#include "serial/DeviceTree.h"
+#include "serial/device_tree.h"
 #include "tests/serial/FakeDeviceTree.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "serial/DeviceTree.h"
+#include "serial/device_tree.h"
 
 #include "serial/SimComDevice.h"
 
