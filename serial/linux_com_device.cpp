@@ -1,4 +1,4 @@
-#include "serial/LinuxComDevice.h"
+#include "serial/linux_com_device.h"
 
 #include "base/uRes.h"
 #include "serial/PortReasons.h"

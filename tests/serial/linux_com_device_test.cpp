@@ -5,8 +5,8 @@
 #include "base/ui_bridge.h"
 #include "base/unique_fd.h"
 #include "serial/ComPort.h"
-#include "serial/LinuxComDevice.h"
 #include "serial/com_errors.h"
+#include "serial/linux_com_device.h"
 #include "tests/serial/Pty.h"
 #include "tests/support/test_files.h"
 
