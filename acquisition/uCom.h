@@ -4,8 +4,8 @@
 // interface alive, and the two questions a run asks of the port (is it open, what is DCD).
 
 #include "acquisition/capture_loop.h"
-#include "serial/PortDeviceMap.h"
 #include "serial/device_tree.h"
+#include "serial/port_device_map.h"
 
 #include <cstdint>
 #include <functional>

@@ -6,7 +6,7 @@
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/journal.h"
-#include "serial/PortDeviceMap.h"
+#include "serial/port_device_map.h"
 #include "settings/uPrefs.h"
 
 #include <QAction>

@@ -5,8 +5,8 @@
 // blocking, drops it at close and leaves the opener's line settings behind, and a port the
 // program does not keep (a console's line, another program's free port) must stay as it was.
 
-#include "serial/PortDeviceMap.h"
 #include "serial/device_tree.h"
+#include "serial/port_device_map.h"
 
 #include <string>
 #include <vector>

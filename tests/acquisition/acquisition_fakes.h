@@ -4,8 +4,8 @@
 // did to it, and a device factory that never lets a test reach a real serial device.
 
 #include "acquisition/acquisition.h"
-#include "serial/PortDeviceMap.h"
 #include "serial/com_device.h"
+#include "serial/port_device_map.h"
 
 #include <array>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "serial/PortDeviceMap.h"
+#include "serial/port_device_map.h"
 
 namespace sornafex {
 
