@@ -5,7 +5,7 @@
 #include "base/ui_bridge.h"
 #include "base/ui_services.h"
 #include "serial/ComPort.h"
-#include "serial/PortProbe.h"
+#include "serial/port_probe.h"
 
 namespace sornafex {
 

@@ -22,7 +22,7 @@ using TTickSource = std::function<TTickCount()>;
 
 // The device that port n opens: the preferences' mapping, else the platform's default.
 std::string ComPortName(int n, const TPortDeviceMap& devices);
-// Whether port n exists: the serial layer's probe (PortProbe.h) of the device the map gives it,
+// Whether port n exists: the serial layer's probe (port_probe.h) of the device the map gives it,
 // which opens nothing; absent for port 0. Never shows anything. tree: where devices are looked
 // for (the port's).
 bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree = TDeviceTree());

@@ -1,7 +1,7 @@
 #pragma once
 
 // The per-port I/O engine. One dispatcher exists for each open port (and briefly for each probe of
-// a port, PortProbe.h): it owns the device, its settings record, the modem-status shadow, three
+// a port, port_probe.h): it owns the device, its settings record, the modem-status shadow, three
 // re-entrant locks, five signals and, while the port is open, three threads of its own:
 //   TComThread   waits for device events and hands each one over;
 //   TDispThread  processes them: modem status, line errors, received data (at least every 50 ms);

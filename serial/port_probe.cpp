@@ -1,4 +1,4 @@
-#include "serial/PortProbe.h"
+#include "serial/port_probe.h"
 
 #include "base/uRes.h"
 

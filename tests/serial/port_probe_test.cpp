@@ -1,7 +1,7 @@
 // The probe of a port's device: against a machine's /dev and /sys in a scratch folder, and on a
 // pseudo-terminal whose line must stay as it was.
 
-#include "serial/PortProbe.h"
+#include "serial/port_probe.h"
 #include "tests/serial/FakeDeviceTree.h"
 #include "tests/serial/Pty.h"
 
