@@ -4,9 +4,9 @@
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
 #include "base/ui_services.h"
-#include "serial/PortReasons.h"
 #include "serial/com_errors.h"
 #include "serial/port_probe.h"
+#include "serial/port_reasons.h"
 
 #include <charconv>
 #include <condition_variable>

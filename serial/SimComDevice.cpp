@@ -2,8 +2,8 @@
 
 #include "base/mono_clock.h"
 #include "base/uRes.h"
-#include "serial/PortReasons.h"
 #include "serial/com_errors.h"
+#include "serial/port_reasons.h"
 
 #include <algorithm>
 #include <cerrno>

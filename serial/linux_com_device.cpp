@@ -1,9 +1,9 @@
 #include "serial/linux_com_device.h"
 
 #include "base/uRes.h"
-#include "serial/PortReasons.h"
 #include "serial/com_errors.h"
 #include "serial/device_tree.h"
+#include "serial/port_reasons.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -16,7 +16,7 @@
 //   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
 //   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
 // errno becomes a system code by SystemCodeFromErrno (com_errors.h); LastErrorText() says why in
-// the user's words (PortReasons.h).
+// the user's words (port_reasons.h).
 
 #include "base/unique_fd.h"
 #include "serial/com_device.h"

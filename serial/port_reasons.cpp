@@ -1,4 +1,4 @@
-#include "serial/PortReasons.h"
+#include "serial/port_reasons.h"
 
 #include "base/uRes.h"
 #include "serial/com_errors.h"
