@@ -1,6 +1,6 @@
-#include "serial/SimComDevice.h"
 #include "serial/com_device.h"
 #include "serial/linux_com_device.h"
+#include "serial/sim_com_device.h"
 
 namespace sornafex {
 

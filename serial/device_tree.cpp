@@ -1,6 +1,6 @@
 #include "serial/device_tree.h"
 
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <algorithm>
 #include <array>

@@ -2,7 +2,7 @@
 #include "acquisition_fakes.h"
 #include "base/errors.h"
 #include "base/ui_bridge.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 #include "tests/serial/FakeComDevice.h"
 #include "tests/serial/FakeDeviceTree.h"
 #include "tests/serial/Pty.h"

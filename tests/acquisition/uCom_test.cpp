@@ -3,7 +3,7 @@
 #include "base/errors.h"
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <atomic>

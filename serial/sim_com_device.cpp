@@ -1,4 +1,4 @@
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include "base/mono_clock.h"
 #include "base/uRes.h"

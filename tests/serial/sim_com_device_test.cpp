@@ -3,7 +3,7 @@
 
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <atomic>
 #include <cmath>
