@@ -18,11 +18,11 @@
 // renumbering ends those retries. The UI thread hears of both through the port events; without a
 // UI bridge a lost device is only closed.
 
-#include "serial/StepAside.h"
 #include "serial/com_device.h"
 #include "serial/com_dispatcher.h"
 #include "serial/device_tree.h"
 #include "serial/port_device_map.h"
+#include "serial/step_aside.h"
 
 #include <atomic>
 #include <chrono>

@@ -16,10 +16,10 @@
 // LineLock. Lock order: InputLock may be held while OutputLock is taken, nothing else nests, and
 // nothing that holds LineLock takes another dispatcher lock.
 
-#include "serial/StepAside.h"
 #include "serial/com_device.h"
 #include "serial/com_errors.h"
 #include "serial/com_signal.h"
+#include "serial/step_aside.h"
 
 #include <atomic>
 #include <cstdint>
