@@ -3,7 +3,7 @@
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
 #include "serial/com_errors.h"
-#include "tests/serial/FakeComDevice.h"
+#include "tests/serial/fake_com_device.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 
 #include "base/ui_bridge.h"
 #include "serial/com_dispatcher.h"
-#include "tests/serial/FakeComDevice.h"
+#include "tests/serial/fake_com_device.h"
 
 #include <chrono>
 #include <exception>

@@ -1,4 +1,4 @@
-#include "tests/serial/FakeComDevice.h"
+#include "tests/serial/fake_com_device.h"
 
 #include <cstdio>
 #include <stdexcept>
