@@ -4,7 +4,7 @@
 #include "acquisition/device_choice.h"
 #include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/fake_device_tree.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/test_files.h"
 

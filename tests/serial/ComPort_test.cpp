@@ -4,8 +4,8 @@
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
 #include "serial/com_errors.h"
-#include "tests/serial/FakeDeviceTree.h"
 #include "tests/serial/fake_com_device.h"
+#include "tests/serial/fake_device_tree.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 // The serial devices of a machine, as its /dev and /sys (here in a scratch folder) show them.
 
 #include "serial/device_tree.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/fake_device_tree.h"
 
 #include <gtest/gtest.h>
 
