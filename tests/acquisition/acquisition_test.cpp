@@ -3,9 +3,9 @@
 #include "base/errors.h"
 #include "base/ui_bridge.h"
 #include "serial/sim_com_device.h"
-#include "tests/serial/Pty.h"
 #include "tests/serial/fake_com_device.h"
 #include "tests/serial/fake_device_tree.h"
+#include "tests/serial/pty.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
 

@@ -7,7 +7,7 @@
 #include "serial/ComPort.h"
 #include "serial/com_errors.h"
 #include "serial/linux_com_device.h"
-#include "tests/serial/Pty.h"
+#include "tests/serial/pty.h"
 #include "tests/support/test_files.h"
 
 #include <algorithm>

@@ -2,8 +2,8 @@
 // pseudo-terminal whose line must stay as it was.
 
 #include "serial/port_probe.h"
-#include "tests/serial/Pty.h"
 #include "tests/serial/fake_device_tree.h"
+#include "tests/serial/pty.h"
 
 #include <cstring>
 #include <gtest/gtest.h>
