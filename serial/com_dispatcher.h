@@ -176,7 +176,7 @@ public:
     int SetDtrLine(bool level);
     int SetRtsLine(bool level);
 
-    // ---- Device setup ------------------------------------------------------------------------
+    // ---- Device setup (com_dispatcher_setup.cpp) ---------------------------------------------
     // Opens, sizes, raises DTR/RTS (before anything else is written), takes a fresh modem
     // reading, applies the line settings and starts the threads. Any failure shuts down again
     // and is returned: −8, or the negated system code of the failed call (a thread the system

@@ -1,4 +1,5 @@
-// The device part of an open and a close, and the settings operations of an open port.
+// TComDispatcher's device setup: the device part of an open and a close, and the settings
+// operations of an open port. Its threads, primitives and modem status are in com_dispatcher.cpp.
 
 #include "base/uRes.h"
 #include "serial/com_dispatcher.h"
