@@ -94,20 +94,14 @@ void TAcquisition::ActCaptureStart() {
     m_acquiring = true;
     ApplyCaptureState();
     m_view.SetPanelText(kFrequencyPanel, HzText(res::kZeroFrequency));
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStarted)));
+    SetActivityText(std::string(res::Text(res::TMsg::sCaptureStarted)));
 
     // A worker of the previous run may still be ending (Stop gave up waiting for it). Clearing
     // the stop flag now could keep it counting for a run it no longer serves, and the exclusive
     // component would refuse the new worker: let it end first. The wait keeps the window alive,
     // and Stop chosen meanwhile abandons this start.
-    while (m_captureThreadRunning && m_acquiring) {
-        try {
-            ProcessMessagesWhile(m_bridge,
-                                 [this] { return m_captureThreadRunning && m_acquiring; });
-        } catch (...) {
-            // As in Stop's wait: what a message raised does not concern this start.
-        }
-    }
+    if (m_captureThreadRunning)
+        m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning || !m_acquiring; });
     if (!m_acquiring)
         return;
 
@@ -123,7 +117,7 @@ void TAcquisition::ActCaptureStart() {
         m_showSamples = false;
         m_acquiring = false;
         ApplyCaptureState();
-        m_view.SetPanelText(kActivityPanel, activityBefore);
+        SetActivityText(activityBefore);
         m_ui.ShowError(ErrorBoxText(error.what()));
         throw EAbort();
     }
@@ -154,7 +148,7 @@ std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds dura
         }
     } measureEnd{*this};
     // A worker of the last run that Stop gave up on must end before the ring is emptied.
-    ProcessMessagesWhile(m_bridge, [this] { return m_captureThreadRunning; });
+    m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; });
     if (!LaunchWorker())
         throw ECaptureNotStarted();
     std::vector<TChangeStamp> stamps;
@@ -162,11 +156,11 @@ std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds dura
         m_changes.Drain(stamps);
         return false;
     };
-    ProcessMessagesUntil(m_bridge, drain, static_cast<std::uint32_t>(duration.count()),
-                         m_tickCount);
+    m_bridge.ProcessMessagesUntil(
+        drain, MsPassed(static_cast<std::uint32_t>(duration.count()), m_tickCount));
     m_stopRequested.store(true, std::memory_order_release);
-    ProcessMessagesUntil(
-        m_bridge, [this] { return !m_captureThreadRunning; }, kStopWaitMs, m_tickCount);
+    m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
+                                  MsPassed(kStopWaitMs, m_tickCount));
     m_changes.Drain(stamps);
     // A jump in the numbers cannot happen while the ring is drained every few milliseconds, but
     // a measurement must not hide one: it ends at the first.
@@ -180,17 +174,13 @@ std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds dura
 
 void TAcquisition::ActCaptureStop() {
     m_stopRequested.store(true, std::memory_order_release);
-    try {
-        ProcessMessagesUntil(
-            m_bridge, [this] { return !m_captureThreadRunning; }, kStopWaitMs, m_tickCount);
-    } catch (...) {
-        // Stop completes whatever a message handled during the wait raised.
-    }
+    m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
+                                  MsPassed(kStopWaitMs, m_tickCount));
     // A worker that has not ended yet may still hand over a sample: the run it counted for is
     // over, and its value would overwrite the idle readout and mark the data unsaved.
     m_showSamples = false;
     m_acquiring = false;
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sCaptureStopped)));
+    SetActivityText(std::string(res::Text(res::TMsg::sCaptureStopped)));
     ApplyCaptureState();
 }
 
@@ -241,7 +231,7 @@ void TAcquisition::DetectComPorts() {
     std::vector<std::string> list;
     ListComPorts(list, m_comPort1.DeviceMap(), m_comPort1.DeviceTree());
     const auto listed = [&](int n) {
-        return std::find(list.begin(), list.end(), ComListName(n)) != list.end();
+        return std::find(list.begin(), list.end(), res::PortName(n)) != list.end();
     };
     m_com1Present = listed(1);
     m_com2Present = listed(2);
@@ -257,15 +247,12 @@ void TAcquisition::SelectComPort(int n) {
     // A worker of the last run may still be ending when Stop gave up waiting for it, and it
     // reads this port's line at every poll: the port is not closed under it. It ends at its next
     // poll once its hand-off is taken, which the wait lets happen.
-    while (m_captureThreadRunning) {
-        try {
-            ProcessMessagesWhile(m_bridge, [this] { return m_captureThreadRunning; });
-        } catch (...) {
-            // What a message raised does not concern the switch.
-        }
-    }
-    m_view.SetPanelText(kActivityPanel, std::string(res::Text(res::TMsg::sPortSetup)));
-    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) + std::to_string(n));
+    if (m_captureThreadRunning)
+        m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; });
+    // A switch ends the look for a lost device, and what panel 2 said of it.
+    m_lossShown = false;
+    SetActivityText(std::string(res::Text(res::TMsg::sPortSetup)));
+    m_view.SetPanelText(kPortPanel, res::PortLabel(n));
     m_view.ShowWaitCursor();
     try {
         // A device just closed is given time to settle; with nothing open (at start-up, after a
@@ -289,7 +276,7 @@ void TAcquisition::SelectComPort(int n) {
         m_view.SetPanelToolTip(kPortPanel, OpenFailureReason(nullptr));
     }
     m_view.RestoreCursor();
-    m_view.SetPanelText(kActivityPanel, {});
+    SetActivityText({});
 }
 
 std::string TAcquisition::OpenFailureReason(const std::exception* error) const {
@@ -309,15 +296,33 @@ void TAcquisition::OnPortEvent(TPortEvent event) {
     const TMonoNs at = event == TPortEvent::Lost ? now - kLossLead : now;
     if (event == TPortEvent::Lost)
         m_losses.push_back({at, std::nullopt});
-    else if (!m_losses.empty() && !m_losses.back().to)
+    else if (event == TPortEvent::Reopened && !m_losses.empty() && !m_losses.back().to)
         m_losses.back().to = at;
     const std::string_view state =
-        event == TPortEvent::Lost ? res::kPortClosedSuffix : res::kPortOpen;
-    m_view.SetPanelText(kPortPanel, std::string(res::kPortPrefix) +
-                                        std::to_string(m_comPort1.ComNumber()) +
-                                        std::string(state));
+        event == TPortEvent::Reopened ? res::kPortOpen : res::kPortClosedSuffix;
+    m_view.SetPanelText(kPortPanel, res::PortLabel(m_comPort1.ComNumber()) + std::string(state));
     m_view.SetPanelToolTip(kPortPanel, m_comPort1.Describe());
+    if (event == TPortEvent::Lost) {
+        // Whatever panel 2 said then (a marker, a journal's failure) is said again at the return.
+        m_activityText = m_view.PanelText(kActivityPanel);
+        m_lossShown = true;
+        m_view.SetPanelText(kActivityPanel, res::FormatStr(res::FormatInt(res::kPortLostFormat,
+                                                                          m_comPort1.ComNumber()),
+                                                           m_comPort1.DeviceName()));
+    } else if (event == TPortEvent::Reopened) {
+        m_lossShown = false;
+        m_view.SetPanelText(kActivityPanel, m_activityText);
+    }
     m_view.PortEvent(event, at);
+    // The close of a lost port is over: a port command chosen during it runs now.
+    if (!m_switching && m_heldBackSwitch != 0)
+        SwitchToPort(std::exchange(m_heldBackSwitch, 0));
+}
+
+void TAcquisition::SetActivityText(const std::string& text) {
+    m_activityText = text;
+    if (!m_lossShown)
+        m_view.SetPanelText(kActivityPanel, text);
 }
 
 void TAcquisition::SetPortDevice(int n, const std::string& device) {
@@ -339,7 +344,10 @@ void TAcquisition::SetPortDevice(int n, const std::string& device) {
 }
 
 void TAcquisition::SwitchToPort(int n) {
-    if (m_switching) {
+    // During another switch, or while the port closes by itself (its device lost), the switch
+    // waits for that to end: run inside a close, its open would only be carried out afterwards,
+    // and the status bar would call a port open that is not.
+    if (m_switching || m_comPort1.State() == TComPortState::cpsClosing) {
         m_heldBackSwitch = n;
         return;
     }

@@ -204,8 +204,11 @@ private:
     bool InLoss(TMonoNs from, TMonoNs to) const;
     void SwitchToPort(int n);
     std::string OpenFailureReason(const std::exception* error) const;
-    // Panel 0 and its tooltip after the port lost its device or got it back.
+    // Panel 0 and its tooltip after the port lost its device, was refused it or got it back;
+    // panel 2 says the loss until the port is back.
     void OnPortEvent(TPortEvent event);
+    // What the run and the switch say in panel 2: shown at once, or once a lost port is back.
+    void SetActivityText(const std::string& text);
 
     TUiBridge& m_bridge;
     TUiServices& m_ui;
@@ -237,6 +240,9 @@ private:
     int m_heldBackSwitch = 0;
     // The port number SelectComPort is switching to, 0 outside a switch.
     int m_switchingTo = 0;
+    // Panel 2 says that the port is lost; m_activityText is what it says once the port is back.
+    bool m_lossShown = false;
+    std::string m_activityText;
 
     // Declared last: the worker reads the port, so it ends before the port closes.
     TComPort m_comPort1;

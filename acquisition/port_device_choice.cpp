@@ -1,7 +1,7 @@
 #include "acquisition/port_device_choice.h"
 
 #include "base/uRes.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,7 +6,7 @@
 // and the value to write when the user chooses, checked as the port will use it.
 
 #include "base/device_choice.h"
-#include "serial/DeviceTree.h"
+#include "serial/device_tree.h"
 
 #include <string>
 #include <vector>

@@ -4,8 +4,8 @@
 // interface alive, and the two questions a run asks of the port (is it open, what is DCD).
 
 #include "acquisition/capture_loop.h"
-#include "serial/DeviceTree.h"
-#include "serial/PortDeviceMap.h"
+#include "serial/device_tree.h"
+#include "serial/port_device_map.h"
 
 #include <cstdint>
 #include <functional>
@@ -22,10 +22,7 @@ using TTickSource = std::function<TTickCount()>;
 
 // The device that port n opens: the preferences' mapping, else the platform's default.
 std::string ComPortName(int n, const TPortDeviceMap& devices);
-// The name of port n in the list of available ports: "COM<n>".
-std::string ComListName(int n);
-
-// Whether port n exists: the serial layer's probe (PortProbe.h) of the device the map gives it,
+// Whether port n exists: the serial layer's probe (port_probe.h) of the device the map gives it,
 // which opens nothing; absent for port 0. Never shows anything. tree: where devices are looked
 // for (the port's).
 bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree = TDeviceTree());
@@ -35,13 +32,9 @@ bool ProbeComPort(int n, const TPortDeviceMap& devices, const TDeviceTree& tree 
 void ListComPorts(std::vector<std::string>& list, const TPortDeviceMap& devices,
                   const TDeviceTree& tree = TDeviceTree());
 
-// On the UI thread: processes pending UI messages, at least once, until done() holds or more
-// than ms milliseconds (an unsigned 32-bit tick difference) have passed. True when done() held.
-bool ProcessMessagesUntil(TUiBridge& bridge, const std::function<bool()>& done, std::uint32_t ms,
-                          const TTickSource& tickCount = TickCount);
-
-// On the UI thread: processes pending UI messages, at least once, for as long as busy() holds.
-void ProcessMessagesWhile(TUiBridge& bridge, const std::function<bool()>& busy);
+// True once more than ms milliseconds (an unsigned 32-bit tick difference) have passed since it
+// was made: the limit of a TUiBridge::ProcessMessagesUntil.
+std::function<bool()> MsPassed(std::uint32_t ms, const TTickSource& tickCount = TickCount);
 
 // Waits until more than ms milliseconds have passed, processing UI messages all the time.
 void WaitWithMessages(TUiBridge& bridge, std::uint32_t ms,

@@ -153,15 +153,8 @@ TWorkerThread::TWorkerThread(TUiBridge& bridge, TUiServices& ui) : m_bridge(brid
 TWorkerThread::~TWorkerThread() {
     Terminate();
     // The count only drops when a thread's end is handled on this thread, so keep handling calls.
-    while (OneThreadIsRunning()) {
-        try {
-            m_bridge.ProcessMessages();
-        } catch (...) {
-            // Destruction goes on whatever a pending call raised.
-        }
-        if (OneThreadIsRunning())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    if (OneThreadIsRunning())
+        m_bridge.ProcessMessagesUntil([this] { return !OneThreadIsRunning(); });
     {
         std::unique_lock lock(m_exitMutex);
         m_exited.wait(lock, [this] { return m_liveSelfFreeing == 0; });

@@ -8,7 +8,7 @@
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/journal.h"
-#include "serial/PortDeviceMap.h"
+#include "serial/port_device_map.h"
 #include "settings/uPrefs.h"
 
 #include <QAction>
@@ -47,9 +47,18 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
         form.JournalSample(sample);
     }
     void PortEvent(TPortEvent event, TMonoNs at) override {
-        form.FinePortEvent(event, at);
-        form.JournalPortEvent(event == TPortEvent::Lost ? TJournalEvent::PortLost
-                                                        : TJournalEvent::PortReopened);
+        switch (event) {
+        case TPortEvent::Lost:
+            form.FinePortEvent(event, at);
+            form.JournalPortEvent(TJournalEvent::PortLost);
+            break;
+        case TPortEvent::Reopened:
+            form.FinePortEvent(event, at);
+            form.JournalPortEvent(TJournalEvent::PortReopened);
+            break;
+        case TPortEvent::Refused:
+            break; // still lost, as the journal already says
+        }
     }
 
     QAction* Action(TCaptureAction action) const {

@@ -10,7 +10,7 @@
 #include "app/frmResponse.h"
 #include "base/uRes.h"
 #include "recording/journal.h"
-#include "serial/PortDeviceMap.h"
+#include "serial/port_device_map.h"
 #include "settings/uPrefs.h"
 
 #include <QAction>

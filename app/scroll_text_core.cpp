@@ -90,14 +90,12 @@ void TScrollTimer::Stop() {
     m_thread.request_stop();
     // The thread may be blocked handing a step to this very thread: keep the UI messages flowing
     // until it has ended, or joining it would wait for ever.
-    std::unique_lock lock(m_mutex);
-    while (!m_threadEnded) {
-        lock.unlock();
-        m_bridge.ProcessMessages();
-        lock.lock();
-        m_ended.wait_for(lock, std::chrono::milliseconds(2), [this] { return m_threadEnded; });
-    }
-    lock.unlock();
+    const auto ended = [this] {
+        std::lock_guard lock(m_mutex);
+        return m_threadEnded;
+    };
+    if (!ended())
+        m_bridge.ProcessMessagesUntil(ended);
     m_thread.join();
 }
 
@@ -122,7 +120,6 @@ void TScrollTimer::Run(std::stop_token stop) {
     }
     std::lock_guard lock(m_mutex);
     m_threadEnded = true;
-    m_ended.notify_all();
 }
 
 } // namespace sornafex

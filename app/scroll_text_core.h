@@ -94,7 +94,6 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable_any m_wake;
-    std::condition_variable m_ended;
     bool m_threadEnded = false; // guarded by m_mutex
     std::jthread m_thread;
 };

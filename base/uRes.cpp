@@ -73,4 +73,12 @@ std::string FormatStr(std::string_view format, std::string_view value) {
     return Fill(format, "%s", value);
 }
 
+std::string PortName(int n) {
+    return FormatInt(kPortNameFormat, n);
+}
+
+std::string PortLabel(int n) {
+    return std::string(kPortPrefix).append(std::to_string(n));
+}
+
 } // namespace sornafex::res

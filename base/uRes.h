@@ -42,6 +42,11 @@ std::optional<std::string_view> TextByNumber(int number);
 std::string FormatInt(std::string_view format, int value);
 std::string FormatStr(std::string_view format, std::string_view value);
 
+// Port n by its name in lists, journals and the dispatcher: "COM<n>".
+std::string PortName(int n);
+// Port n as the status bar says it: "Com <n>".
+std::string PortLabel(int n);
+
 // Fixed texts of the commands.
 inline constexpr std::string_view kCaptionFormat = "%s - [%s]";
 inline constexpr std::string_view kDataFilter = "Données (*.dat)|*.dat";
@@ -104,9 +109,11 @@ inline constexpr std::string_view kCannotCalibrateFormat =
 
 // The device behind a port, and why a port is closed.
 inline constexpr std::string_view kPortToolTipFormat = "Com %d : %s";
+inline constexpr std::string_view kPortLostFormat = "Port perdu : Com %d (%s)";
 inline constexpr std::string_view kReasonAbsent = "absent";
 inline constexpr std::string_view kReasonLost = "débranché ou perdu";
 inline constexpr std::string_view kReasonBusy = "occupé par un autre programme";
+inline constexpr std::string_view kReasonNotSerial = "n'est pas un port série";
 inline constexpr std::string_view kReasonHolderFormat = " : %s (pid %d)";
 inline constexpr std::string_view kReasonDenied = "accès refusé";
 inline constexpr std::string_view kReasonDeniedGroupFormat =

@@ -1,9 +1,37 @@
 #include "base/ui_bridge.h"
 
+#include "base/mono_clock.h"
+
 #include <chrono>
+#include <condition_variable>
 #include <exception>
 
 namespace sornafex {
+
+namespace {
+
+// Between two rounds of a wait: long enough to give the processor back, short enough for the
+// interface not to notice.
+constexpr auto kWaitRoundPause = std::chrono::milliseconds(1);
+
+} // namespace
+
+bool TUiBridge::ProcessMessagesUntil(const std::function<bool()>& done,
+                                     const std::function<bool()>& expired) {
+    for (;;) {
+        try {
+            ProcessMessages();
+        } catch (...) {
+            // The toolkit's bridge reports a posted call's failure itself; a waiter for
+            // something else would only lose its wait over it.
+        }
+        if (done())
+            return true;
+        if (expired && expired())
+            return false;
+        std::this_thread::sleep_for(kWaitRoundPause);
+    }
+}
 
 TQueuedUiBridge::TQueuedUiBridge() : m_uiThread(std::this_thread::get_id()) {}
 
@@ -39,7 +67,6 @@ void TQueuedUiBridge::RunOnUiThread(const std::function<void()>& call) {
 void TQueuedUiBridge::Post(std::function<void()> call) {
     std::lock_guard lock(m_mutex);
     m_queue.push_back(std::move(call));
-    m_posted.notify_all();
 }
 
 void TQueuedUiBridge::ProcessMessages() {
@@ -59,18 +86,8 @@ std::size_t TQueuedUiBridge::Pending() const {
 }
 
 bool TQueuedUiBridge::PumpUntil(const std::function<bool()>& predicate, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-        ProcessMessages();
-        if (predicate())
-            return true;
-        if (std::chrono::steady_clock::now() >= deadline)
-            return predicate();
-        // The predicate may turn true without a post (another thread finishing its work), so
-        // the wait is short rather than until the next post.
-        std::unique_lock lock(m_mutex);
-        m_posted.wait_for(lock, std::chrono::milliseconds(2), [&] { return !m_queue.empty(); });
-    }
+    const TMonoNs deadline = MonotonicNs() + timeoutMs * kNsPerMs;
+    return ProcessMessagesUntil(predicate, [deadline] { return MonotonicNs() >= deadline; });
 }
 
 } // namespace sornafex

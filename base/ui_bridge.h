@@ -4,7 +4,6 @@
 // keep the interface alive. The Qt implementation lives in the program; toolkit-free tests use
 // TQueuedUiBridge and pump it by hand.
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <mutex>
@@ -24,6 +23,13 @@ public:
     // On the UI thread: handles the calls and events that are waiting, then returns.
     virtual void ProcessMessages() = 0;
     virtual bool IsUiThread() const = 0;
+
+    // On the UI thread: processes pending messages, at least once, until done() holds or
+    // expired() does (empty: no limit), giving the processor back for a moment between rounds so
+    // that a long wait does not spin a core. What a processed message raises is dropped and the
+    // wait goes on: the waiter is no place to report it. True when done() held.
+    bool ProcessMessagesUntil(const std::function<bool()>& done,
+                              const std::function<bool()>& expired = {});
 };
 
 // A bridge whose "UI thread" is the thread that created it and whose message queue is emptied
@@ -39,14 +45,12 @@ public:
 
     // Calls waiting to be processed.
     std::size_t Pending() const;
-    // Processes messages until predicate() holds or timeoutMs passed; true when it held. The
-    // predicate is checked at least every few milliseconds.
+    // ProcessMessagesUntil(predicate) for at most timeoutMs; true when predicate() held.
     bool PumpUntil(const std::function<bool()>& predicate, int timeoutMs);
 
 private:
     std::thread::id m_uiThread;
     mutable std::mutex m_mutex;
-    std::condition_variable m_posted;
     std::deque<std::function<void()>> m_queue;
 };
 

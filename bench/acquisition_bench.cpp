@@ -17,7 +17,7 @@
 #include "acquisition/capture_loop.h"
 #include "acquisition/capture_pacing.h"
 #include "serial/ComPort.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <algorithm>
 #include <atomic>

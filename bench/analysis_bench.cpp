@@ -10,7 +10,7 @@
 //                             included, at 50 Hz, 1 kHz and 10 kHz
 
 #include "analysis/fine_frequency.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

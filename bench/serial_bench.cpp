@@ -9,7 +9,7 @@
 // the same overhead weighs less. No real serial device is opened.
 
 #include "serial/ComPort.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 #include "serial/sim_profile.h"
 
 #include <benchmark/benchmark.h>

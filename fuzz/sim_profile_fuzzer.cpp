@@ -2,7 +2,7 @@
 // frequency stays between the profile's lowest and highest, and every change time asked for is
 // where the count reaches its number.
 
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 #include "serial/sim_profile.h"
 
 #include <cmath>

@@ -58,10 +58,6 @@ TCivilTime CivilTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
             int(time.subseconds().count())};
 }
 
-std::string PortName(int port) {
-    return res::FormatInt(res::kPortNameFormat, port);
-}
-
 // Rounds towards minus infinity, so that a moment just before a millisecond is in the one before.
 constexpr std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
     const std::int64_t quotient = value / divisor;
@@ -180,7 +176,7 @@ std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds,
     char text[64];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d_", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
-    return text + PortName(port) + "." + std::string(res::kJournalExt);
+    return text + res::PortName(port) + "." + std::string(res::kJournalExt);
 }
 
 TJournalInstant SystemJournalInstant() {
@@ -416,7 +412,7 @@ void TJournal::BeginRun(std::string folder, int port, TFailureHandler onFailure)
     if (!m_writer)
         m_writer = std::make_unique<TWriter>(m_bridge, m_fs, m_alive);
     m_start = m_clock();
-    m_portName = PortName(port);
+    m_portName = res::PortName(port);
     m_run = std::make_shared<TRun>(
         TRun{std::move(folder), JournalFileName(m_start.epochMs, m_start.utcOffsetSeconds, port),
              std::move(onFailure), false});

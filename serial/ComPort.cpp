@@ -4,8 +4,9 @@
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
 #include "base/ui_services.h"
-#include "serial/ComErrors.h"
-#include "serial/PortProbe.h"
+#include "serial/com_errors.h"
+#include "serial/port_probe.h"
+#include "serial/port_reasons.h"
 
 #include <charconv>
 #include <condition_variable>
@@ -141,16 +142,18 @@ std::string TCustomComPort::DeviceName() const {
 void TCustomComPort::SetOpen(bool value) {
     // Asked to open or close, the port stops looking for a lost device on its own.
     StopRetrying();
-    if (value == Open())
-        return;
-    if (!value) {
-        DeactivatePort();
+    // Open still reads true while a close is under way (it processes UI messages meanwhile):
+    // what is asked now is what the port becomes once the close has ended.
+    if (State() == TComPortState::cpsClosing) {
+        m_openPending = value;
         return;
     }
-    if (State() == TComPortState::cpsClosed)
+    if (value == Open())
+        return;
+    if (value)
         ActivatePort();
     else
-        m_openPending = true;
+        DeactivatePort();
 }
 
 bool TCustomComPort::CarrierLevel() const {
@@ -176,7 +179,7 @@ TComDispatcher* TCustomComPort::RequireDispatcher() {
 std::unique_ptr<TComDispatcher> TCustomComPort::CreateDispatcher() {
     auto dispatcher =
         std::make_unique<TComDispatcher>(this, m_context.bridge, m_context.deviceFactory);
-    dispatcher->SetDisplayName(PortListName(m_comNumber));
+    dispatcher->SetDisplayName(res::PortName(m_comNumber));
     dispatcher->SetThreadLauncher(m_context.threadLauncher);
     // A loss is noticed on a dispatcher thread; the close and the retries happen on the UI thread,
     // if this port and this very open are still there by then.
@@ -244,6 +247,14 @@ void TCustomComPort::UpdateHandlerMode() {
         m_dispatcher->SetHandlerMode(2);
 }
 
+std::string TCustomComPort::RefusalReason(int systemCode, const std::string& deviceText) {
+    const std::optional<THolder>* known = std::exchange(m_retryHolder, nullptr);
+    if (systemCode != kSysAccessDenied)
+        return deviceText;
+    // Looked for after the device's open let go, so that this process is not the one found.
+    return deviceText + HolderText(known ? *known : m_context.tree.Holder(DeviceName()));
+}
+
 void TCustomComPort::ActivatePort() {
     m_lastOpenFailure = TOpenFailure{};
     try {
@@ -262,8 +273,10 @@ void TCustomComPort::ActivatePort() {
         else if (result == -kSysFileNotFound || result == -kSysPathNotFound)
             result = ecBadId;
         if (result != 0) {
-            m_lastOpenFailure = TOpenFailure{result, m_dispatcher->LastSystemError(), DeviceName(),
-                                             m_dispatcher->LastSystemErrorText()};
+            const int system = m_dispatcher->LastSystemError();
+            m_lastOpenFailure =
+                TOpenFailure{result, system, DeviceName(),
+                             RefusalReason(system, m_dispatcher->LastSystemErrorText())};
             RaiseForCode(result);
         }
         SetState(TComPortState::cpsOpen);
@@ -275,10 +288,8 @@ void TCustomComPort::ActivatePort() {
             SetSWFlowOptions(m_swFlow);
             SetXOnChar(m_xonChar);
             SetXOffChar(m_xoffChar);
-            m_dispatcher->SetDataThreshold(m_dataThreshold);
             SetDTR(m_dtr);
             SetRTS(m_rts);
-            SetUseEventWord(m_useEventWord);
             SetRS485Mode(m_rs485Mode);
             m_dispatcher->SetThreadBoost(m_threadBoost);
         }
@@ -325,12 +336,6 @@ void TCustomComPort::DeactivatePort() {
             ReportBackgroundError(std::current_exception());
         }
     }
-}
-
-int TCustomComPort::YieldToDispatcher() {
-    if (State() == TComPortState::cpsClosing || !m_dispatcher)
-        return 0;
-    return RaiseForCode(m_dispatcher->YieldSlice());
 }
 
 void TCustomComPort::NotifyPortOpen() {
@@ -382,13 +387,14 @@ void TCustomComPort::StartRetrying() {
     TUiBridge* bridge = m_context.bridge;
     const std::weak_ptr<TLife> life = m_life;
     // The look for the node costs a stat or two; only a device that is there again costs the UI
-    // thread an open, and one at a time.
+    // thread an open, and one at a time. Who holds it is looked for here too: a scan of /proc is
+    // no work for the UI thread once a second while another program keeps the device.
     auto look = [this, bridge, life, device = DeviceName(), tree = m_context.tree] {
         if (!tree.Present(device) || m_retryPosted.exchange(true))
             return;
-        bridge->Post([life] {
+        bridge->Post([life, holder = tree.Holder(device)] {
             if (const auto alive = life.lock())
-                alive->port->RetryReopen();
+                alive->port->RetryReopen(holder);
         });
     };
     try {
@@ -405,16 +411,25 @@ void TCustomComPort::StopRetrying() {
     m_lost = false;
 }
 
-void TCustomComPort::RetryReopen() {
+void TCustomComPort::RetryReopen(const std::optional<THolder>& holder) {
     m_retryPosted.store(false);
     if (!m_lost || State() != TComPortState::cpsClosed)
         return;
-    const TOpenFailure lost = m_lastOpenFailure;
+    const std::string before = m_lastOpenFailure.reason;
+    bool reopened = false;
+    m_retryHolder = &holder;
     try {
         ActivatePort();
+        reopened = true;
     } catch (...) {
-        // Not back yet (or held by another program now): the next look is a second away.
-        m_lastOpenFailure = lost;
+    }
+    m_retryHolder = nullptr;
+    if (!reopened) {
+        // Back, but refused (held, no permission, gone again): the user reads why, and the next
+        // look is a period away. (A command run while the failed open cleaned up may have
+        // opened the port or ended the retries meanwhile.)
+        if (m_lost && State() == TComPortState::cpsClosed && m_lastOpenFailure.reason != before)
+            FirePortEvent(TPortEvent::Refused);
         return;
     }
     StopRetrying();
@@ -637,14 +652,6 @@ void TCustomComPort::SetLogSize(std::uint32_t size) {
 
 void TCustomComPort::SetUseMSRShadow(bool) {
     // The modem status is always read live from the device; the shadow only keeps change bits.
-}
-
-void TCustomComPort::SetUseEventWord(bool use) {
-    if (use == m_useEventWord && !m_forceApply)
-        return;
-    m_useEventWord = use;
-    if (OpenNow())
-        m_dispatcher->SetEventWordOption(use);
 }
 
 void TCustomComPort::SetRS485Mode(bool on) {

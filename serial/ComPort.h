@@ -8,7 +8,7 @@
 // All members run on the UI thread, except CarrierLevel, which the acquisition worker calls in a
 // tight loop and which may meet a close at any moment: the port lost, then reopened, under it.
 //
-// Failures are exceptions of the ESerialException family (ComErrors.h). A failed open leaves the
+// Failures are exceptions of the ESerialException family (com_errors.h). A failed open leaves the
 // component as it was: closed, no dispatcher, no thread, the device closed; LastOpenFailure()
 // then tells why in the user's words.
 //
@@ -18,11 +18,11 @@
 // renumbering ends those retries. The UI thread hears of both through the port events; without a
 // UI bridge a lost device is only closed.
 
-#include "serial/ComDevice.h"
-#include "serial/ComDispatcher.h"
-#include "serial/DeviceTree.h"
-#include "serial/PortDeviceMap.h"
-#include "serial/StepAside.h"
+#include "serial/com_device.h"
+#include "serial/com_dispatcher.h"
+#include "serial/device_tree.h"
+#include "serial/port_device_map.h"
+#include "serial/step_aside.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,6 +31,7 @@
 #include <initializer_list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -47,8 +48,10 @@ inline constexpr std::string_view kSelectPortChoose = "Please choose another por
 inline constexpr std::string_view kSelectPortCancel = "Cancel";
 
 enum class TComPortState { cpsClosed, cpsClosing, cpsOpen };
-// What happened to an open port without anyone asking: its device was lost, or came back.
-enum class TPortEvent { Lost, Reopened };
+// What happened to an open port without anyone asking: its device was lost; it came back and
+// the port reopened it; or it came back but refused the reopen, and LastOpenFailure() now says
+// why (fired when that reason changes; the port keeps looking).
+enum class TPortEvent { Lost, Reopened, Refused };
 // How often a lost port looks for its device again.
 inline constexpr std::chrono::milliseconds kReopenPeriod{1000};
 enum class TDeviceLayer { dlWin32, dlWinsock };
@@ -82,7 +85,8 @@ private:
 
 // Why the last open failed, or why the port was lost: the result code raised, the system code,
 // the device, and the reason in the user's words ("absent", "débranché ou perdu",
-// "occupé par un autre programme : minicom (pid 812)", ...).
+// "occupé par un autre programme : minicom (pid 812)", ...). A lost port's reason is the loss
+// until its device is back, then why that device refused the reopen.
 struct TOpenFailure {
     int code = 0;
     int systemCode = 0;
@@ -141,8 +145,10 @@ public:
     // ---- Open state ----------------------------------------------------------------------------
     // True from the end of a successful open to the end of the close.
     bool Open() const { return m_open.load(std::memory_order_acquire); }
-    // True: opens (no-op when open; deferred while a close is under way). False: closes (no-op
-    // when closed). Raises the open's exception; the port then stays closed.
+    // True: opens (no-op when open). False: closes (no-op when closed). Raises the open's
+    // exception; the port then stays closed. While a close is under way, the last value asked
+    // is carried out when the close ends: true opens then, and a failure of that open goes to
+    // the error box, since no caller waits for it.
     void SetOpen(bool value);
     TComPortState State() const { return m_state.load(std::memory_order_acquire); }
     // The DCD level, read live from the device on every call; false when the port is not open,
@@ -223,8 +229,8 @@ public:
     void SetLogAllHex(bool hex) { m_logAllHex = hex; }
     bool UseMSRShadow() const { return m_useMsrShadow; } // true; the status is read live anyway
     virtual void SetUseMSRShadow(bool use);
-    bool UseEventWord() const { return m_useEventWord; } // true
-    void SetUseEventWord(bool use);
+    bool UseEventWord() const { return m_useEventWord; } // true; no device needs an event word
+    void SetUseEventWord(bool use) { m_useEventWord = use; }
     std::uint16_t CommNotificationLevel() const { return m_commNotificationLevel; } // 10
     void SetCommNotificationLevel(std::uint16_t level) { m_commNotificationLevel = level; }
     TTapiMode TapiMode() const { return m_tapiMode; } // tmAuto
@@ -240,7 +246,7 @@ public:
         m_onPortEvent = std::move(handler);
     }
 
-    // Returns code when it is 0 or more; otherwise raises its exception (ComErrors.h), in the
+    // Returns code when it is 0 or more; otherwise raises its exception (com_errors.h), in the
     // dispatcher's words for the failure where the code table has none.
     int RaiseForCode(int code) const;
 
@@ -254,8 +260,6 @@ protected:
     virtual void EnsurePortNumber();
     virtual void UpdateHandlerMode();
     virtual void DeactivatePort();
-    // Unless closing, gives the rest of the time slice to the dispatcher.
-    virtual int YieldToDispatcher();
     virtual void NotifyPortOpen();
     virtual void NotifyPortClosed();
     virtual void NotifyPortClosing();
@@ -273,7 +277,11 @@ private:
     void StartRetrying();
     // The port no longer looks for a lost device: the retries end, and Lost() is false.
     void StopRetrying();
-    void RetryReopen();
+    // On the UI thread, for a lost device that is there again; holder: who holds it, as the
+    // retry thread found it.
+    void RetryReopen(const std::optional<THolder>& holder);
+    // The words for a refused open: the device's own, and who holds a busy device.
+    std::string RefusalReason(int systemCode, const std::string& deviceText);
     void FirePortEvent(TPortEvent event);
 
     class TRetryTimer;
@@ -294,13 +302,14 @@ private:
     std::atomic<TComDispatcher*> m_dispatcherRef{nullptr};
     bool m_forceApply = false;
     bool m_openPending = false;
-    std::uint16_t m_dataThreshold = 1;
     std::uint8_t m_threadBoost = 0;
     TOpenFailure m_lastOpenFailure;
     std::shared_ptr<TLife> m_life;
     std::uint64_t m_openGeneration = 0;
     bool m_lost = false;
     std::unique_ptr<TRetryTimer> m_retry;
+    // The holder a retry found, for the reopen it asked for; taken by that reopen.
+    const std::optional<THolder>* m_retryHolder = nullptr;
     std::atomic<bool> m_retryPosted{false};
 
     TDeviceLayer m_deviceLayer = TDeviceLayer::dlWin32;

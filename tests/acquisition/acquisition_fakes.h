@@ -4,8 +4,8 @@
 // did to it, and a device factory that never lets a test reach a real serial device.
 
 #include "acquisition/acquisition.h"
-#include "serial/ComDevice.h"
-#include "serial/PortDeviceMap.h"
+#include "serial/com_device.h"
+#include "serial/port_device_map.h"
 
 #include <array>
 #include <functional>
@@ -31,12 +31,17 @@ public:
     int titleHides = 0;
     std::vector<TSample> samples;
     std::vector<TPortEvent> portEvents;
-    // Called at ShowWaitCursor / RestoreCursor / AddSample, when set.
+    // Called at SetPanelText / ShowWaitCursor / RestoreCursor / AddSample, when set.
+    std::function<void(int panel, const std::string& text)> onPanelText;
     std::function<void()> onWaitCursor;
     std::function<void()> onRestoreCursor;
     std::function<void(TSample)> onSample;
 
-    void SetPanelText(int panel, const std::string& text) override { panels.at(panel) = text; }
+    void SetPanelText(int panel, const std::string& text) override {
+        panels.at(panel) = text;
+        if (onPanelText)
+            onPanelText(panel, text);
+    }
     std::string PanelText(int panel) const override { return panels.at(panel); }
     void SetPanelToolTip(int panel, const std::string& text) override { toolTips.at(panel) = text; }
     void ShowWaitCursor() override {

@@ -2,9 +2,10 @@
 #include "acquisition_fakes.h"
 #include "base/errors.h"
 #include "base/ui_bridge.h"
-#include "serial/SimComDevice.h"
-#include "tests/serial/FakeComDevice.h"
-#include "tests/serial/Pty.h"
+#include "serial/sim_com_device.h"
+#include "tests/serial/fake_com_device.h"
+#include "tests/serial/fake_device_tree.h"
+#include "tests/serial/pty.h"
 #include "tests/support/scripted_ui_services.h"
 #include "tests/support/test_files.h"
 
@@ -615,6 +616,77 @@ TEST_F(AcquisitionTest, AMeasurementOutsideARunTimesEveryChangeAndShowsNoSample)
     const double interval = double(times.back() - times.front()) / double(times.size() - 1);
     EXPECT_NEAR(interval, 1e9 / (2 * 57), 1e9 / (2 * 57) * 0.01);
     EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
+}
+
+// The close of a lost port processes UI messages while its threads end: a port command chosen
+// then runs once the close is over, and the status bar never calls open a port that is not.
+TEST_F(AcquisitionTest, APortCommandDuringTheCloseOfALostPortRunsWhenItIsOver) {
+    const auto first = fakeDevices.Line("fake:first");
+    const auto second = fakeDevices.Line("fake:second");
+    Make({{1, "fake:first"}, {2, "fake:second"}}, fastClock.Source(), fakeDevices.Factory());
+    acq->ActComSetComNum1(); // fake lines are no devices the probe finds: switch directly
+    ASSERT_TRUE(acq->ComPort1().Open());
+    std::vector<std::string> shownWhileNotOpen;
+    view.onPanelText = [&](int panel, const std::string& text) {
+        if (panel == kPortPanel && text.ends_with(" - Ouvert") &&
+            acq->ComPort1().State() != TComPortState::cpsOpen)
+            shownWhileNotOpen.push_back(text);
+    };
+    // The processing thread is held in a device call, so that the close waits for it.
+    first->BlockClearError();
+    ASSERT_TRUE(PumpUntil([&] { return first->BlockedInClearError() == 1; }));
+    // Once the close has begun (the loss reaches the UI thread as a posted call, which the close
+    // is part of), the user chooses "Com 2".
+    std::thread user([&] {
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(kPatienceMs);
+        while (acq->ComPort1().State() != TComPortState::cpsClosing &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        bridge.Post([&] {
+            EXPECT_EQ(acq->ComPort1().State(), TComPortState::cpsClosing);
+            acq->ActComSetComNum2();
+            first->ReleaseClearError();
+        });
+    });
+    first->Lose();
+    const bool switched = PumpUntil([&] { return view.checkedPort == 2 && !view.waitCursorDepth; });
+    user.join();
+    ASSERT_TRUE(switched);
+    EXPECT_TRUE(acq->ComPort1().Open());
+    EXPECT_EQ(acq->ComPort1().ComNumber(), 2);
+    EXPECT_TRUE(second->IsOpen());
+    EXPECT_EQ(view.panels[kPortPanel], "Com 2 - Ouvert");
+    EXPECT_EQ(view.checkedPort, 2);
+    EXPECT_TRUE(shownWhileNotOpen.empty()) << shownWhileNotOpen.front();
+}
+
+// The activity panel says a port is lost until it is back, whatever the commands write there
+// meanwhile; then the text they left returns. The tooltip follows why the port stays closed.
+TEST_F(AcquisitionTest, ALostPortIsSaidInTheActivityPanelUntilItIsBack) {
+    const auto line = fakeDevices.Line("/dev/fake1");
+    test::TFakeDeviceTree machine;
+    machine.Node("/dev/fake1");
+    Make({{1, "/dev/fake1"}}, fastClock.Source(), fakeDevices.Factory());
+    acq->ComPort1().SetDeviceTree(machine.Tree());
+    acq->ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
+    acq->ActComSetComNum1();
+    ASSERT_TRUE(acq->ComPort1().Open());
+
+    line->FailOpen(kSysAccessDenied, "occupé par un autre programme");
+    line->Lose();
+    ASSERT_TRUE(PumpUntil([&] { return view.portEvents.size() == 2; }));
+    EXPECT_EQ(view.portEvents, (std::vector<TPortEvent>{TPortEvent::Lost, TPortEvent::Refused}));
+    EXPECT_EQ(view.panels[kActivityPanel], "Port perdu : Com 1 (/dev/fake1)");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Fermé");
+    EXPECT_EQ(view.toolTips[kPortPanel], "Com 1 : /dev/fake1\noccupé par un autre programme");
+    acq->ActCaptureStop();
+    EXPECT_EQ(view.panels[kActivityPanel], "Port perdu : Com 1 (/dev/fake1)");
+
+    line->FailOpen(0);
+    ASSERT_TRUE(PumpUntil([&] { return view.portEvents.size() == 3; }));
+    EXPECT_EQ(view.panels[kActivityPanel], "Acquisition arrêtée");
+    EXPECT_EQ(view.panels[kPortPanel], "Com 1 - Ouvert");
 }
 
 TEST_F(AcquisitionTest, AChosenDeviceIsUsedAtOnceAndCountsAsFound) {

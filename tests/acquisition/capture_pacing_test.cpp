@@ -1,5 +1,5 @@
 #include "acquisition/capture_pacing.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 
 #include <algorithm>
 #include <atomic>

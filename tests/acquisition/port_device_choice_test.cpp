@@ -1,7 +1,7 @@
 // The device dialog's content: which entry is the port's device, and what a choice keeps.
 
 #include "acquisition/port_device_choice.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/fake_device_tree.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "base/errors.h"
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
-#include "serial/SimComDevice.h"
+#include "serial/sim_com_device.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <atomic>
@@ -39,9 +39,7 @@ struct TSteppingClock {
     }
 };
 
-TEST(ComNames, ListNameAndMappedDevice) {
-    EXPECT_EQ(ComListName(1), "COM1");
-    EXPECT_EQ(ComListName(50), "COM50");
+TEST(ComPortName, IsTheMappedDeviceElseTheDefault) {
     TPortDeviceMap map;
     map.Set(2, "sim:40-90");
     EXPECT_EQ(ComPortName(2, map), "sim:40-90");
@@ -93,28 +91,6 @@ TEST(WaitWithMessages, MeasuresAcrossTheWrapOfTheTickCount) {
     TSteppingClock clock{0xFFFFFF00u, 100};
     WaitWithMessages(bridge, 500, clock.Source());
     EXPECT_EQ(bridge.rounds, 6);
-}
-
-TEST(ProcessMessagesUntil, EndsAsSoonAsTheConditionHolds) {
-    TCountingBridge bridge;
-    TSteppingClock clock{0, 1};
-    EXPECT_TRUE(ProcessMessagesUntil(
-        bridge, [&] { return bridge.rounds == 3; }, 1000, clock.Source()));
-    EXPECT_EQ(bridge.rounds, 3);
-    TSteppingClock slow{0, 400};
-    bridge.rounds = 0;
-    EXPECT_FALSE(ProcessMessagesUntil(
-        bridge, [] { return false; }, 1000, slow.Source()));
-    EXPECT_EQ(bridge.rounds, 3);
-}
-
-TEST(ProcessMessagesWhile, ProcessesOnceAtLeastThenUntilNoLongerBusy) {
-    TCountingBridge bridge;
-    ProcessMessagesWhile(bridge, [] { return false; });
-    EXPECT_EQ(bridge.rounds, 1);
-    bridge.rounds = 0;
-    ProcessMessagesWhile(bridge, [&] { return bridge.rounds < 4; });
-    EXPECT_EQ(bridge.rounds, 4);
 }
 
 TEST(CheckPortOpen, ClosedPortShowsItsNumberAndAborts) {

@@ -3,7 +3,7 @@
 
 #include "acquisition/port_device_choice.h"
 #include "app/frmDevice.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/fake_device_tree.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/scripted_ui_services.h"
 

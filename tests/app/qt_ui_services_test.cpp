@@ -6,7 +6,7 @@
 #include "app/frmCalibration.h"
 #include "app/frmDevice.h"
 #include "app/qt_ui_services.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "tests/serial/fake_device_tree.h"
 #include "tests/support/qt_app.h"
 #include "tests/support/test_files.h"
 

@@ -9,6 +9,55 @@
 namespace sornafex {
 namespace {
 
+// A bridge whose every round of message processing is counted; one round's message raises.
+class TCountingBridge final : public TUiBridge {
+public:
+    explicit TCountingBridge(int raisingRound) : m_raisingRound(raisingRound) {}
+    int rounds = 0;
+    void RunOnUiThread(const std::function<void()>& call) override { call(); }
+    void Post(std::function<void()> call) override { call(); }
+    void ProcessMessages() override {
+        if (++rounds == m_raisingRound)
+            throw std::runtime_error("a message failed");
+    }
+    bool IsUiThread() const override { return true; }
+
+private:
+    int m_raisingRound;
+};
+
+TEST(ProcessMessagesUntil, ProcessesAtLeastOnceThenUntilDoneOrExpired) {
+    constexpr int kNever = 1000;
+    const struct {
+        const char* name;
+        int doneAt;    // done() holds once this many rounds ran
+        int expiredAt; // expired() likewise; kNever: no limit given
+        int raisingRound;
+        bool result;
+        int rounds;
+    } rows[] = {
+        {"done from the start", 0, kNever, 0, true, 1},
+        {"done after three rounds", 3, kNever, 0, true, 3},
+        {"expired first", kNever, 2, 0, false, 2},
+        {"done and expired in one round", 2, 2, 0, true, 2},
+        {"a raising message", 4, kNever, 2, true, 4},
+    };
+    for (const auto& row : rows) {
+        TCountingBridge bridge(row.raisingRound);
+        const auto after = [&bridge](int round) {
+            return [&bridge, round] {
+                return bridge.rounds >= round;
+            };
+        };
+        const bool result =
+            row.expiredAt != kNever
+                ? bridge.ProcessMessagesUntil(after(row.doneAt), after(row.expiredAt))
+                : bridge.ProcessMessagesUntil(after(row.doneAt));
+        EXPECT_EQ(result, row.result) << row.name;
+        EXPECT_EQ(bridge.rounds, row.rounds) << row.name;
+    }
+}
+
 TEST(QueuedUiBridge, CallsFromAnotherThreadRunOnTheUiThreadInOrder) {
     TQueuedUiBridge bridge;
     const auto ui = std::this_thread::get_id();

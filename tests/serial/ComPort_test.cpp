@@ -2,14 +2,15 @@
 // dialog, the failures and what they leave behind.
 
 #include "base/ui_bridge.h"
-#include "serial/ComErrors.h"
 #include "serial/ComPort.h"
-#include "tests/serial/FakeComDevice.h"
-#include "tests/serial/FakeDeviceTree.h"
+#include "serial/com_errors.h"
+#include "tests/serial/fake_com_device.h"
+#include "tests/serial/fake_device_tree.h"
 #include "tests/support/scripted_ui_services.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <gtest/gtest.h>
 #include <memory>
@@ -318,6 +319,44 @@ TEST_F(ComPortTest, ARefusedThreadIsSaidAsSuch) {
     }
 }
 
+// A lost device that is back but refuses the reopen says why, in the words of what refused it,
+// until it lets the port have it again.
+TEST_F(ComPortTest, AReturnThatIsRefusedSaysTheRealReason) {
+    machine.Link("/proc/812/fd/3", "/dev/null"); // /dev/fake1's node, as the fake tree makes it
+    machine.File("/proc/812/comm", "minicom\n");
+    port.SetDeviceTree(machine.Tree());
+    port.SetReopenPeriod(std::chrono::milliseconds(20));
+    std::vector<TPortEvent> events;
+    port.SetOnPortEvent([&](TPortEvent event) { events.push_back(event); });
+    port.SetComNumber(1);
+    const struct {
+        const char* name;
+        int systemCode;
+        const char* deviceText;
+        std::string reason;
+    } rows[] = {
+        {"held", kSysAccessDenied, "occupé par un autre programme",
+         "occupé par un autre programme : minicom (pid 812)"},
+        {"no permission", kSysErrnoBase + EACCES,
+         "accès refusé : ce compte n'est pas dans le groupe « dialout »",
+         "accès refusé : ce compte n'est pas dans le groupe « dialout »"},
+        {"absent after all", kSysFileNotFound, "absent", "absent"},
+    };
+    for (const auto& row : rows) {
+        events.clear();
+        port.SetOpen(true);
+        line1->FailOpen(row.systemCode, row.deviceText);
+        line1->Lose();
+        EXPECT_TRUE(bridge.PumpUntil([&] { return events.size() >= 2; }, 5000)) << row.name;
+        EXPECT_EQ(events, (std::vector<TPortEvent>{TPortEvent::Lost, TPortEvent::Refused}))
+            << row.name;
+        EXPECT_EQ(port.Describe(), "Com 1 : /dev/fake1\n" + row.reason) << row.name;
+        line1->FailOpen(0);
+        EXPECT_TRUE(bridge.PumpUntil([&] { return port.Open(); }, 5000)) << row.name;
+        EXPECT_EQ(events.back(), TPortEvent::Reopened) << row.name;
+    }
+}
+
 TEST_F(ComPortTest, NoPortNumberWithoutPromptRaisesNoPortSelected) {
     port.SetPromptForPort(false);
     EXPECT_THROW(port.SetOpen(true), ENoPortSelected);
@@ -411,19 +450,33 @@ TEST_F(ComPortTest, AnErrorInADispatcherThreadReachesTheErrorBoxAndCloseStillEnd
     EXPECT_EQ(port.State(), TComPortState::cpsClosed);
 }
 
-TEST_F(ComPortTest, UiMessagesAreProcessedWhileThePortCloses) {
+// A close processes UI messages while the dispatcher's threads end (the posted call releases the
+// thread that keeps it waiting), and the port still reads as open meanwhile: what is asked then
+// takes effect once the close has ended.
+TEST_F(ComPortTest, WhatIsAskedDuringACloseIsCarriedOutWhenItEnds) {
+    const struct {
+        const char* name;
+        std::vector<bool> asked;
+        bool open;
+    } rows[] = {
+        {"open", {true}, true},
+        {"open, then close again", {true, false}, false},
+    };
     port.SetComNumber(1);
-    port.SetOpen(true);
-    line1->MakeWaitStubborn();
-    line1->PushEvent(kEvRlsd);
-    bool ran = false;
-    bridge.Post([&] {
-        ran = true;
-        line1->ReleaseWaiters();
-    });
-    port.SetOpen(false);
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(port.Open());
+    for (const auto& row : rows) {
+        port.SetOpen(true);
+        line1->MakeWaitStubborn();
+        line1->PushEvent(kEvRlsd);
+        bridge.Post([&] {
+            for (const bool open : row.asked)
+                port.SetOpen(open);
+            line1->ReleaseWaiters();
+        });
+        port.SetOpen(false);
+        EXPECT_EQ(port.Open(), row.open) << row.name;
+        EXPECT_EQ(line1->IsOpen(), row.open) << row.name;
+        port.SetOpen(false);
+    }
 }
 
 TEST(ComPortCycles, TwoHundredOpensAndClosesOfASimulatedSensor) {
