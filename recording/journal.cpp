@@ -133,6 +133,20 @@ std::optional<TJournalEvent> JournalEventOf(std::string_view word) {
     return std::nullopt;
 }
 
+char QuestionTypeLetter(TQuestionType type) {
+    for (const TQuestionTypeLetter& entry : kQuestionTypes)
+        if (entry.type == type)
+            return entry.letter;
+    return '\0';
+}
+
+std::optional<TQuestionType> QuestionTypeOf(char letter) {
+    for (const TQuestionTypeLetter& entry : kQuestionTypes)
+        if (entry.letter == letter)
+            return entry.type;
+    return std::nullopt;
+}
+
 std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
     const TCivilTime t = CivilTime(epochMs, utcOffsetSeconds);
     const int offsetMinutes = utcOffsetSeconds / 60;
@@ -457,29 +471,86 @@ void TJournal::Fine(TMonoNs at, double hertz, std::optional<double> microsiemens
     Add(at, m_clock(), fields);
 }
 
-int TJournal::Mark() {
+int TJournal::Mark(TMonoNs at) {
     ++m_markers;
-    if (Writing()) {
-        const std::string number = std::to_string(m_markers);
-        TRowFields fields{};
-        fields[Column(TJournalColumn::Marker)] = number;
-        const TJournalInstant now = m_clock();
-        Add(now.monotonicNs, now, fields);
-    }
+    const std::string number = std::to_string(m_markers);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Marker)] = number;
+    AddAt(at, fields);
     return m_markers;
 }
 
+int TJournal::Mark() {
+    return Mark(m_clock().monotonicNs);
+}
+
+void TJournal::Question(TMonoNs at, int number, TQuestionType type, std::string_view text) {
+    const std::string question = std::to_string(number);
+    const char letter = QuestionTypeLetter(type);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Question);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::QuestionType)] = std::string_view(&letter, 1);
+    fields[Column(TJournalColumn::QuestionText)] = text;
+    AddAt(at, fields);
+}
+
+void TJournal::Answer(TMonoNs at, int number, bool yes) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Answer);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::Answer)] = yes ? kAnswerYes : kAnswerNo;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoMarker(TMonoNs at, int number) {
+    const std::string marker = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Marker)] = marker;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoQuestion(TMonoNs at, int number) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Question)] = question;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoAnswer(TMonoNs at, int number, bool yes) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::Answer)] = yes ? kAnswerYes : kAnswerNo;
+    AddAt(at, fields);
+}
+
 void TJournal::Event(TJournalEvent event) {
-    if (event == TJournalEvent::NoMeasurement) {
+    switch (event) {
+    case TJournalEvent::NoMeasurement:
         Sample(0, false);
         return;
-    }
-    if (!Writing())
+    case TJournalEvent::Question:
+    case TJournalEvent::Answer:
+    case TJournalEvent::Undone:
         return;
+    case TJournalEvent::PortLost:
+    case TJournalEvent::PortReopened:
+    case TJournalEvent::Recentred:
+        break;
+    }
     TRowFields fields{};
     fields[Column(TJournalColumn::Event)] = JournalEventWord(event);
-    const TJournalInstant now = m_clock();
-    Add(now.monotonicNs, now, fields);
+    AddAt(m_clock().monotonicNs, fields);
+}
+
+void TJournal::AddAt(TMonoNs at, TRowFields& fields) {
+    if (Writing())
+        Add(at, m_clock(), fields);
 }
 
 void TJournal::Add(TMonoNs at, const TJournalInstant& now, TRowFields& fields) {
