@@ -4,6 +4,7 @@
 #include "base/uRes.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -77,6 +78,18 @@ std::string Seconds(std::int64_t ms) {
                   static_cast<unsigned long long>(magnitude / 1000),
                   static_cast<unsigned long long>(magnitude % 1000));
     return text;
+}
+
+// "50.2371" in text: a point whatever the locale (the toolkit sets the user's, whose decimal
+// separator may be a comma). Empty for a value that is not finite or needs more than the room.
+using TDecimalText = std::array<char, 32>;
+std::string_view FourDecimals(TDecimalText& text, double value) {
+    if (!std::isfinite(value))
+        return {};
+    const auto [end, error] =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 4);
+    return error == std::errc() ? std::string_view(text.data(), std::size_t(end - text.data()))
+                                : std::string_view();
 }
 
 // Quoted as RFC 4180 says when the field holds a separator, a quote or a line end.
@@ -458,17 +471,14 @@ void TJournal::Sample(std::int32_t hertz, bool measured) {
 }
 
 void TJournal::Fine(TMonoNs at, double hertz, std::optional<double> microsiemens) {
-    if (!Writing() || !std::isfinite(hertz))
-        return;
-    char fine[32];
-    char conductance[32] = "";
-    std::snprintf(fine, sizeof fine, "%.4f", hertz);
-    if (microsiemens && std::isfinite(*microsiemens))
-        std::snprintf(conductance, sizeof conductance, "%.4f", *microsiemens);
+    TDecimalText fine;
+    TDecimalText conductance;
     TRowFields fields{};
-    fields[Column(TJournalColumn::FineHertz)] = fine;
-    fields[Column(TJournalColumn::Conductance)] = conductance;
-    Add(at, m_clock(), fields);
+    fields[Column(TJournalColumn::FineHertz)] = FourDecimals(fine, hertz);
+    if (microsiemens)
+        fields[Column(TJournalColumn::Conductance)] = FourDecimals(conductance, *microsiemens);
+    if (Writing() && !fields[Column(TJournalColumn::FineHertz)].empty())
+        Add(at, m_clock(), fields);
 }
 
 int TJournal::Mark(TMonoNs at) {

@@ -220,8 +220,8 @@ public:
     // is not measured.
     void Sample(std::int32_t hertz, bool measured);
     // The fine frequency estimated for the moment at (monotonic, at most kMaxRowDelay ago), and
-    // the conductance when the sensor is calibrated. A frequency that is not finite makes no
-    // row; a conductance that is not finite is left out.
+    // the conductance when the sensor is calibrated. A frequency that is not finite (or has
+    // more than 26 digits) makes no row; such a conductance is left out.
     void Fine(TMonoNs at, double hertz, std::optional<double> microsiemens);
     // A marker at the moment at (the key press, monotonic, at most kMaxRowDelay ago), or now;
     // returns its number in the run: 1, 2, 3... An undone marker keeps its number: the next one
