@@ -188,6 +188,8 @@ inline constexpr std::string_view kExportTooLong =
     "ce journal dit une séance de plus d'une semaine : ses secondes sont fausses";
 inline constexpr std::string_view kExportEdfDateRange =
     "la date du début (%s) est hors de la plage du format EDF, de 1985 à 2084";
+inline constexpr std::string_view kExportEdfRangeFormat =
+    "les valeurs du signal %s dépassent ce que l'en-tête EDF peut écrire (7 chiffres)";
 inline constexpr std::string_view kExportEdfLibraryFormat =
     "la bibliothèque EDF a refusé d'écrire le fichier (code %d)";
 inline constexpr std::string_view kExportGzipFailed = "la compression gzip a échoué";

@@ -1,11 +1,11 @@
 #include "export/bids_export.h"
 
-#include "base/build_info.h"
 #include "base/locations.h"
 #include "base/uRes.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -35,10 +35,13 @@ bool IsAlphanumeric(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// A point whatever the locale: the toolkit sets the user's, whose decimal separator may be a
+// comma.
 std::string Decimals(double value, int decimals) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    const auto end =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr;
+    return std::string(text, end);
 }
 
 std::string Seconds(TJournalMs ms) {
@@ -67,7 +70,7 @@ std::string Gzip(std::string_view bytes) {
     z_stream stream{};
     // 15 + 16: the largest window, in a gzip wrapper (whose header gives no time: the same
     // session makes the same bytes).
-    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
+    if (deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
         Z_OK)
         throw EExportError(std::string(res::kExportGzipFailed));
     std::string packed(deflateBound(&stream, uLong(bytes.size())), '\0');
@@ -90,9 +93,11 @@ std::string PhysioRows(const TSessionSignals& signals, std::size_t first, std::s
     };
     for (std::size_t i = first; i <= last; ++i) {
         rows += value(signals.hertz[i]);
-        if (!signals.microsiemens.empty())
-            rows += "\t" + value(signals.microsiemens[i]);
-        rows += "\n";
+        if (!signals.microsiemens.empty()) {
+            rows.push_back('\t');
+            rows += value(signals.microsiemens[i]);
+        }
+        rows.push_back('\n');
     }
     return rows;
 }
@@ -106,9 +111,7 @@ std::string PhysioSidecar(const std::vector<TBidsColumn>& columns, TJournalMs st
     for (const TBidsColumn& column : columns)
         json += "  " + JsonString(column.name) + ": {\n    \"Units\": " + JsonString(column.units) +
                 ",\n    \"Description\": " + JsonString(column.description) + "\n  },\n";
-    return json +
-           "  \"SoftwareVersions\": " + JsonString("Sornafex " + std::string(build::kVersion)) +
-           "\n}\n";
+    return json + "  \"SoftwareVersions\": " + JsonString(ExportingSoftware()) + "\n}\n";
 }
 
 std::string Events(const TJournalSession& session) {

@@ -1,13 +1,12 @@
 #include "export/edf_export.h"
 
-#include "base/build_info.h"
 #include "base/uRes.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <edflib.h>
 #include <filesystem>
@@ -26,8 +25,10 @@ constexpr std::size_t kRecordSlots = kFineRate; // a data record of one second
 // EDFlib keeps one annotation per data record in each annotation signal, and drops the ones
 // that find no room.
 constexpr std::size_t kMaxAnnotationSignals = 64;
-// EDFlib's onsets and durations are in units of 100 µs.
+// EDFlib's onsets and durations are in units of 100 µs, the start's fraction of a second in
+// units of 100 ns.
 constexpr long long kEdfTimeUnitsPerMs = 10;
+constexpr int kEdfSubsecondUnitsPerMs = 10000;
 // The header holds each physical bound in eight characters.
 constexpr std::size_t kHeaderNumberChars = 8;
 
@@ -40,15 +41,23 @@ struct TScale {
     std::string maxText;
 };
 
+// A point whatever the locale: the toolkit sets the user's, whose decimal separator may be a
+// comma.
 std::string Fixed(double value, int decimals) {
     char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
+    return {text,
+            std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals).ptr};
+}
+
+double Number(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
 }
 
 // The values' range widened by its margin, rounded outward to the finest power of ten whose
 // bounds the header writes exactly.
-TScale ScaleOf(const std::vector<double>& values) {
+TScale ScaleOf(const std::vector<double>& values, const char* label) {
     double low = HUGE_VAL;
     double high = -HUGE_VAL;
     for (const double value : values)
@@ -60,6 +69,9 @@ TScale ScaleOf(const std::vector<double>& values) {
         std::max({(high - low) / 10, std::max(std::abs(low), std::abs(high)) / 100, 1e-3});
     low -= margin;
     high += margin;
+    // Seven digits and a sign fill the header's field.
+    if (std::max(std::abs(low), std::abs(high)) > 9'999'999)
+        throw EExportError(res::FormatStr(res::kExportEdfRangeFormat, label));
     TScale scale;
     for (int exponent = int(std::floor(std::log10(high - low))) - 3;; ++exponent) {
         const double step = std::pow(10.0, exponent);
@@ -71,8 +83,8 @@ TScale ScaleOf(const std::vector<double>& values) {
             break;
     }
     // The bounds as the header holds them, so that what is written reads back as it was meant.
-    scale.min = std::strtod(scale.minText.c_str(), nullptr);
-    scale.max = std::strtod(scale.maxText.c_str(), nullptr);
+    scale.min = Number(scale.minText);
+    scale.max = Number(scale.maxText);
     return scale;
 }
 
@@ -93,11 +105,22 @@ struct TAnnotation {
     std::string text;
 };
 
+// "Q<n> oui", "Q<n> R <text>"...
+std::string QuestionMark(std::int32_t number, std::string_view what) {
+    std::string text = "Q";
+    text += std::to_string(number);
+    text.push_back(' ');
+    text.append(what);
+    return text;
+}
+
 std::string QuestionText(const TJournalSession::TQuestion& question) {
-    std::string text = "Q" + std::to_string(question.number) + " " +
-                       std::string(1, QuestionTypeLetter(question.type));
-    if (!question.text.empty())
-        text += " " + question.text;
+    std::string text = QuestionMark(question.number, {});
+    text.push_back(QuestionTypeLetter(question.type));
+    if (!question.text.empty()) {
+        text.push_back(' ');
+        text.append(question.text);
+    }
     return text;
 }
 
@@ -107,9 +130,8 @@ std::vector<TAnnotation> Annotations(const TJournalSession& session,
     for (const TJournalSession::TQuestion& question : session.questions)
         annotations.push_back({question.at, -1, QuestionText(question)});
     for (const TJournalSession::TAnswer& answer : session.answers)
-        annotations.push_back({answer.at, -1,
-                               "Q" + std::to_string(answer.number) + " " +
-                                   std::string(answer.yes ? kAnswerYes : kAnswerNo)});
+        annotations.push_back(
+            {answer.at, -1, QuestionMark(answer.number, answer.yes ? kAnswerYes : kAnswerNo)});
     for (const TJournalSession::TMarker& marker : session.markers)
         annotations.push_back(
             {marker.at, -1, res::FormatInt(res::kExportMarkerFormat, marker.number)});
@@ -186,6 +208,9 @@ private:
 };
 
 struct TEdfSignal {
+    TEdfSignal(const char* label, const char* unit, const std::vector<double>& values)
+        : label(label), unit(unit), values(&values), scale(ScaleOf(values, label)) {}
+
     const char* label;
     const char* unit;
     const std::vector<double>* values;
@@ -218,18 +243,30 @@ TStart StartOf(const TJournalTime& start) {
 std::string EdfAnnotationText(std::string_view text) {
     std::string cut;
     for (std::size_t i = 0; i < text.size();) {
-        // A character is its first byte and the continuation bytes (10xxxxxx) after it.
-        std::size_t end = i + 1;
-        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            ++end;
-        if (cut.size() + (end - i) > kEdfAnnotationBytes)
-            break;
+        // A character: its first byte says how many continuation bytes (10xxxxxx) follow.
         const unsigned char first = static_cast<unsigned char>(text[i]);
-        if (first < 0x20 || first == 0x7F)
+        const std::size_t length = first < 0x80             ? 1
+                                   : (first & 0xE0) == 0xC0 ? 2
+                                   : (first & 0xF0) == 0xE0 ? 3
+                                   : (first & 0xF8) == 0xF0 ? 4
+                                                            : 0;
+        std::size_t end = i + 1;
+        while (end < text.size() && end < i + length &&
+               (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        // Bytes that are no UTF-8 (a journal edited as Latin-1) would make the whole file
+        // unreadable to a strict reader: each reads as "?".
+        const bool character = length != 0 && end == i + length;
+        const std::size_t size = character ? length : 1;
+        if (cut.size() + size > kEdfAnnotationBytes)
+            break;
+        if (!character)
+            cut.push_back('?');
+        else if (first < 0x20 || first == 0x7F)
             cut.push_back(' ');
         else
-            cut.append(text.substr(i, end - i));
-        i = end;
+            cut.append(text.substr(i, length));
+        i = character ? end : i + 1;
     }
     return cut;
 }
@@ -257,10 +294,9 @@ void ExportEdf(const TJournalSession& session, const std::string& path, TFileSys
         records = (annotations.size() + kMaxAnnotationSignals) / kMaxAnnotationSignals;
     }
 
-    std::vector<TEdfSignal> edfSignals{{"Frequence", "Hz", &signals.hertz, ScaleOf(signals.hertz)}};
+    std::vector<TEdfSignal> edfSignals{{"Frequence", "Hz", signals.hertz}};
     if (!signals.microsiemens.empty())
-        edfSignals.push_back(
-            {"Conductance", "uS", &signals.microsiemens, ScaleOf(signals.microsiemens)});
+        edfSignals.emplace_back("Conductance", "uS", signals.microsiemens);
 
     const TScratch scratch;
     TEdfWriter edf(scratch.File(), int(edfSignals.size()));
@@ -278,9 +314,8 @@ void ExportEdf(const TJournalSession& session, const std::string& path, TFileSys
     }
     edf.Check(edf_set_startdatetime(h, start.year, start.month, start.day, start.hour, start.minute,
                                     start.second));
-    edf.Check(edf_set_subsecond_starttime(h, start.millisecond * 10000));
-    const std::string equipment = "Sornafex " + std::string(build::kVersion);
-    edf.Check(edf_set_equipment(h, equipment.c_str()));
+    edf.Check(edf_set_subsecond_starttime(h, start.millisecond * kEdfSubsecondUnitsPerMs));
+    edf.Check(edf_set_equipment(h, ExportingSoftware().c_str()));
     edf.Check(edf_set_recording_additional(h, session.port.c_str()));
     const std::size_t perRecord = (annotations.size() + records - 1) / records;
     edf.Check(edf_set_number_of_annotation_signals(h, int(std::max<std::size_t>(perRecord, 1))));

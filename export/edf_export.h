@@ -19,8 +19,8 @@
 //   "Q<n> oui|non" for each answer, "Repère <n>" for each marker, "port perdu" from each loss of
 //   the port for as long as it lasted (to its reopening, or to the end), "recentrage" for each
 //   recentring, and the spans without a value. Marks undone are not there. A text is cut to
-//   EDFlib's 40 bytes on a character's boundary, line ends and other control characters read as
-//   spaces.
+//   EDFlib's 40 bytes on a character's boundary; line ends and other control characters read as
+//   spaces, bytes that are no UTF-8 as "?".
 //
 // EDFlib's open and close are not thread-safe: call ExportEdf from one thread at a time.
 
@@ -36,13 +36,13 @@ namespace sornafex {
 // The longest annotation text EDFlib writes, in bytes.
 inline constexpr std::size_t kEdfAnnotationBytes = 40;
 
-// text as an annotation: control characters as spaces, cut to kEdfAnnotationBytes where a
-// UTF-8 character begins.
+// text as an annotation: control characters as spaces, bytes that are no UTF-8 as "?", cut to
+// kEdfAnnotationBytes where a character begins.
 std::string EdfAnnotationText(std::string_view text);
 
 // Writes the session as EDF+C at path, crash-safely (base/file_io.h's WriteFileAtomically).
-// Throws EExportError (a session without fine values, a start outside 1985–2084, EDFlib's
-// refusal) or EFileError; the file at path is then as it was.
+// Throws EExportError (a session without fine values, a start outside 1985–2084, values the
+// header cannot scale, EDFlib's refusal) or EFileError; the file at path is then as it was.
 void ExportEdf(const TJournalSession& session, const std::string& path,
                TFileSystem& fs = TFileSystem::Posix());
 

@@ -1,5 +1,6 @@
 #include "export/session_signals.h"
 
+#include "base/build_info.h"
 #include "base/uRes.h"
 
 #include <algorithm>
@@ -7,6 +8,10 @@
 #include <limits>
 
 namespace sornafex {
+
+std::string ExportingSoftware() {
+    return "Sornafex " + std::string(build::kVersion);
+}
 
 TJournalMs SessionEnd(const TJournalSession& session) {
     TJournalMs end = 0;

@@ -19,6 +19,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// "Sornafex 1.0.0.2": the program that wrote an export, and its version.
+std::string ExportingSoftware();
+
 // The fine estimates are stamped on the run's grid of ten a second: 0.100, 0.200...
 inline constexpr int kFineRate = 10;
 inline constexpr TJournalMs kFineStepMs = 1000 / kFineRate;

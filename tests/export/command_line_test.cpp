@@ -29,6 +29,12 @@ TEST(CommandLine, WhatItDoesItsExitAndItsMessages) {
     WriteBytes(bad, JournalHeader() +
                         "\r\n2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2,,,,,\r\n"
                         "2026-12-08T10:15:02.323+01:00,0.200,COM1,5x,,,,,,,,\r\n");
+    const std::string huge = folder / "demesure.csv";
+    WriteBytes(huge, JournalHeader() +
+                         "\r\n2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2,99999999.0,,,,\r\n");
+    const std::string early = folder / "1970.csv";
+    WriteBytes(early,
+               JournalHeader() + "\r\n1970-01-01T01:00:00.100+01:00,0.100,COM1,,,,50.2,,,,,\r\n");
     const std::string edf = folder / "seance.edf";
     const std::string bids = folder / "bids";
     const std::string missing = folder / "absent.csv";
@@ -146,6 +152,20 @@ TEST(CommandLine, WhatItDoesItsExitAndItsMessages) {
          1,
          "sornafex : ce journal n'a aucune fréquence fine à exporter (journal d'une version "
          "antérieure ?)\n",
+         ""},
+        {"a conductance the header cannot scale",
+         {"--export", "edf", huge, edf},
+         A::ExportEdf,
+         1,
+         "sornafex : les valeurs du signal Conductance dépassent ce que l'en-tête EDF peut écrire "
+         "(7 chiffres)\n",
+         ""},
+        {"a start before EDF's dates",
+         {"--export", "edf", early, edf},
+         A::ExportEdf,
+         1,
+         "sornafex : la date du début (1970-01-01T01:00:00.000+01:00) est hors de la plage du "
+         "format EDF, de 1985 à 2084.\n",
          ""},
         {"an output in no folder",
          {"--export", "edf", journal, noFolder},

@@ -51,6 +51,7 @@ const TJournalRow kJournal[] = {
     {2600, ",,,50.0000,2.0000,,,,"},
     {3004, "50,,,,,,,,"},
     {3100, ",,port perdu,,,,,,"},
+    {3300, ",,question,,,4,N,caf\xE9 ?,"}, // edited as Latin-1
     {3500, ",,sans mesure,,,,,,"},
 };
 constexpr std::int64_t kStartEpochMs = 1796721302123;
@@ -174,6 +175,7 @@ TEST(SessionExport, EdfReadBackByMne) {
         {"2.5000", "0.1000", "sans mesure"},
         {"2.7000", "1.3000", "sans mesure"},
         {"3.1000", "0.4000", "port perdu"},
+        {"3.3000", "0.0000", "Q4 N caf? ?"},
     };
     auto read = mne.Lines("annotation");
     std::sort(read.begin(), read.end());
@@ -219,7 +221,8 @@ TEST(SessionExport, BidsFieldByField) {
               "onset\tduration\ttrial_type\tvalue\tresponse_time\n"
               "0.450\t0\tR\tnon\t0.450\n"
               "0.600\t0\trepère\tn/a\tn/a\n"
-              "2.500\t0\tC\tn/a\tn/a\n");
+              "2.500\t0\tC\tn/a\tn/a\n"
+              "3.300\t0\tN\tn/a\tn/a\n");
 }
 
 } // namespace
