@@ -228,8 +228,8 @@ public:
     // has the next.
     int Mark(TMonoNs at);
     int Mark();
-    // The onset of question number (from 1, the caller's count in the run) at the moment at,
-    // with its text (any UTF-8, may be empty).
+    // The onset of question number (from 1, the caller's count in the run) at the moment at (a
+    // key press, as Mark's, and so are the times below), with its text (any UTF-8, may be empty).
     void Question(TMonoNs at, int number, TQuestionType type, std::string_view text);
     // The answer to question number, given at the moment at.
     void Answer(TMonoNs at, int number, bool yes);
