@@ -187,4 +187,57 @@ inline constexpr std::string_view kAudioOpenError = "elle ne s'ouvre pas";
 inline constexpr std::string_view kAudioIoError = "erreur d'écriture vers le périphérique";
 inline constexpr std::string_view kAudioFatalError = "le serveur de son ne répond plus";
 
+// The exports of a session (EDF+, BIDS) and the command line that runs them without a window.
+inline constexpr std::string_view kExportNoFine =
+    "ce journal n'a aucune fréquence fine à exporter (journal d'une version antérieure ?)";
+inline constexpr std::string_view kExportMarkerFormat = "Repère %d";
+inline constexpr std::string_view kExportTooLong =
+    "ce journal dit une séance de plus d'une semaine : ses secondes sont fausses";
+inline constexpr std::string_view kExportEdfDateRange =
+    "la date du début (%s) est hors de la plage du format EDF, de 1985 à 2084";
+inline constexpr std::string_view kExportEdfRangeFormat =
+    "les valeurs du signal %s dépassent ce que l'en-tête EDF peut écrire (7 chiffres)";
+inline constexpr std::string_view kExportEdfLibraryFormat =
+    "la bibliothèque EDF a refusé d'écrire le fichier (code %d)";
+inline constexpr std::string_view kExportGzipFailed = "la compression gzip a échoué";
+inline constexpr std::string_view kBidsLabelFormat =
+    "le libellé BIDS « %s » doit n'avoir que des lettres et des chiffres, sans accent";
+inline constexpr std::string_view kBidsNoSubjectFormat =
+    "le nom du journal « %s » ne donne aucun libellé de sujet : indiquez-le avec --subject";
+inline constexpr std::string_view kBidsDefaultTask = "examen";
+inline constexpr std::string_view kCommandErrorFormat = "sornafex : %s";
+inline constexpr std::string_view kCommandFileErrorFormat = "sornafex : %s : ";
+inline constexpr std::string_view kCommandTryHelp = "Essayez « sornafex --help ».";
+inline constexpr std::string_view kCommandUnknownOptionFormat = "option inconnue « %s »";
+inline constexpr std::string_view kCommandUnknownFormatFormat =
+    "format d'export inconnu « %s » : edf ou bids";
+inline constexpr std::string_view kCommandNoFormat = "--export attend un format : edf ou bids";
+inline constexpr std::string_view kCommandEdfArguments =
+    "--export edf attend le journal, puis le fichier EDF à écrire";
+inline constexpr std::string_view kCommandBidsArguments =
+    "--export bids attend le journal, puis le dossier où écrire";
+inline constexpr std::string_view kCommandOptionValueFormat = "%s attend un libellé";
+inline constexpr std::string_view kCommandBidsOnlyFormat = "%s ne vaut que pour --export bids";
+inline constexpr std::string_view kCommandExtraArgumentFormat = "argument en trop « %s »";
+inline constexpr std::string_view kCommandHelp =
+    "Usage : sornafex [JOURNAL.csv]\n"
+    "        sornafex --export edf JOURNAL.csv SORTIE.edf\n"
+    "        sornafex --export bids JOURNAL.csv DOSSIER [--subject SUJET] [--task TACHE]\n"
+    "        sornafex --help\n"
+    "\n"
+    "Sans argument, ouvre la fenêtre de mesure ; avec un journal, l'ouvre dans la fenêtre.\n"
+    "\n"
+    "  --export edf   écrit la séance du journal en EDF+ : la fréquence (Hz) et, capteur\n"
+    "                 étalonné, la conductance (µS), dix valeurs par seconde, avec les\n"
+    "                 questions, réponses, repères, pertes du port et recentrages en\n"
+    "                 annotations\n"
+    "  --export bids  écrit la séance en BIDS dans DOSSIER :\n"
+    "                 sub-SUJET_task-TACHE_physio.tsv.gz, _physio.json et _events.tsv\n"
+    "  --subject      libellé du sujet (lettres et chiffres) ; par défaut, le nom du\n"
+    "                 journal sans ses autres signes\n"
+    "  --task         libellé de la tâche (lettres et chiffres) ; par défaut, examen\n"
+    "  --help         affiche cette aide\n"
+    "\n"
+    "Sort avec 0 quand l'export est écrit, avec 1 et un message sinon.\n";
+
 } // namespace sornafex::res

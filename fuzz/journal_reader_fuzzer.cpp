@@ -1,7 +1,7 @@
 // Any bytes: both journal readers name the same line they could not read, or both read them.
 // Then the last samples are at most 256, each marker before a sample, and they are the whole
-// session's last samples (one "sans mesure" as 0); every marker's number is 1 or more; and the
-// last samples, written again as a journal, read back the same.
+// session's last samples (one "sans mesure" as 0); every marker's and question's number is 1 or
+// more; and the last samples, written again as a journal, read back the same.
 
 #include "recording/dat_format.h"
 #include "recording/journal_reader.h"
@@ -43,9 +43,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             samples.push_back(entry.value);
         else if (entry.value < 1)
             __builtin_trap();
-        const std::string value = std::to_string(entry.value);
-        again += "2026-12-08T10:15:02.123+01:00,1.000,COM1," +
-                 (sample ? value + ",,,," : "," + value + ",,,") + "\r\n";
+        again += "2026-12-08T10:15:02.123+01:00,1.000,COM1";
+        for (std::size_t i = 3; i < kJournalColumnCount; ++i) {
+            const TJournalColumn column = kJournalColumns[i].column;
+            again += ",";
+            if (column == (sample ? TJournalColumn::Hertz : TJournalColumn::Marker))
+                again += std::to_string(entry.value);
+        }
+        again += "\r\n";
     }
     if (samples.size() > kHistorySize || samples.size() > session.samples.size() ||
         (samples.size() < kHistorySize && samples.size() != session.samples.size()))
@@ -56,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
     for (const TJournalSession::TMarker& marker : session.markers)
         if (marker.number < 1)
+            __builtin_trap();
+    for (const TJournalSession::TQuestion& question : session.questions)
+        if (question.number < 1)
             __builtin_trap();
     if (!entries.empty() && entries.back().kind != TJournalEntry::TKind::Sample)
         __builtin_trap();

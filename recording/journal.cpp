@@ -4,6 +4,7 @@
 #include "base/uRes.h"
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -75,6 +76,18 @@ std::string Seconds(std::int64_t ms) {
     return text;
 }
 
+// "50.2371" in text: a point whatever the locale (the toolkit sets the user's, whose decimal
+// separator may be a comma). Empty for a value that is not finite or needs more than the room.
+using TDecimalText = std::array<char, 32>;
+std::string_view FourDecimals(TDecimalText& text, double value) {
+    if (!std::isfinite(value))
+        return {};
+    const auto [end, error] =
+        std::to_chars(text.data(), text.data() + text.size(), value, std::chars_format::fixed, 4);
+    return error == std::errc() ? std::string_view(text.data(), std::size_t(end - text.data()))
+                                : std::string_view();
+}
+
 // Quoted as RFC 4180 says when the field holds a separator, a quote or a line end.
 void AppendField(std::string& row, std::string_view field) {
     if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
@@ -126,6 +139,20 @@ std::optional<TJournalEvent> JournalEventOf(std::string_view word) {
     for (const TJournalEventWord& entry : kJournalEvents)
         if (entry.word == word)
             return entry.event;
+    return std::nullopt;
+}
+
+char QuestionTypeLetter(TQuestionType type) {
+    for (const TQuestionTypeLetter& entry : kQuestionTypes)
+        if (entry.type == type)
+            return entry.letter;
+    return '\0';
+}
+
+std::optional<TQuestionType> QuestionTypeOf(char letter) {
+    for (const TQuestionTypeLetter& entry : kQuestionTypes)
+        if (entry.letter == letter)
+            return entry.type;
     return std::nullopt;
 }
 
@@ -440,42 +467,96 @@ void TJournal::Sample(std::int32_t hertz, bool measured) {
 }
 
 void TJournal::Fine(TMonoNs at, double hertz, std::optional<double> microsiemens) {
-    if (!Writing() || !std::isfinite(hertz))
-        return;
-    char fine[32];
-    char conductance[32] = "";
-    std::snprintf(fine, sizeof fine, "%.4f", hertz);
-    if (microsiemens && std::isfinite(*microsiemens))
-        std::snprintf(conductance, sizeof conductance, "%.4f", *microsiemens);
+    TDecimalText fine;
+    TDecimalText conductance;
     TRowFields fields{};
-    fields[Column(TJournalColumn::FineHertz)] = fine;
-    fields[Column(TJournalColumn::Conductance)] = conductance;
-    Add(at, m_clock(), fields);
+    fields[Column(TJournalColumn::FineHertz)] = FourDecimals(fine, hertz);
+    if (microsiemens)
+        fields[Column(TJournalColumn::Conductance)] = FourDecimals(conductance, *microsiemens);
+    if (Writing() && !fields[Column(TJournalColumn::FineHertz)].empty())
+        Add(at, m_clock(), fields);
 }
 
-int TJournal::Mark() {
+int TJournal::Mark(TMonoNs at) {
     ++m_markers;
-    if (Writing()) {
-        const std::string number = std::to_string(m_markers);
-        TRowFields fields{};
-        fields[Column(TJournalColumn::Marker)] = number;
-        const TJournalInstant now = m_clock();
-        Add(now.monotonicNs, now, fields);
-    }
+    const std::string number = std::to_string(m_markers);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Marker)] = number;
+    AddAt(at, fields);
     return m_markers;
 }
 
+int TJournal::Mark() {
+    return Mark(m_clock().monotonicNs);
+}
+
+void TJournal::Question(TMonoNs at, int number, TQuestionType type, std::string_view text) {
+    const std::string question = std::to_string(number);
+    const char letter = QuestionTypeLetter(type);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Question);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::QuestionType)] = std::string_view(&letter, 1);
+    fields[Column(TJournalColumn::QuestionText)] = text;
+    AddAt(at, fields);
+}
+
+void TJournal::Answer(TMonoNs at, int number, bool yes) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Answer);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::Answer)] = yes ? kAnswerYes : kAnswerNo;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoMarker(TMonoNs at, int number) {
+    const std::string marker = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Marker)] = marker;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoQuestion(TMonoNs at, int number) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Question)] = question;
+    AddAt(at, fields);
+}
+
+void TJournal::UndoAnswer(TMonoNs at, int number, bool yes) {
+    const std::string question = std::to_string(number);
+    TRowFields fields{};
+    fields[Column(TJournalColumn::Event)] = JournalEventWord(TJournalEvent::Undone);
+    fields[Column(TJournalColumn::Question)] = question;
+    fields[Column(TJournalColumn::Answer)] = yes ? kAnswerYes : kAnswerNo;
+    AddAt(at, fields);
+}
+
 void TJournal::Event(TJournalEvent event) {
-    if (event == TJournalEvent::NoMeasurement) {
+    switch (event) {
+    case TJournalEvent::NoMeasurement:
         Sample(0, false);
         return;
-    }
-    if (!Writing())
+    case TJournalEvent::Question:
+    case TJournalEvent::Answer:
+    case TJournalEvent::Undone:
         return;
+    case TJournalEvent::PortLost:
+    case TJournalEvent::PortReopened:
+    case TJournalEvent::Recentred:
+        break;
+    }
     TRowFields fields{};
     fields[Column(TJournalColumn::Event)] = JournalEventWord(event);
-    const TJournalInstant now = m_clock();
-    Add(now.monotonicNs, now, fields);
+    AddAt(m_clock().monotonicNs, fields);
+}
+
+void TJournal::AddAt(TMonoNs at, TRowFields& fields) {
+    if (Writing())
+        Add(at, m_clock(), fields);
 }
 
 void TJournal::Add(TMonoNs at, const TJournalInstant& now, TRowFields& fields) {

@@ -1,20 +1,29 @@
 #pragma once
 
-// The journal of an acquisition run: every sample, fine estimate, marker and event of the run,
-// one CSV row each (UTF-8, RFC 4180 with CR LF line ends), written while the run goes on.
+// The journal of an acquisition run: every sample, fine estimate, marker, question, answer and
+// event of the run, one CSV row each (UTF-8, RFC 4180 with CR LF line ends), written while the
+// run goes on.
 //
-//   horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,conductance_us
-//   2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,
-//   2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,
-//   2026-12-08T10:15:03.611+01:00,1.488,COM1,,1,,,
-//   2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,
-//   2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,
+//   horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,conductance_us,
+//       question,type,texte,reponse                                        (one line in the file)
+//   2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,,,,,
+//   2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,,,,,
+//   2026-12-08T10:15:03.611+01:00,1.488,COM1,,1,,,,,,,
+//   2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,,,,,
+//   2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,,,,,
+//   2026-12-08T10:15:09.502+01:00,7.379,COM1,,,question,,,1,R,"Hier, à Lyon ?",
+//   2026-12-08T10:15:11.046+01:00,8.923,COM1,,,réponse,,,1,,,non
+//   2026-12-08T10:15:13.310+01:00,11.187,COM1,,,annulé,,,1,,,non
 //
 // The first column is local time with its offset from UTC, the second the seconds since the run
 // started, on the monotonic clock. Each row fills the columns of its kind and leaves the others
 // empty: a sample (frequence_hz), a sample whose window fell in a loss of the port (evenement
 // "sans mesure"), a fine estimate (frequence_fine_hz, and conductance_us when the sensor is
-// calibrated), a marker (repere) or an event (evenement). Rows are in the order of their time.
+// calibrated), a marker (repere), a question's onset (evenement "question", its number in the
+// run, its type and its text, which may be empty), an answer (evenement "réponse", the question's
+// number and reponse), the undoing of a mark (evenement "annulé" with what identifies the mark:
+// repere for a marker, question for an onset, question and reponse for an answer) or another
+// event (evenement). Rows are in the order of their time.
 // A file is named after the start of its run in local time, 2026-12-08_10-15-02_COM1.csv, and is
 // made at the run's first sample: a run that delivers none leaves no journal.
 //
@@ -49,6 +58,10 @@ enum class TJournalColumn : std::size_t {
     Event,
     FineHertz,
     Conductance,
+    Question,
+    QuestionType,
+    QuestionText,
+    Answer,
 };
 
 struct TJournalColumnName {
@@ -57,7 +70,7 @@ struct TJournalColumnName {
 };
 
 // The columns in the order of the header, one entry each. Every journal has the first six (the
-// first journals had no others); a reader takes the columns by their names.
+// first journals had no others, the next ones eight); a reader takes the columns by their names.
 inline constexpr std::array kJournalColumns{
     TJournalColumnName{TJournalColumn::Time, "horodatage"},
     TJournalColumnName{TJournalColumn::Seconds, "secondes"},
@@ -67,6 +80,10 @@ inline constexpr std::array kJournalColumns{
     TJournalColumnName{TJournalColumn::Event, "evenement"},
     TJournalColumnName{TJournalColumn::FineHertz, "frequence_fine_hz"},
     TJournalColumnName{TJournalColumn::Conductance, "conductance_us"},
+    TJournalColumnName{TJournalColumn::Question, "question"},
+    TJournalColumnName{TJournalColumn::QuestionType, "type"},
+    TJournalColumnName{TJournalColumn::QuestionText, "texte"},
+    TJournalColumnName{TJournalColumn::Answer, "reponse"},
 };
 inline constexpr std::size_t kJournalColumnCount = kJournalColumns.size();
 inline constexpr std::size_t kJournalFirstColumns = 6;
@@ -75,8 +92,17 @@ inline constexpr std::size_t kJournalFirstColumns = 6;
 const std::string& JournalHeader();
 
 // What the evenement column can say. NoMeasurement is the row of a sample whose window fell, even
-// partly, in a loss of the port: it stands for the sample.
-enum class TJournalEvent { PortLost, PortReopened, NoMeasurement, Recentred };
+// partly, in a loss of the port: it stands for the sample. Question, Answer and Undone are the
+// rows of the examination's marks, with columns of their own.
+enum class TJournalEvent {
+    PortLost,
+    PortReopened,
+    NoMeasurement,
+    Recentred,
+    Question,
+    Answer,
+    Undone,
+};
 
 struct TJournalEventWord {
     TJournalEvent event;
@@ -89,11 +115,39 @@ inline constexpr std::array kJournalEvents{
     TJournalEventWord{TJournalEvent::PortReopened, "port rouvert"},
     TJournalEventWord{TJournalEvent::NoMeasurement, "sans mesure"},
     TJournalEventWord{TJournalEvent::Recentred, "recentrage"},
+    TJournalEventWord{TJournalEvent::Question, "question"},
+    TJournalEventWord{TJournalEvent::Answer, "réponse"},
+    TJournalEventWord{TJournalEvent::Undone, "annulé"},
 };
 
 std::string_view JournalEventWord(TJournalEvent event);
 // nullopt for a word that is none of them.
 std::optional<TJournalEvent> JournalEventOf(std::string_view word);
+
+// What a question is in the examination's list: relevant to the matter, a comparison question, a
+// neutral one; or asked without a list.
+enum class TQuestionType { Relevant, Comparison, Neutral, Unlisted };
+
+struct TQuestionTypeLetter {
+    TQuestionType type;
+    char letter;
+};
+
+// The letters of the type column (and of the examination's lists), one entry each.
+inline constexpr std::array kQuestionTypes{
+    TQuestionTypeLetter{TQuestionType::Relevant, 'R'},
+    TQuestionTypeLetter{TQuestionType::Comparison, 'C'},
+    TQuestionTypeLetter{TQuestionType::Neutral, 'N'},
+    TQuestionTypeLetter{TQuestionType::Unlisted, '-'},
+};
+
+char QuestionTypeLetter(TQuestionType type);
+// nullopt for a letter that is none of them.
+std::optional<TQuestionType> QuestionTypeOf(char letter);
+
+// The words of the reponse column.
+inline constexpr std::string_view kAnswerYes = "oui";
+inline constexpr std::string_view kAnswerNo = "non";
 
 // A moment as the first column gives it.
 struct TJournalTime {
@@ -123,17 +177,19 @@ using TJournalClock = std::function<TJournalInstant()>;
 TJournalInstant SystemJournalInstant();
 
 // The journal writer of the main window, one run at a time. The calls that make rows (Sample,
-// Fine, Mark, Event) only format them and hand them to a writer thread the journal owns, which
-// makes the folder and the file, writes, flushes to the disk and closes: a slow disk delays no
-// hand-off of a sample, no paint and no key. Made, used and destroyed on the UI thread.
+// Fine, Mark, Question, Answer, the undos, Event) only format them and hand them to a writer thread
+// the journal owns, which makes the folder and the file, writes, flushes to the disk and closes: a
+// slow disk delays no hand-off of a sample, no paint and no key. Made, used and destroyed on the UI
+// thread.
 class TJournal {
 public:
     // The file is flushed to the disk once its oldest unflushed row is this old (checked at each
     // hand-over), and at the end of the run.
     static constexpr std::chrono::milliseconds kSyncInterval{10000};
-    // Fine rows come late: their time is that of their estimate, at most this long before the
-    // call that makes them (a caller's promise). Rows are held this long before they are
-    // written, so that the file keeps the order of the rows' times.
+    // Fine rows and marks come late: their time is that of their estimate or of their key
+    // press, at most this long before the call that makes them (a caller's promise). Rows are
+    // held this long before they are written, so that the file keeps the order of the rows'
+    // times.
     static constexpr std::chrono::milliseconds kMaxRowDelay{250};
 
     // Receives the French reason ("Disque plein") the first time a run's journal cannot be
@@ -164,12 +220,26 @@ public:
     // is not measured.
     void Sample(std::int32_t hertz, bool measured);
     // The fine frequency estimated for the moment at (monotonic, at most kMaxRowDelay ago), and
-    // the conductance when the sensor is calibrated. A frequency that is not finite makes no
-    // row; a conductance that is not finite is left out.
+    // the conductance when the sensor is calibrated. A frequency that is not finite (or has
+    // more than 26 digits) makes no row; such a conductance is left out.
     void Fine(TMonoNs at, double hertz, std::optional<double> microsiemens);
-    // Marks the moment and returns the marker's number in the run: 1, 2, 3...
+    // A marker at the moment at (the key press, monotonic, at most kMaxRowDelay ago), or now;
+    // returns its number in the run: 1, 2, 3... An undone marker keeps its number: the next one
+    // has the next.
+    int Mark(TMonoNs at);
     int Mark();
-    // PortLost, PortReopened, Recentred; NoMeasurement is Sample(hertz, false).
+    // The onset of question number (from 1, the caller's count in the run) at the moment at (a
+    // key press, as Mark's, and so are the times below), with its text (any UTF-8, may be empty).
+    void Question(TMonoNs at, int number, TQuestionType type, std::string_view text);
+    // The answer to question number, given at the moment at.
+    void Answer(TMonoNs at, int number, bool yes);
+    // The undoing, at the moment at, of a marker, of a question's onset or of an answer: the row
+    // repeats what identifies the mark it cancels.
+    void UndoMarker(TMonoNs at, int number);
+    void UndoQuestion(TMonoNs at, int number);
+    void UndoAnswer(TMonoNs at, int number, bool yes);
+    // PortLost, PortReopened, Recentred, stamped now; NoMeasurement is Sample(hertz, false).
+    // Question, Answer and Undone make no row here: they are the calls above.
     void Event(TJournalEvent event);
 
     // Hands what is left of the run to the writer, which writes it, flushes the file to the disk
@@ -190,6 +260,8 @@ private:
 
     using TRowFields = std::array<std::string_view, kJournalColumnCount>;
     bool Writing() const;
+    // A row at the moment at (at most kMaxRowDelay ago), while the journal is written.
+    void AddAt(TMonoNs at, TRowFields& fields);
     void Add(TMonoNs at, const TJournalInstant& now, TRowFields& fields);
     void Release(TMonoNs horizon, TMonoNs now, bool last);
 

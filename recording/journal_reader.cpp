@@ -188,32 +188,62 @@ constexpr TColumnSet Bit(TJournalColumn column) {
 
 // One data row, read.
 struct TRow {
-    enum class TKind { Sample, Fine, Marker, Event };
+    enum class TKind { Sample, Fine, Marker, Event, Question, Answer, Undo };
     TKind kind = TKind::Sample;
     TJournalTime time;
     TJournalMs at = 0;
     std::string_view port;
     std::optional<std::int32_t> hertz; // a sample's: none for "sans mesure"
-    std::int32_t marker = 0;
+    std::int32_t number = 0;           // a marker's or a question's
     double fineHertz = 0;
     std::optional<double> microsiemens;
     TJournalEvent event = TJournalEvent::PortLost;
+    TQuestionType type = TQuestionType::Unlisted;
+    std::string_view text;
+    bool yes = false;
+    TJournalSession::TUndo::TMark undone = TJournalSession::TUndo::TMark::Marker;
 };
 
+using TEventSet = std::uint32_t;
+
+constexpr TEventSet EventBit(TJournalEvent event) {
+    return TEventSet(1) << static_cast<std::size_t>(event);
+}
+
 // The kinds of row: the columns each fills besides the time, the seconds and the port, of which
-// some may be left empty.
+// some may be left empty, and the words its evenement column may hold (none when it has none).
 struct TRowForm {
     TRow::TKind kind;
     TColumnSet columns;
-    TColumnSet optional;
+    TColumnSet optional = 0;
+    TEventSet events = 0;
+    TJournalSession::TUndo::TMark undone = TJournalSession::TUndo::TMark::Marker;
 };
+constexpr TColumnSet kEventColumn = Bit(TJournalColumn::Event);
+constexpr TColumnSet kQuestionColumn = Bit(TJournalColumn::Question);
+constexpr TColumnSet kAnswerColumn = Bit(TJournalColumn::Answer);
+constexpr TEventSet kUndone = EventBit(TJournalEvent::Undone);
 constexpr TRowForm kRowForms[] = {
-    {TRow::TKind::Sample, Bit(TJournalColumn::Hertz), 0},
-    {TRow::TKind::Marker, Bit(TJournalColumn::Marker), 0},
+    {TRow::TKind::Sample, Bit(TJournalColumn::Hertz)},
+    {TRow::TKind::Marker, Bit(TJournalColumn::Marker)},
     // "sans mesure" among them, which is a sample.
-    {TRow::TKind::Event, Bit(TJournalColumn::Event), 0},
+    {TRow::TKind::Event, kEventColumn, 0,
+     EventBit(TJournalEvent::PortLost) | EventBit(TJournalEvent::PortReopened) |
+         EventBit(TJournalEvent::NoMeasurement) | EventBit(TJournalEvent::Recentred)},
     {TRow::TKind::Fine, Bit(TJournalColumn::FineHertz) | Bit(TJournalColumn::Conductance),
      Bit(TJournalColumn::Conductance)},
+    {TRow::TKind::Question,
+     kEventColumn | kQuestionColumn | Bit(TJournalColumn::QuestionType) |
+         Bit(TJournalColumn::QuestionText),
+     Bit(TJournalColumn::QuestionText), EventBit(TJournalEvent::Question)},
+    {TRow::TKind::Answer, kEventColumn | kQuestionColumn | kAnswerColumn, 0,
+     EventBit(TJournalEvent::Answer)},
+    {TRow::TKind::Undo, kEventColumn | Bit(TJournalColumn::Marker), 0, kUndone,
+     TJournalSession::TUndo::TMark::Marker},
+    {TRow::TKind::Undo, kEventColumn | kQuestionColumn, 0, kUndone,
+     TJournalSession::TUndo::TMark::Question},
+    {TRow::TKind::Undo, kEventColumn | kQuestionColumn | kAnswerColumn, 0, kUndone,
+     TJournalSession::TUndo::TMark::Answer},
 };
 constexpr TColumnSet kEveryRow =
     Bit(TJournalColumn::Time) | Bit(TJournalColumn::Seconds) | Bit(TJournalColumn::Port);
@@ -263,8 +293,10 @@ public:
         row.port = field(TJournalColumn::Port);
 
         filled &= ~kEveryRow;
+        const auto event = JournalEventOf(field(TJournalColumn::Event));
         const auto form = std::find_if(std::begin(kRowForms), std::end(kRowForms), [&](auto f) {
-            return (filled & ~f.columns) == 0 && (f.columns & ~f.optional & ~filled) == 0;
+            return (filled & ~f.columns) == 0 && (f.columns & ~f.optional & ~filled) == 0 &&
+                   (f.events == 0 || (event && (f.events & EventBit(*event)) != 0));
         });
         if (form == std::end(kRowForms))
             return false;
@@ -273,20 +305,15 @@ public:
         case TRow::TKind::Sample:
             row.hertz = WholeNumber(field(TJournalColumn::Hertz));
             return row.hertz.has_value();
-        case TRow::TKind::Marker: {
-            const auto number = WholeNumber(field(TJournalColumn::Marker));
-            row.marker = number.value_or(0);
-            return row.marker >= 1;
-        }
-        case TRow::TKind::Event: {
-            const auto event = JournalEventOf(field(TJournalColumn::Event));
-            if (event == TJournalEvent::NoMeasurement) {
+        case TRow::TKind::Marker:
+            return Number(field(TJournalColumn::Marker), row);
+        case TRow::TKind::Event:
+            row.event = *event;
+            if (row.event == TJournalEvent::NoMeasurement) {
                 row.kind = TRow::TKind::Sample;
                 row.hertz.reset();
             }
-            row.event = event.value_or(TJournalEvent::PortLost);
-            return event.has_value();
-        }
+            return true;
         case TRow::TKind::Fine: {
             const auto hertz = Decimal(field(TJournalColumn::FineHertz));
             const std::string_view conductance = field(TJournalColumn::Conductance);
@@ -299,11 +326,39 @@ public:
             row.fineHertz = hertz.value_or(0);
             return hertz.has_value();
         }
+        case TRow::TKind::Question: {
+            const std::string_view letter = field(TJournalColumn::QuestionType);
+            const auto type = letter.size() == 1 ? QuestionTypeOf(letter[0]) : std::nullopt;
+            row.type = type.value_or(TQuestionType::Unlisted);
+            row.text = field(TJournalColumn::QuestionText);
+            return type && Number(field(TJournalColumn::Question), row);
+        }
+        case TRow::TKind::Answer:
+            return Number(field(TJournalColumn::Question), row) &&
+                   Answer(field(TJournalColumn::Answer), row);
+        case TRow::TKind::Undo:
+            row.undone = form->undone;
+            if (row.undone == TJournalSession::TUndo::TMark::Marker)
+                return Number(field(TJournalColumn::Marker), row);
+            return Number(field(TJournalColumn::Question), row) &&
+                   (row.undone != TJournalSession::TUndo::TMark::Answer ||
+                    Answer(field(TJournalColumn::Answer), row));
         }
         return false;
     }
 
 private:
+    // A marker's or a question's number, from 1.
+    static bool Number(std::string_view text, TRow& row) {
+        const auto number = WholeNumber(text);
+        row.number = number.value_or(0);
+        return row.number >= 1;
+    }
+    static bool Answer(std::string_view word, TRow& row) {
+        row.yes = word == kAnswerYes;
+        return row.yes || word == kAnswerNo;
+    }
+
     // The column of each field, in the header's order.
     std::vector<TJournalColumn> m_columns;
 };
@@ -330,9 +385,33 @@ template <class Sink> void ReadRows(std::string_view bytes, Sink&& sink) {
     }
 }
 
+// Takes away the latest mark the undoing names; rows come in the order of their times, so every
+// mark read so far was made before it.
+void Undo(TJournalSession& session, const TJournalSession::TUndo& undo) {
+    using M = TJournalSession::TUndo::TMark;
+    const auto eraseLast = [](auto& marks, auto named) {
+        const auto mark = std::find_if(marks.rbegin(), marks.rend(), named);
+        if (mark != marks.rend())
+            marks.erase(std::next(mark).base());
+    };
+    switch (undo.mark) {
+    case M::Marker:
+        eraseLast(session.markers, [&](const auto& m) { return m.number == undo.number; });
+        break;
+    case M::Question:
+        eraseLast(session.questions, [&](const auto& q) { return q.number == undo.number; });
+        break;
+    case M::Answer:
+        eraseLast(session.answers,
+                  [&](const auto& a) { return a.number == undo.number && a.yes == undo.yes; });
+        break;
+    }
+}
+
 } // namespace
 
 std::vector<TJournalEntry> ParseJournal(std::string_view bytes) {
+    using E = TJournalEntry;
     using K = TJournalEntry::TKind;
     // Only what the history can hold is kept: a journal of a day's run costs no more than one
     // of a few minutes.
@@ -340,7 +419,13 @@ std::vector<TJournalEntry> ParseJournal(std::string_view bytes) {
     std::size_t samples = 0;
     ReadRows(bytes, [&](const TRow& row) {
         if (row.kind == TRow::TKind::Marker) {
-            kept.push_back({K::Marker, row.marker});
+            kept.push_back({K::Marker, row.number});
+            return;
+        }
+        if (row.kind == TRow::TKind::Undo && row.undone == TJournalSession::TUndo::TMark::Marker) {
+            const auto marker = std::find(kept.rbegin(), kept.rend(), E{K::Marker, row.number});
+            if (marker != kept.rend())
+                kept.erase(std::next(marker).base());
             return;
         }
         if (row.kind != TRow::TKind::Sample)
@@ -387,10 +472,20 @@ TJournalSession ParseJournalSession(std::string_view bytes) {
             session.fine.push_back({row.at, row.fineHertz, row.microsiemens});
             break;
         case TRow::TKind::Marker:
-            session.markers.push_back({row.at, row.marker});
+            session.markers.push_back({row.at, row.number});
             break;
         case TRow::TKind::Event:
             session.events.push_back({row.at, row.event});
+            break;
+        case TRow::TKind::Question:
+            session.questions.push_back({row.at, row.number, row.type, std::string(row.text)});
+            break;
+        case TRow::TKind::Answer:
+            session.answers.push_back({row.at, row.number, row.yes});
+            break;
+        case TRow::TKind::Undo:
+            session.undos.push_back({row.at, row.undone, row.number, row.yes});
+            Undo(session, session.undos.back());
             break;
         }
     });

@@ -9,8 +9,10 @@
 // fields as the header, a time as FormatJournalTime writes it, the seconds as a decimal number
 // and a port, and fills the columns of exactly one kind of row: a sample (a whole number), a
 // sample "sans mesure", a fine estimate (a decimal number, and a decimal conductance or none), a
-// marker (a whole number from 1) or an event (one of kJournalEvents). Empty lines are skipped;
-// quoted fields are read as RFC 4180 says; lines may end in CR LF or LF alone.
+// marker (a whole number from 1), a question (its number from 1, a letter of kQuestionTypes, a
+// text or none), an answer (the question's number, oui or non), an undoing (a marker's number, a
+// question's, or a question's and an answer) or another event (one of kJournalEvents). Empty
+// lines are skipped; quoted fields are read as RFC 4180 says; lines may end in CR LF or LF alone.
 //
 // A reader throws EJournalFormat naming the first line that is not so, counting the header as
 // line 1. A last line that has no line end and cannot be read is left out instead: it is the row
@@ -51,9 +53,10 @@ struct TJournalEntry {
 };
 
 // The entries of the journal's last 256 samples: each sample with, just before it, the markers
-// made while it was being counted. Markers of samples left out go with them; markers after the
-// last sample (the run ended while counting) are put with the last sample; without any sample
-// nothing is kept. Fine rows and events are read but give no entry.
+// made while it was being counted and not undone. Markers of samples left out go with them;
+// markers after the last sample (the run ended while counting) are put with the last sample;
+// without any sample nothing is kept. Fine rows, questions, answers and events are read but give
+// no entry.
 std::vector<TJournalEntry> ParseJournal(std::string_view bytes);
 
 // Reads the journal at path; throws EFileError or EJournalFormat.
@@ -85,8 +88,33 @@ struct TJournalSession {
     };
     struct TEvent {
         TJournalMs at = 0;
-        TJournalEvent event = TJournalEvent::PortLost; // never NoMeasurement: that is a sample
+        // PortLost, PortReopened or Recentred: a sample "sans mesure" is a sample, and the
+        // examination's marks have arrays of their own.
+        TJournalEvent event = TJournalEvent::PortLost;
         friend bool operator==(const TEvent&, const TEvent&) = default;
+    };
+    struct TQuestion {
+        TJournalMs at = 0;
+        std::int32_t number = 0;
+        TQuestionType type = TQuestionType::Unlisted;
+        std::string text;
+        friend bool operator==(const TQuestion&, const TQuestion&) = default;
+    };
+    struct TAnswer {
+        TJournalMs at = 0;
+        std::int32_t number = 0; // the question's
+        bool yes = false;
+        friend bool operator==(const TAnswer&, const TAnswer&) = default;
+    };
+    // The undoing of a mark: of the marker with that number, of the onset of the question with
+    // that number, or of that answer to it.
+    struct TUndo {
+        enum class TMark { Marker, Question, Answer };
+        TJournalMs at = 0;
+        TMark mark = TMark::Marker;
+        std::int32_t number = 0;
+        bool yes = false; // an answer's
+        friend bool operator==(const TUndo&, const TUndo&) = default;
     };
 
     // The run's start: the first row's time less its seconds, with that row's offset from UTC;
@@ -95,8 +123,13 @@ struct TJournalSession {
     std::string port;
     std::vector<TSample> samples;
     std::vector<TFine> fine;
+    // The marks that stand: each undoing took away the latest mark before it that it names.
     std::vector<TMarker> markers;
+    std::vector<TQuestion> questions;
+    std::vector<TAnswer> answers;
     std::vector<TEvent> events;
+    // Every undoing, whether it found its mark or not.
+    std::vector<TUndo> undos;
 };
 
 TJournalSession ParseJournalSession(std::string_view bytes);

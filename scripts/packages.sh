@@ -6,6 +6,7 @@ SORNAFEX_PACKAGES=(
     libwmf-bin librsvg2-bin poppler-utils xvfb xdg-utils
     qt6-svg-dev qt6-multimedia-dev
     desktop-file-utils appstream dpkg-dev file
+    libedf-dev zlib1g-dev python3-mne
 )
 
 # Installs what is missing when run as root; otherwise names the command and fails.

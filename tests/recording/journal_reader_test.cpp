@@ -13,6 +13,8 @@ using K = TJournalEntry::TKind;
 const std::string kOldHeader = "horodatage,secondes,port,frequence_hz,repere,evenement\r\n";
 const std::string kHeader =
     kOldHeader.substr(0, kOldHeader.size() - 2) + ",frequence_fine_hz,conductance_us\r\n";
+const std::string kMarksHeader =
+    kHeader.substr(0, kHeader.size() - 2) + ",question,type,texte,reponse\r\n";
 const std::string kTime = "2026-12-08T10:15:03.127+01:00";
 
 std::string SampleRow(int hertz) {
@@ -51,6 +53,14 @@ TEST(JournalReading, EntriesOrTheFirstLineThatIsNotAJournals) {
              DataRow(",,recentrage,,") + DataRow(",1,,,") + DataRow(",,,50.1,3.0001") +
              DataRow("6,,,,"),
          {{K::Sample, 5}, {K::Sample, 0}, {K::Marker, 1}, {K::Sample, 6}},
+         0,
+         "COM1"},
+        {"questions and answers left out, an undone marker taken away with its sample's",
+         kMarksHeader + DataRow("5,,,,,,,,") + DataRow(",1,,,,,,,") + DataRow(",2,,,,,,,") +
+             DataRow(",,question,,,1,C,\"Né, où ?\",") + DataRow(",,réponse,,,1,,,oui") +
+             DataRow(",1,annulé,,,,,,") + DataRow(",,annulé,,,1,,,oui") +
+             DataRow(",,annulé,,,1,,,") + DataRow(",,annulé,,,7,,,") + DataRow("6,,,,,,,,"),
+         {{K::Sample, 5}, {K::Marker, 2}, {K::Sample, 6}},
          0,
          "COM1"},
         {"columns by their names, in any order",
@@ -107,6 +117,24 @@ TEST(JournalReading, EntriesOrTheFirstLineThatIsNotAJournals) {
         {"fine value and sample in one row", kHeader + DataRow("5,,,50.1,"), {}, 2, ""},
         {"conductance without a fine value", kHeader + DataRow(",,,,3.1"), {}, 2, ""},
         {"fine value with an exponent", kHeader + DataRow(",,,5e1,"), {}, 2, ""},
+        {"question 0", kMarksHeader + DataRow(",,question,,,0,R,,"), {}, 2, ""},
+        {"question of no type", kMarksHeader + DataRow(",,question,,,1,X,,"), {}, 2, ""},
+        {"question of two types", kMarksHeader + DataRow(",,question,,,1,RC,,"), {}, 2, ""},
+        {"question without its type", kMarksHeader + DataRow(",,question,,,1,,Né ?,"), {}, 2, ""},
+        {"answer neither oui nor non", kMarksHeader + DataRow(",,réponse,,,1,,,Oui"), {}, 2, ""},
+        {"answer without its question", kMarksHeader + DataRow(",,réponse,,,,,,non"), {}, 2, ""},
+        {"answer under the word of a question",
+         kMarksHeader + DataRow(",,question,,,1,,,non"),
+         {},
+         2,
+         ""},
+        {"undoing of nothing", kMarksHeader + DataRow(",,annulé,,,,,,"), {}, 2, ""},
+        {"undoing of a question's text", kMarksHeader + DataRow(",,annulé,,,1,R,,"), {}, 2, ""},
+        {"marker and question in one undoing",
+         kMarksHeader + DataRow(",1,annulé,,,1,,,"),
+         {},
+         2,
+         ""},
         {"text after a closing quote", kOldHeader + DataRow("\"5\"x,,"), {}, 2, ""},
         {"lines counted across a quoted line end",
          kOldHeader + kTime + ",1.0,\"CO\r\nM1\",5,,\r\n" + DataRow(",,"),

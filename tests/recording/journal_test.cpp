@@ -139,6 +139,8 @@ protected:
 };
 
 TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
+    using Q = TQuestionType;
+    using M = S::TUndo::TMark;
     const std::string where = folder / "new/journal";
     const TMonoNs start = kStartNs;
     Begin(where);
@@ -157,6 +159,21 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
     at(2004, [&] { journal->Sample(0, false); });
     at(2008, [&] { journal->Event(TJournalEvent::PortLost); });
     at(2100, [&] { journal->Fine(start + 2000 * kMs, std::nan(""), std::nullopt); });
+    // The examination's marks, each handed over a little after its key press: a question, an
+    // answer given by mistake and undone, the right one; a question without a list undone; a
+    // marker undone.
+    at(2500,
+       [&] { journal->Question(start + 2401 * kMs, 1, Q::Relevant, "Hier, à \"Lyon\" ?\n"); });
+    at(2700, [&] { journal->Answer(start + 2650 * kMs, 1, true); });
+    at(2900, [&] { journal->UndoAnswer(start + 2890 * kMs, 1, true); });
+    at(2950, [&] { journal->Answer(start + 2940 * kMs, 1, false); });
+    at(3000, [&] { journal->Question(start + 3000 * kMs, 2, Q::Unlisted, ""); });
+    at(3100, [&] {
+        journal->UndoQuestion(start + 3050 * kMs, 2);
+        EXPECT_EQ(journal->Mark(start + 3060 * kMs), 3);
+        journal->UndoMarker(start + 3070 * kMs, 3);
+        journal->Event(TJournalEvent::Question); // no row: a question has a call of its own
+    });
     at(3215, [&] {
         journal->Event(TJournalEvent::PortReopened);
         journal->Event(TJournalEvent::Recentred);
@@ -167,18 +184,27 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
     EXPECT_EQ(Journals(where), std::vector<std::string>{where + "/2026-12-08_10-15-02_COM1.csv"});
     const std::string bytes = OnlyJournal(where);
     EXPECT_EQ(bytes, "horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,"
-                     "conductance_us\r\n"
-                     "2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,\r\n"
-                     "2026-12-08T10:15:02.323+01:00,0.200,COM1,,,,50.2000,3.1416\r\n"
-                     "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,,,\r\n"
-                     "2026-12-08T10:15:03.023+01:00,0.900,COM1,,,,50.0000,2.5000\r\n"
-                     "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,\r\n"
-                     "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,,,\r\n"
-                     "2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,\r\n"
-                     "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,recentrage,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,,,\r\n");
+                     "conductance_us,question,type,texte,reponse\r\n"
+                     "2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,,,,,\r\n"
+                     "2026-12-08T10:15:02.323+01:00,0.200,COM1,,,,50.2000,3.1416,,,,\r\n"
+                     "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,,,,,,,\r\n"
+                     "2026-12-08T10:15:03.023+01:00,0.900,COM1,,,,50.0000,2.5000,,,,\r\n"
+                     "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,,,,,\r\n"
+                     "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,,,,,,,\r\n"
+                     "2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,,,,,\r\n"
+                     "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,,,,,\r\n"
+                     "2026-12-08T10:15:04.524+01:00,2.401,COM1,,,question,,,1,R,"
+                     "\"Hier, à \"\"Lyon\"\" ?\n\",\r\n"
+                     "2026-12-08T10:15:04.773+01:00,2.650,COM1,,,réponse,,,1,,,oui\r\n"
+                     "2026-12-08T10:15:05.013+01:00,2.890,COM1,,,annulé,,,1,,,oui\r\n"
+                     "2026-12-08T10:15:05.063+01:00,2.940,COM1,,,réponse,,,1,,,non\r\n"
+                     "2026-12-08T10:15:05.123+01:00,3.000,COM1,,,question,,,2,-,,\r\n"
+                     "2026-12-08T10:15:05.173+01:00,3.050,COM1,,,annulé,,,2,,,\r\n"
+                     "2026-12-08T10:15:05.183+01:00,3.060,COM1,,3,,,,,,,\r\n"
+                     "2026-12-08T10:15:05.193+01:00,3.070,COM1,,3,annulé,,,,,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert,,,,,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,recentrage,,,,,,\r\n"
+                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,,,,,,,\r\n");
     EXPECT_TRUE(failures.empty());
 
     const S session = ParseJournalSession(bytes);
@@ -188,6 +214,12 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
     EXPECT_EQ(session.fine,
               (std::vector<S::TFine>{{100, 50.2371, {}}, {200, 50.2, 3.1416}, {900, 50.0, 2.5}}));
     EXPECT_EQ(session.markers, (std::vector<S::TMarker>{{300, 1}, {1492, 2}}));
+    EXPECT_EQ(session.questions,
+              (std::vector<S::TQuestion>{{2401, 1, Q::Relevant, "Hier, à \"Lyon\" ?\n"}}));
+    EXPECT_EQ(session.answers, (std::vector<S::TAnswer>{{2940, 1, false}}));
+    EXPECT_EQ(session.undos, (std::vector<S::TUndo>{{2890, M::Answer, 1, true},
+                                                    {3050, M::Question, 2, false},
+                                                    {3070, M::Marker, 3, false}}));
     EXPECT_EQ(session.events, (std::vector<S::TEvent>{{2008, TJournalEvent::PortLost},
                                                       {3215, TJournalEvent::PortReopened},
                                                       {3215, TJournalEvent::Recentred}}));
