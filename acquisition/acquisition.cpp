@@ -134,10 +134,10 @@ bool TAcquisition::LaunchWorker() {
     return true;
 }
 
-std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds duration) {
-    std::vector<TMonoNs> times;
+TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::milliseconds duration) {
+    TMeasuredChanges measured;
     if (m_acquiring || m_measuring)
-        return times;
+        return measured;
     CheckPortOpen(m_comPort1, m_ui, m_switchingTo);
     m_measuring = true;
     struct TMeasureEnd {
@@ -149,27 +149,21 @@ std::vector<TMonoNs> TAcquisition::MeasureChanges(std::chrono::milliseconds dura
     } measureEnd{*this};
     // A worker of the last run that Stop gave up on must end before the ring is emptied.
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; });
+    measured.from = MonotonicNs();
     if (!LaunchWorker())
         throw ECaptureNotStarted();
-    std::vector<TChangeStamp> stamps;
     const auto drain = [&] {
-        m_changes.Drain(stamps);
+        m_changes.Drain(measured.changes);
         return false;
     };
     m_bridge.ProcessMessagesUntil(
         drain, MsPassed(static_cast<std::uint32_t>(duration.count()), m_tickCount));
+    measured.to = MonotonicNs();
     m_stopRequested.store(true, std::memory_order_release);
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
                                   MsPassed(kStopWaitMs, m_tickCount));
-    m_changes.Drain(stamps);
-    // A jump in the numbers cannot happen while the ring is drained every few milliseconds, but
-    // a measurement must not hide one: it ends at the first.
-    for (std::size_t i = 0; i < stamps.size(); ++i) {
-        if (stamps[i].index != i)
-            break;
-        times.push_back(stamps[i].at);
-    }
-    return times;
+    m_changes.Drain(measured.changes);
+    return measured;
 }
 
 void TAcquisition::ActCaptureStop() {

@@ -152,13 +152,17 @@ public:
     // before the UI thread heard of it.
     static constexpr TMonoNs kLossLead = 100 * kNsPerMs;
 
-    // The times of changes on the open port over duration, for a measurement outside a run (the
+    // The changes of the open port over duration, for a measurement outside a run (the
     // calibration's): the worker counts as in a run but hands no sample to the view, while UI
-    // messages keep being processed. Refused like Start when the port is closed (EAbort after the
-    // message) and does nothing during a run. Times are in order; an empty result means no
-    // change, and fewer changes than the line made is impossible: the ring is drained as the
-    // measurement goes.
-    std::vector<TMonoNs> MeasureChanges(std::chrono::milliseconds duration);
+    // messages keep being processed; the ring is drained as the measurement goes, so that none
+    // is dropped. Refused like Start when the port is closed (EAbort after the message) and
+    // empty during a run.
+    struct TMeasuredChanges {
+        TMonoNs from = 0; // the worker's launch: no change before it
+        TMonoNs to = 0;
+        std::vector<TChangeStamp> changes;
+    };
+    TMeasuredChanges MeasureChanges(std::chrono::milliseconds duration);
     bool Measuring() const { return m_measuring; }
 
     bool Acquiring() const { return m_acquiring; }

@@ -77,10 +77,21 @@ void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertai
     // A change at `at` may be followed by another at the same time: only the estimates due
     // before it are complete.
     Settle(at, false);
-    if (index != (m_lastIndex ? *m_lastIndex + 1 : 0))
+    if (index != (m_lastIndex ? *m_lastIndex + 1 : 0) || MayHideChanges(at, uncertainty))
         m_gapEnd = at;
     m_lastIndex = index;
     m_changes.push_back({index, at, Weight(Seconds(uncertainty))});
+}
+
+bool TFineFrequency::MayHideChanges(TMonoNs at, TMonoNs uncertainty) const {
+    // The polls around this change lay 2 · uncertainty apart. A pause as long as the shorter of
+    // the two levels could have held a whole pulse, two changes the loop never saw: the fit
+    // would then number every later change two short.
+    if (m_changes.size() < 2)
+        return false;
+    const TMonoNs last = at - m_changes.back().at;
+    const TMonoNs before = m_changes.back().at - m_changes[m_changes.size() - 2].at;
+    return 2 * uncertainty >= std::min(last, before) * 9 / 10;
 }
 
 void TFineFrequency::LineLost(TMonoNs at) {
@@ -146,13 +157,17 @@ std::optional<double> TFineFrequency::EstimateAt(TMonoNs t) const {
     });
 }
 
-std::optional<double> FitFrequency(std::span<const TMonoNs> changeTimes) {
-    if (changeTimes.size() < TFineFrequency::kMinChanges)
+std::optional<double> MeanFrequency(std::span<const TFineEstimate> estimates, std::size_t minimum) {
+    double sum = 0;
+    std::size_t count = 0;
+    for (const TFineEstimate& estimate : estimates)
+        if (estimate.hertz) {
+            sum += *estimate.hertz;
+            ++count;
+        }
+    if (count == 0 || count < minimum)
         return std::nullopt;
-    const TMonoNs origin = changeTimes.front();
-    return PolarityFitHertz(changeTimes.size(), [&](std::size_t i) {
-        return TFitPoint{Seconds(changeTimes[i] - origin), static_cast<double>(i), Polarity(i), 1};
-    });
+    return sum / static_cast<double>(count);
 }
 
 } // namespace sornafex

@@ -17,8 +17,9 @@
 //
 // No estimate (nullopt, never 0) for a span that
 //  - holds fewer than kMinChanges changes (silence included),
-//  - meets a gap: the time before the run's start, from LineLost to LineBack, or between the two
-//    changes around an index jump (changes lost on the way),
+//  - meets a gap: the time before the run's start, from LineLost to LineBack, between the two
+//    changes around an index jump (changes lost on the way), or a pause of the polls long enough
+//    to hide a pulse,
 //  - ends on a line that has stopped changing: its last change older than three of the span's
 //    mean intervals plus 2 ms (room for a USB adapter's packets).
 
@@ -57,7 +58,8 @@ public:
     // (changes lost on the way to the UI) makes the time from the previous change to this one a
     // gap. The fit weighs each change by its uncertainty (with a floor of 20 µs, the line's own):
     // a change found after a pause of the polls (a sample's hand-off, a late wake-up) counts for
-    // next to nothing beside those found at once.
+    // next to nothing beside those found at once. A pause as long as the shorter level could
+    // have hidden a pair of changes: it is a gap as well.
     void AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty = 0);
     // Nothing is known of the line from `at` on (the port was lost) / again from `at` on.
     void LineLost(TMonoNs at);
@@ -74,6 +76,8 @@ private:
         double weight;
     };
 
+    // Whether the pause of the polls that found a change at `at` could have hidden others.
+    bool MayHideChanges(TMonoNs at, TMonoNs uncertainty) const;
     // Makes the estimates due before `limit` (or at it, when inclusive).
     void Settle(TMonoNs limit, bool inclusive);
     // Drops the changes that no estimate due at `due` or later needs.
@@ -90,8 +94,8 @@ private:
     std::optional<std::uint64_t> m_lastIndex;
 };
 
-// One fit over a whole run of consecutive changes (the calibration's 3 s mean), with the same
-// polarity term; nullopt with fewer than TFineFrequency::kMinChanges changes.
-std::optional<double> FitFrequency(std::span<const TMonoNs> changeTimes);
+// The fine frequency averaged over a measurement (the calibration's few seconds): the mean of
+// the estimates that have a value; none with fewer than minimum of them.
+std::optional<double> MeanFrequency(std::span<const TFineEstimate> estimates, std::size_t minimum);
 
 } // namespace sornafex

@@ -31,6 +31,9 @@ constexpr TMonoNs kQuietSettle = 150 * kNsPerMs;
 // have been found by then, at any rate a sensor reaches.
 constexpr TMonoNs kFetchAfterDue = 25 * kNsPerMs;
 constexpr std::chrono::milliseconds kCalibrationMeasure{3000};
+// Of the 30 estimates of a measurement, the first span's lack a value: a measurement needs most
+// of the others.
+constexpr std::size_t kMeasureEstimates = 20;
 
 constexpr std::string_view kNoChangeMeasured =
     "Aucun changement de niveau mesuré : vérifiez le branchement et la résistance";
@@ -229,7 +232,14 @@ void TfmMain::ActComCalibrateExecute() {
     TCalibrationEditor editor(
         std::string(res::kPortPrefix) + std::to_string(port.ComNumber()), device,
         ReadCalibration(m_paths.preferencesPath, device), [&acquisition] {
-            const auto hertz = FitFrequency(acquisition.MeasureChanges(kCalibrationMeasure));
+            // The fine frequency averaged over the measurement, as a run would show it.
+            const auto measured = acquisition.MeasureChanges(kCalibrationMeasure);
+            TFineFrequency fine(measured.from);
+            for (const TChangeStamp& change : measured.changes)
+                fine.AddChange(change.index, change.at, change.uncertainty);
+            std::vector<TFineEstimate> estimates;
+            fine.EstimatesUntil(measured.to, estimates);
+            const auto hertz = MeanFrequency(estimates, kMeasureEstimates);
             if (!hertz)
                 throw std::runtime_error(std::string(kNoChangeMeasured));
             return *hertz;

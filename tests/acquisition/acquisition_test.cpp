@@ -607,15 +607,20 @@ TEST_F(AcquisitionTest, ALostPortReadsNoCarrierWhileTheRunGoesOnUntilItComesBack
 TEST_F(AcquisitionTest, AMeasurementOutsideARunTimesEveryChangeAndShowsNoSample) {
     Make({{1, "sim:57"}});
     StartUp(1);
-    const std::vector<TMonoNs> times = acq->MeasureChanges(std::chrono::milliseconds(300));
+    const auto measured = acq->MeasureChanges(std::chrono::milliseconds(300));
     EXPECT_FALSE(acq->CaptureThreadRunning());
     EXPECT_FALSE(acquiring);
     EXPECT_TRUE(view.samples.empty());
-    // 2 × 57 changes a second, each timed to within a poll of the sensor's exact rhythm.
-    ASSERT_GE(times.size(), 30u);
-    const double interval = double(times.back() - times.front()) / double(times.size() - 1);
+    // 2 × 57 changes a second, numbered from 0, each timed to within a poll of the sensor's
+    // exact rhythm.
+    const auto& changes = measured.changes;
+    ASSERT_GE(changes.size(), 30u);
+    EXPECT_EQ(changes.front().index, 0u);
+    EXPECT_GE(changes.front().at, measured.from);
+    EXPECT_GE(measured.to, measured.from + 300 * kNsPerMs);
+    const double interval = double(changes.back().at - changes.front().at) /
+                            double(changes.back().index - changes.front().index);
     EXPECT_NEAR(interval, 1e9 / (2 * 57), 1e9 / (2 * 57) * 0.01);
-    EXPECT_TRUE(std::is_sorted(times.begin(), times.end()));
 }
 
 // The close of a lost port processes UI messages while its threads end: a port command chosen
