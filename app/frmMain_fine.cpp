@@ -82,6 +82,8 @@ public:
         runStart = form.Journal().RunStartNs();
         estimator.emplace(runStart);
         calibration = LoadCalibration();
+        form.Journal().Describe(
+            Device(), calibration ? FormatCalibrationPoints(calibration->Points()) : std::string());
         response->Begin(calibration.has_value());
         nextFetch = runStart + TFineFrequency::kInterval + kFetchAfterDue;
         Schedule();

@@ -535,6 +535,19 @@ void TJournal::UndoAnswer(TMonoNs at, int number, bool yes) {
     AddAt(at, fields);
 }
 
+void TJournal::Describe(std::string_view device, std::string_view calibration) {
+    const TMonoNs now = m_clock().monotonicNs;
+    for (const auto& [event, text] : {std::pair{TJournalEvent::Device, device},
+                                      std::pair{TJournalEvent::Calibration, calibration}}) {
+        if (text.empty())
+            continue;
+        TRowFields fields{};
+        fields[Column(TJournalColumn::Event)] = JournalEventWord(event);
+        fields[Column(TJournalColumn::QuestionText)] = text;
+        AddAt(now, fields);
+    }
+}
+
 void TJournal::Event(TJournalEvent event) {
     switch (event) {
     case TJournalEvent::NoMeasurement:
@@ -543,6 +556,8 @@ void TJournal::Event(TJournalEvent event) {
     case TJournalEvent::Question:
     case TJournalEvent::Answer:
     case TJournalEvent::Undone:
+    case TJournalEvent::Device:
+    case TJournalEvent::Calibration:
         return;
     case TJournalEvent::PortLost:
     case TJournalEvent::PortReopened:

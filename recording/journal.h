@@ -14,6 +14,8 @@
 //   2026-12-08T10:15:09.502+01:00,7.379,COM1,,,question,,,1,R,"Hier, à Lyon ?",
 //   2026-12-08T10:15:11.046+01:00,8.923,COM1,,,réponse,,,1,,,non
 //   2026-12-08T10:15:13.310+01:00,11.187,COM1,,,annulé,,,1,,,non
+//   2026-12-08T10:15:02.124+01:00,0.001,COM1,,,périphérique,,,,,sim:file:/home/x/p.txt,
+//   2026-12-08T10:15:02.124+01:00,0.001,COM1,,,étalonnage,,,,,1000@10;100@100,
 //
 // The first column is local time with its offset from UTC, the second the seconds since the run
 // started, on the monotonic clock. Each row fills the columns of its kind and leaves the others
@@ -22,8 +24,9 @@
 // calibrated), a marker (repere), a question's onset (evenement "question", its number in the
 // run, its type and its text, which may be empty), an answer (evenement "réponse", the question's
 // number and reponse), the undoing of a mark (evenement "annulé" with what identifies the mark:
-// repere for a marker, question for an onset, question and reponse for an answer) or another
-// event (evenement). Rows are in the order of their time.
+// repere for a marker, question for an onset, question and reponse for an answer), what the run
+// measured with (evenement "périphérique" or "étalonnage", with the device or the calibration
+// points in texte) or another event (evenement). Rows are in the order of their time.
 // A file is named after the start of its run in local time, 2026-12-08_10-15-02_COM1.csv, and is
 // made at the run's first sample: a run that delivers none leaves no journal.
 //
@@ -102,6 +105,8 @@ enum class TJournalEvent {
     Question,
     Answer,
     Undone,
+    Device,
+    Calibration,
 };
 
 struct TJournalEventWord {
@@ -118,6 +123,8 @@ inline constexpr std::array kJournalEvents{
     TJournalEventWord{TJournalEvent::Question, "question"},
     TJournalEventWord{TJournalEvent::Answer, "réponse"},
     TJournalEventWord{TJournalEvent::Undone, "annulé"},
+    TJournalEventWord{TJournalEvent::Device, "périphérique"},
+    TJournalEventWord{TJournalEvent::Calibration, "étalonnage"},
 };
 
 std::string_view JournalEventWord(TJournalEvent event);
@@ -238,8 +245,12 @@ public:
     void UndoMarker(TMonoNs at, int number);
     void UndoQuestion(TMonoNs at, int number);
     void UndoAnswer(TMonoNs at, int number, bool yes);
+    // What the run measures with, stamped now: the device (its value, as the preferences map
+    // the port), and its calibration points when it has any ("" for none: no row).
+    void Describe(std::string_view device, std::string_view calibration);
     // PortLost, PortReopened, Recentred, stamped now; NoMeasurement is Sample(hertz, false).
-    // Question, Answer and Undone make no row here: they are the calls above.
+    // Question, Answer, Undone, Device and Calibration make no row here: they are the calls
+    // above.
     void Event(TJournalEvent event);
 
     // Hands what is left of the run to the writer, which writes it, flushes the file to the disk

@@ -188,7 +188,7 @@ constexpr TColumnSet Bit(TJournalColumn column) {
 
 // One data row, read.
 struct TRow {
-    enum class TKind { Sample, Fine, Marker, Event, Question, Answer, Undo };
+    enum class TKind { Sample, Fine, Marker, Event, Question, Answer, Undo, Description };
     TKind kind = TKind::Sample;
     TJournalTime time;
     TJournalMs at = 0;
@@ -244,6 +244,8 @@ constexpr TRowForm kRowForms[] = {
      TJournalSession::TUndo::TMark::Question},
     {TRow::TKind::Undo, kEventColumn | kQuestionColumn | kAnswerColumn, 0, kUndone,
      TJournalSession::TUndo::TMark::Answer},
+    {TRow::TKind::Description, kEventColumn | Bit(TJournalColumn::QuestionText), 0,
+     EventBit(TJournalEvent::Device) | EventBit(TJournalEvent::Calibration)},
 };
 constexpr TColumnSet kEveryRow =
     Bit(TJournalColumn::Time) | Bit(TJournalColumn::Seconds) | Bit(TJournalColumn::Port);
@@ -336,6 +338,10 @@ public:
         case TRow::TKind::Answer:
             return Number(field(TJournalColumn::Question), row) &&
                    Answer(field(TJournalColumn::Answer), row);
+        case TRow::TKind::Description:
+            row.event = *event;
+            row.text = field(TJournalColumn::QuestionText);
+            return true;
         case TRow::TKind::Undo:
             row.undone = form->undone;
             if (row.undone == TJournalSession::TUndo::TMark::Marker)
@@ -486,6 +492,9 @@ TJournalSession ParseJournalSession(std::string_view bytes) {
         case TRow::TKind::Undo:
             session.undos.push_back({row.at, row.undone, row.number, row.yes});
             Undo(session, session.undos.back());
+            break;
+        case TRow::TKind::Description:
+            (row.event == TJournalEvent::Device ? session.device : session.calibration) = row.text;
             break;
         }
     });

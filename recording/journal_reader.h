@@ -121,6 +121,11 @@ struct TJournalSession {
     // and the first row's port ("COM1"). Both stay empty in a journal without rows.
     TJournalTime start;
     std::string port;
+    // What the run measured with: the device (as the preferences mapped the port) and its
+    // calibration points ("R@F;..."); empty where the journal does not say (older journals, an
+    // uncalibrated device).
+    std::string device;
+    std::string calibration;
     std::vector<TSample> samples;
     std::vector<TFine> fine;
     // The marks that stand: each undoing took away the latest mark before it that it names.

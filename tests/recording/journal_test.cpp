@@ -149,6 +149,7 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
         elapsedMs = ms;
         call();
     };
+    at(1, [&] { journal->Describe("sim:file:/tmp/profil, examen.txt", "1000@10;100@100"); });
     at(250, [&] { journal->Fine(start + 100 * kMs, 50.23714, std::nullopt); });
     at(300, [&] { EXPECT_EQ(journal->Mark(), 1); }); // before any sample: waits for the first
     at(350, [&] { journal->Fine(start + 200 * kMs, 50.2, 3.14159); });
@@ -183,33 +184,39 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
 
     EXPECT_EQ(Journals(where), std::vector<std::string>{where + "/2026-12-08_10-15-02_COM1.csv"});
     const std::string bytes = OnlyJournal(where);
-    EXPECT_EQ(bytes, "horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,"
-                     "conductance_us,question,type,texte,reponse\r\n"
-                     "2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,,,,,\r\n"
-                     "2026-12-08T10:15:02.323+01:00,0.200,COM1,,,,50.2000,3.1416,,,,\r\n"
-                     "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,,,,,,,\r\n"
-                     "2026-12-08T10:15:03.023+01:00,0.900,COM1,,,,50.0000,2.5000,,,,\r\n"
-                     "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,,,,,\r\n"
-                     "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,,,,,,,\r\n"
-                     "2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,,,,,\r\n"
-                     "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,,,,,\r\n"
-                     "2026-12-08T10:15:04.524+01:00,2.401,COM1,,,question,,,1,R,"
-                     "\"Hier, à \"\"Lyon\"\" ?\n\",\r\n"
-                     "2026-12-08T10:15:04.773+01:00,2.650,COM1,,,réponse,,,1,,,oui\r\n"
-                     "2026-12-08T10:15:05.013+01:00,2.890,COM1,,,annulé,,,1,,,oui\r\n"
-                     "2026-12-08T10:15:05.063+01:00,2.940,COM1,,,réponse,,,1,,,non\r\n"
-                     "2026-12-08T10:15:05.123+01:00,3.000,COM1,,,question,,,2,-,,\r\n"
-                     "2026-12-08T10:15:05.173+01:00,3.050,COM1,,,annulé,,,2,,,\r\n"
-                     "2026-12-08T10:15:05.183+01:00,3.060,COM1,,3,,,,,,,\r\n"
-                     "2026-12-08T10:15:05.193+01:00,3.070,COM1,,3,annulé,,,,,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert,,,,,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,recentrage,,,,,,\r\n"
-                     "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,,,,,,,\r\n");
+    EXPECT_EQ(bytes,
+              "horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,"
+              "conductance_us,question,type,texte,reponse\r\n"
+              "2026-12-08T10:15:02.124+01:00,0.001,COM1,,,périphérique,,,,,"
+              "\"sim:file:/tmp/profil, examen.txt\",\r\n"
+              "2026-12-08T10:15:02.124+01:00,0.001,COM1,,,étalonnage,,,,,1000@10;100@100,\r\n"
+              "2026-12-08T10:15:02.223+01:00,0.100,COM1,,,,50.2371,,,,,\r\n"
+              "2026-12-08T10:15:02.323+01:00,0.200,COM1,,,,50.2000,3.1416,,,,\r\n"
+              "2026-12-08T10:15:02.423+01:00,0.300,COM1,,1,,,,,,,\r\n"
+              "2026-12-08T10:15:03.023+01:00,0.900,COM1,,,,50.0000,2.5000,,,,\r\n"
+              "2026-12-08T10:15:03.127+01:00,1.004,COM1,57,,,,,,,,\r\n"
+              "2026-12-08T10:15:03.615+01:00,1.492,COM1,,2,,,,,,,\r\n"
+              "2026-12-08T10:15:04.127+01:00,2.004,COM1,,,sans mesure,,,,,,\r\n"
+              "2026-12-08T10:15:04.131+01:00,2.008,COM1,,,port perdu,,,,,,\r\n"
+              "2026-12-08T10:15:04.524+01:00,2.401,COM1,,,question,,,1,R,"
+              "\"Hier, à \"\"Lyon\"\" ?\n\",\r\n"
+              "2026-12-08T10:15:04.773+01:00,2.650,COM1,,,réponse,,,1,,,oui\r\n"
+              "2026-12-08T10:15:05.013+01:00,2.890,COM1,,,annulé,,,1,,,oui\r\n"
+              "2026-12-08T10:15:05.063+01:00,2.940,COM1,,,réponse,,,1,,,non\r\n"
+              "2026-12-08T10:15:05.123+01:00,3.000,COM1,,,question,,,2,-,,\r\n"
+              "2026-12-08T10:15:05.173+01:00,3.050,COM1,,,annulé,,,2,,,\r\n"
+              "2026-12-08T10:15:05.183+01:00,3.060,COM1,,3,,,,,,,\r\n"
+              "2026-12-08T10:15:05.193+01:00,3.070,COM1,,3,annulé,,,,,,\r\n"
+              "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,port rouvert,,,,,,\r\n"
+              "2026-12-08T10:15:05.338+01:00,3.215,COM1,,,recentrage,,,,,,\r\n"
+              "2026-12-08T10:15:05.338+01:00,3.215,COM1,-3,,,,,,,,\r\n");
     EXPECT_TRUE(failures.empty());
 
     const S session = ParseJournalSession(bytes);
     EXPECT_EQ(session.start, (TJournalTime{kStartEpochMs, 3600}));
     EXPECT_EQ(session.port, "COM1");
+    EXPECT_EQ(session.device, "sim:file:/tmp/profil, examen.txt");
+    EXPECT_EQ(session.calibration, "1000@10;100@100");
     EXPECT_EQ(session.samples, (std::vector<S::TSample>{{1004, 57}, {2004, {}}, {3215, -3}}));
     EXPECT_EQ(session.fine,
               (std::vector<S::TFine>{{100, 50.2371, {}}, {200, 50.2, 3.1416}, {900, 50.0, 2.5}}));
