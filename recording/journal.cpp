@@ -227,6 +227,9 @@ struct TJournal::TRun {
     // The UI thread's alone.
     TFailureHandler onFailure;
     bool failed = false;
+    // The file, once the writer has made it.
+    mutable std::mutex pathMutex;
+    std::string path;
 };
 
 class TJournal::TWriter {
@@ -335,11 +338,12 @@ private:
 
         const std::string& name = m_run->fileName;
         const std::string stem = name.substr(0, name.size() - res::kJournalExt.size() - 1);
+        std::string candidateName;
         for (int n = 1;; ++n) {
-            const std::string candidate =
+            candidateName =
                 n == 1 ? name
                        : stem + "_" + std::to_string(n) + "." + std::string(res::kJournalExt);
-            m_fd = m_fs.OpenAt(m_folderFd, candidate,
+            m_fd = m_fs.OpenAt(m_folderFd, candidateName,
                                O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
             if (m_fd >= 0)
                 break;
@@ -349,6 +353,10 @@ private:
         // The umask can only take permissions away, and may take the owner's own.
         if (m_fs.Fchmod(m_fd, 0600) != 0)
             return Fail(FileErrorText(errno));
+        {
+            std::lock_guard lock(m_run->pathMutex);
+            m_run->path = folder + "/" + candidateName;
+        }
         try {
             WriteAll(m_fd, JournalHeader() + std::string(kLineEnd), m_fs);
         } catch (const EFileError& error) {
@@ -440,9 +448,10 @@ void TJournal::BeginRun(std::string folder, int port, TFailureHandler onFailure)
         m_writer = std::make_unique<TWriter>(m_bridge, m_fs, m_alive);
     m_start = m_clock();
     m_portName = res::PortName(port);
-    m_run = std::make_shared<TRun>(
-        TRun{std::move(folder), JournalFileName(m_start.epochMs, m_start.utcOffsetSeconds, port),
-             std::move(onFailure), false});
+    m_run = std::make_shared<TRun>();
+    m_run->folder = std::move(folder);
+    m_run->fileName = JournalFileName(m_start.epochMs, m_start.utcOffsetSeconds, port);
+    m_run->onFailure = std::move(onFailure);
     m_markers = 0;
     m_sampled = false;
     m_pending.clear();
@@ -617,8 +626,16 @@ void TJournal::EndRun() {
         return;
     if (Writing())
         Release(std::numeric_limits<TMonoNs>::max(), m_clock().monotonicNs, true);
-    m_run.reset();
+    m_lastRun = std::exchange(m_run, nullptr);
     m_pending.clear();
+}
+
+std::string TJournal::Path() const {
+    const std::shared_ptr<TRun>& run = m_run ? m_run : m_lastRun;
+    if (!run)
+        return {};
+    std::lock_guard lock(run->pathMutex);
+    return run->path;
 }
 
 bool TJournal::Idle() const {

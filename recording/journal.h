@@ -260,6 +260,9 @@ public:
     // True once the writer has done all it was handed: the rows written, the files of ended runs
     // flushed and closed, the failures posted.
     bool Idle() const;
+    // The file of the run in progress, or of the last one, once the writer has made it (at the
+    // run's first sample, a moment later); empty before.
+    std::string Path() const;
 
 private:
     struct TRun;
@@ -284,6 +287,7 @@ private:
     std::unique_ptr<TWriter> m_writer;
 
     std::shared_ptr<TRun> m_run;
+    std::shared_ptr<TRun> m_lastRun;
     TJournalInstant m_start;
     std::string m_portName;
     int m_markers = 0;

@@ -183,6 +183,7 @@ TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
     journal->EndRun();
 
     EXPECT_EQ(Journals(where), std::vector<std::string>{where + "/2026-12-08_10-15-02_COM1.csv"});
+    EXPECT_EQ(journal->Path(), where + "/2026-12-08_10-15-02_COM1.csv");
     const std::string bytes = OnlyJournal(where);
     EXPECT_EQ(bytes,
               "horodatage,secondes,port,frequence_hz,repere,evenement,frequence_fine_hz,"
