@@ -154,8 +154,8 @@ std::string ResponseTableCsv(const TResponseTable& table) {
                 fields[9] = Optional(response.RiseTime(), 3);
                 fields[10] = Optional(rise->halfRecovery, 3);
             }
-            fields[11] = response.detected ? std::string(kAnswerYes) : std::string(kAnswerNo);
         }
+        fields[11] = response.detected ? std::string(kAnswerYes) : std::string(kAnswerNo);
         for (std::size_t i = 0; i < std::size(fields); ++i)
             text.append(i == 0 ? "" : ",").append(fields[i]);
         text.append(kLineEnd);

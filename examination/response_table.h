@@ -11,9 +11,9 @@
 //       montee_s,demi_recuperation_s,detectee                             (one line in the file)
 //   1,R,"Hier, à Lyon ?",non,7.379,1.842,0.6410,1.2780,,1.510,3.900,oui
 //
-// debut_s is the onset in the journal's seconds. A question whose window had no rise has empty
-// measurement fields and detectee "non"; one that could not be measured (a loss in its window, the
-// run ended too soon) has them all empty, detectee included.
+// debut_s is the onset in the journal's seconds; detectee is "oui" or "non". A question whose
+// window had no rise, and one that could not be measured (a loss in its window, the run ended too
+// soon), have empty measurement fields.
 
 #include "analysis/response.h"
 #include "recording/journal.h"
