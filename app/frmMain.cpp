@@ -209,6 +209,9 @@ void TfmMain::CreateActions() {
     ActComCalibrate = MakeAction("ActComCalibrate", QStringLiteral("Étalonner..."),
                                  QStringLiteral("Étalonner..."), noKey, kNoImage,
                                  &TfmMain::ActComCalibrateExecute);
+    ActFileReport =
+        MakeAction("ActFileReport", QStringLiteral("Rapport..."), QStringLiteral("Rapport..."),
+                   noKey, kNoImage, &TfmMain::ActFileReportExecute);
 
     ActShowNoData->setCheckable(true);
     ActGraphResponse->setCheckable(true);
@@ -238,7 +241,7 @@ void TfmMain::CreateMenus() {
     file->addActions(
         {ActGraphExportBitmap, ActGraphExportMetafile, ActGraphExportPng, ActGraphExportSvg});
     file->addSeparator();
-    file->addAction(ActGraphPrint);
+    file->addActions({ActGraphPrint, ActFileReport});
     file->addSeparator();
     file->addAction(ActAppClose);
 

@@ -102,6 +102,7 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActFileReport = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -228,6 +229,15 @@ private:
     void FineMarker(int number);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+
+    // Area: the examination's report (frmMain_report.cpp). Its session is the journal
+    // "Ouvrir..." read last, until a run begins (an empty path), and then that run's.
+    void SetReportJournal(std::string path);
+    void ActFileReportExecute();
+    std::string m_reportJournal;
+    // The report's own printer, set to A4 portrait for it, made on the first report.
+    std::shared_ptr<QPrinter> m_reportPrinter;
+
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;

@@ -101,6 +101,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComChooseDevice;
         case TCaptureAction::ComCalibrate:
             return form.ActComCalibrate;
+        case TCaptureAction::FileReport:
+            return form.ActFileReport;
         }
         return form.ActCaptureStop;
     }
@@ -161,6 +163,8 @@ void TfmMain::ActCaptureStartExecute() {
     if (Acquiring) {
         BeginJournal();
         BeginFine();
+        // The report is of this run from now on, not of a journal opened before it.
+        SetReportJournal({});
     }
 }
 

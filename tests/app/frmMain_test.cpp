@@ -112,11 +112,12 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActGraphResponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse",
          "", -1},
         {"ActComCalibrate", "\xC3\x89talonner...", "\xC3\x89talonner...", "", -1},
+        {"ActFileReport", "Rapport...", "Rapport...", "", -1},
     };
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 29);
+    EXPECT_EQ(count, 30);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -142,7 +143,7 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
         MenuEntries(0),
         (Entries{"Nouveau", "Ouvrir...", "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
                  "Exporter M\xC3\xA9tafichier (*.wmf)", "Exporter PNG (*.png)",
-                 "Exporter SVG (*.svg)", "-", "Imprimer", "-", "Quitter"}));
+                 "Exporter SVG (*.svg)", "-", "Imprimer", "Rapport...", "-", "Quitter"}));
     EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
     EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer", "-",
                                        "Afficher avertissement si aucune donn\xC3\xA9"
