@@ -179,7 +179,7 @@ private:
         stamps.clear();
         form.Acquisition().Changes().Drain(stamps);
         for (const TChangeStamp& stamp : stamps)
-            estimator->AddChange(stamp.index, stamp.at, stamp.uncertainty);
+            estimator->AddChange(stamp.index, stamp.at, stamp.uncertainty, stamp.blindest);
     }
 
     // The estimates due up to until, each to the journal and the response window.
@@ -319,7 +319,7 @@ void TfmMain::ActComCalibrateExecute() {
             const auto measured = acquisition.MeasureChanges(kCalibrationMeasure);
             TFineFrequency fine(measured.from);
             for (const TChangeStamp& change : measured.changes)
-                fine.AddChange(change.index, change.at, change.uncertainty);
+                fine.AddChange(change.index, change.at, change.uncertainty, change.blindest);
             std::vector<TFineEstimate> estimates;
             fine.EstimatesUntil(measured.to, estimates);
             const auto hertz = MeanFrequency(estimates, kMeasureEstimates);

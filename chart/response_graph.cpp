@@ -57,6 +57,8 @@ TLineSeries& SetupResponseChart(TCustomChart& chart) {
     TChartAxis& left = chart.LeftAxis();
     left.SetAutomatic(false);
     left.SetAxisValuesFormat("#,##0.###");
+    // A few round values rather than a label at every row: the span is read, not counted.
+    left.SetLabelsSeparation(300);
     left.SetUnit(std::string(UnitText(TResponseUnit::Hertz)));
     left.SetMinimum(0);
     left.SetMaximum(1);
