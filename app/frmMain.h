@@ -26,6 +26,7 @@ class TAcquisition;
 class TDocument;
 class TfmResponse;
 struct TResponsePreferences;
+struct TSoundPreferences;
 enum class TPortEvent;
 class TJournal;
 enum class TJournalEvent;
@@ -103,6 +104,8 @@ public:
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
     QAction* ActFileReport = nullptr;
+    QAction* ActGraphSound = nullptr;
+    QAction* ActGraphSoundVolume = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -143,6 +146,10 @@ public:
     TfmResponse* ResponseWindow() const;
     TResponsePreferences ResponsePreferences() const;
     void ApplyResponsePreferences(const TResponsePreferences& prefs);
+    TSoundPreferences SoundPreferences() const;
+    void ApplySoundPreferences(const TSoundPreferences& prefs);
+    // The tone's tick, at each question onset and each marker of a run.
+    void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
@@ -229,6 +236,8 @@ private:
     void FineMarker(int number);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+    void ActGraphSoundExecute();
+    void ActGraphSoundVolumeExecute();
 
     // Area: the examination's report (frmMain_report.cpp). Its session is the journal
     // "Ouvrir..." read last, until a run begins (an empty path), and then that run's.
