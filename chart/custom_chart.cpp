@@ -152,6 +152,10 @@ void TCustomChart::SetMarkers(std::vector<TChartMarker> markers) {
     Assign(m_markers, markers);
 }
 
+void TCustomChart::SetBands(std::vector<TChartBand> bands) {
+    Assign(m_bands, bands);
+}
+
 void TCustomChart::SetPointMarks(std::vector<TChartPointMark> marks) {
     Assign(m_pointMarks, marks);
 }
@@ -328,6 +332,7 @@ void TCustomChart::Draw(TCanvas& canvas, const TRect& bounds) {
         m_foot.DrawInto(canvas, titles, false);
 
     DrawBackWall(canvas);
+    DrawBands(canvas);
 
     for (auto& axis : m_axes)
         if (IsAxisShown(*axis))
@@ -379,6 +384,35 @@ void TCustomChart::ReserveMarkerRoom(TCanvas& canvas, int highest) {
     m_markerLabelsTop = ReserveAbove(canvas.TextHeight("0") + kMarkerLabelGap, highest);
 }
 
+void TCustomChart::DrawBands(TCanvas& canvas) {
+    const TRect& c = m_chartRect;
+    const TChartAxis& axis = BottomAxis();
+    const bool clip = CanClip();
+    bool any = false;
+    for (const TChartBand& band : m_bands) {
+        const double from = std::max(band.from, axis.IMinimum());
+        const double to = std::min(band.to, axis.IMaximum());
+        if (!(from <= to))
+            continue;
+        int left = axis.CalcPosValue(from);
+        int right = axis.CalcPosValue(to) + 1;
+        if (const int missing = TChartBand::kMinBandWidth - (right - left); missing > 0) {
+            left -= missing / 2;
+            right += missing - missing / 2;
+        }
+        if (!any) {
+            any = true;
+            if (clip)
+                canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+        }
+        canvas.SetPen(band.frame.ToPen(m_printing));
+        canvas.SetBrush({band.color, TBrushStyle::Solid});
+        canvas.Rectangle({left, c.top + 1, right, c.bottom - 1});
+    }
+    if (any && clip)
+        canvas.ResetClip();
+}
+
 void TCustomChart::DrawMarkers(TCanvas& canvas) {
     if (!m_markerLabelsTop)
         return;
@@ -418,6 +452,8 @@ void TCustomChart::DrawMarkers(TCanvas& canvas) {
     int freeRight = INT_MAX; // the labels to the right begin there
     for (auto m = shown.rbegin(); m != shown.rend(); ++m) {
         const std::string& text = m->second->label;
+        if (text.empty())
+            continue;
         const int width = canvas.TextWidth(text);
         const int left = std::max(m->first - width / 2, freeLeft);
         if (left + width + kMarkerLabelSpacing > freeRight)

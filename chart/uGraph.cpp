@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::string_view kMaxPromptCaption = "Max échelle verticale";
 constexpr std::string_view kFootText = "Aucune réception de données";
-constexpr TColor kLineColor = Rgb(128, 255, 0); // 65408
 
 constexpr double kMinFallback = -1;
 constexpr double kMaxFallback = 400;
@@ -93,7 +92,7 @@ TLineSeries& SetupMainChart(TCustomChart& chart) {
     bottom.SetAxisPen(hidden);
 
     TLineSeries& series = chart.AddSeries();
-    series.SetSeriesColor(kLineColor);
+    series.SetSeriesColor(kClTrace);
     chart.EndLoading();
     return series;
 }
