@@ -25,6 +25,7 @@ namespace sornafex {
 class TAcquisition;
 class TDocument;
 class TfmResponse;
+class TfmReview;
 struct TResponsePreferences;
 enum class TPortEvent;
 class TJournal;
@@ -102,6 +103,7 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActReviewSession = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -143,6 +145,11 @@ public:
     TResponsePreferences ResponsePreferences() const;
     void ApplyResponsePreferences(const TResponsePreferences& prefs);
     void FinePortEvent(TPortEvent event, TMonoNs at);
+
+    // The review of the session in the journal at path, in a window of its own that the main
+    // window owns and that closing deletes (frmMain_review.cpp). A journal that cannot be read
+    // gets the error box with the words of "Ouvrir...", and no window: nullptr.
+    TfmReview* ReviewJournal(const std::string& path);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
     QMenu* createPopupMenu() override;
@@ -228,6 +235,12 @@ private:
     void FineMarker(int number);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+
+    // Area: the review of a session (frmMain_review.cpp). Its dialog starts in the journals'
+    // folder, then where the last journal reviewed was.
+    void ActReviewSessionExecute();
+    TFileDialogOptions m_reviewDialog;
+
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;
