@@ -72,9 +72,16 @@ std::string MeasureText(const TResponseTable& table, const TQuestionResponse& ro
     return res::FormatStr(kResponseFormat, value);
 }
 
+// "Q3". (Appended: GCC 12 sees an overlap that is not in "Q" + std::to_string.)
+std::string QuestionLabel(int number) {
+    std::string label(1, 'Q');
+    label += std::to_string(number);
+    return label;
+}
+
 void AddQuestions(const TResponseTable& table, TSessionReview& review) {
     for (const TQuestionResponse& row : table.rows) {
-        const std::string label = "Q" + std::to_string(row.number);
+        const std::string label = QuestionLabel(row.number);
         std::string text = label;
         if (row.type != TQuestionType::Unlisted)
             text.append(" ").push_back(QuestionTypeLetter(row.type));
@@ -128,7 +135,7 @@ TSessionReview ReviewSession(const TJournalSession& session) {
         review.entries.push_back({Seconds(answer.at),
                                   TKind::Answer,
                                   {},
-                                  "Q" + std::to_string(answer.number) + " : " +
+                                  QuestionLabel(answer.number) + " : " +
                                       std::string(answer.yes ? kAnswerYes : kAnswerNo)});
     for (const TJournalSession::TMarker& marker : session.markers)
         review.entries.push_back({Seconds(marker.at), TKind::Marker, std::to_string(marker.number),
