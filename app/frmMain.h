@@ -27,6 +27,7 @@ class TDocument;
 class TfmResponse;
 class TfmReview;
 struct TResponsePreferences;
+struct TSoundPreferences;
 enum class TPortEvent;
 class TJournal;
 enum class TJournalEvent;
@@ -104,6 +105,8 @@ public:
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
     QAction* ActReviewSession = nullptr;
+    QAction* ActGraphSound = nullptr;
+    QAction* ActGraphSoundVolume = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -144,6 +147,10 @@ public:
     TfmResponse* ResponseWindow() const;
     TResponsePreferences ResponsePreferences() const;
     void ApplyResponsePreferences(const TResponsePreferences& prefs);
+    TSoundPreferences SoundPreferences() const;
+    void ApplySoundPreferences(const TSoundPreferences& prefs);
+    // The tone's tick, at each question onset and each marker of a run.
+    void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
 
     // The review of the session in the journal at path, in a window of its own that the main
@@ -235,6 +242,8 @@ private:
     void FineMarker(int number);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+    void ActGraphSoundExecute();
+    void ActGraphSoundVolumeExecute();
 
     // Area: the review of a session (frmMain_review.cpp). Its dialog starts in the journals'
     // folder, then where the last journal reviewed was.

@@ -86,7 +86,7 @@ TLineSeries& SetupOverview(TCustomChart& chart) {
         return FormatRunTime(std::fmod(clock, kSecondsPerDay), chart.NumberSeparators());
     });
     TLineSeries& series = chart.AddSeries();
-    series.SetSeriesColor(kClTrace);
+    series.SetSeriesColor(kTraceColor);
     chart.EndLoading();
     return series;
 }
@@ -101,7 +101,7 @@ TLineSeries& SetupSessionChart(TCustomChart& chart) {
     chart.BottomAxis().SetLabelFormatter(
         [&chart](double seconds) { return FormatRunTime(seconds, chart.NumberSeparators()); });
     TLineSeries& series = chart.AddSeries();
-    series.SetSeriesColor(kClTrace);
+    series.SetSeriesColor(kTraceColor);
     chart.EndLoading();
     return series;
 }
