@@ -433,13 +433,19 @@ void TCustomChart::DrawMarkers(TCanvas& canvas) {
     const bool clip = CanClip();
     if (clip)
         canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+    // A whole session's thousands of marks share columns: a line already drawn in its column
+    // with its pen is not stroked again.
     std::optional<TChartPen> pen;
+    int drawnX = INT_MIN;
     for (const auto& [x, marker] : shown) {
         if (pen != marker->pen) {
             pen = marker->pen;
             canvas.SetPen(pen->ToPen(m_printing));
+        } else if (x == drawnX) {
+            continue;
         }
         canvas.Line(x, c.top + 1, x, c.bottom - 1);
+        drawnX = x;
     }
     if (clip)
         canvas.ResetClip();
@@ -452,7 +458,9 @@ void TCustomChart::DrawMarkers(TCanvas& canvas) {
     int freeRight = INT_MAX; // the labels to the right begin there
     for (auto m = shown.rbegin(); m != shown.rend(); ++m) {
         const std::string& text = m->second->label;
-        if (text.empty())
+        // A label is centred on its line: one whose line reaches the labels to its right
+        // cannot fit, and is not measured.
+        if (text.empty() || m->first + kMarkerLabelSpacing > freeRight)
             continue;
         const int width = canvas.TextWidth(text);
         const int left = std::max(m->first - width / 2, freeLeft);
