@@ -55,6 +55,7 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::GraphExportSvg,
                                A::ComChooseDevice,
                                A::ComCalibrate,
+                               A::ReviewSession,
                                A::FileReport};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
