@@ -417,7 +417,7 @@ private:
             for (std::size_t at = 0; at < column.header.size();) {
                 const std::size_t end = std::min(column.header.find(' ', at), column.header.size());
                 const int word = m_canvas.TextWidth(column.header.substr(at, end - at));
-                column.width = std::max(column.width, word + 2 * kCellPadding);
+                column.width = std::max(column.width, word + 3 * kCellPadding);
                 at = end + 1;
             }
             taken += column.width;
@@ -437,7 +437,8 @@ private:
         std::vector<std::vector<std::string>> wrapped;
         std::size_t lines = 1;
         for (std::size_t c = 0; c < columns.size(); ++c) {
-            wrapped.push_back(Wrap(cells[c], font, columns[c].width - 2 * kCellPadding));
+            wrapped.push_back(
+                Wrap(cells[c], font, columns[c].width - (columns[c].right ? 3 : 2) * kCellPadding));
             lines = std::max(lines, wrapped.back().size());
         }
         const int headHeight = headBlock ? m_blocks[*headBlock].height : 0;
@@ -454,9 +455,10 @@ private:
                 for (std::size_t l = from; l < from + count && l < wrapped[c].size(); ++l) {
                     const std::string& text = wrapped[c][l];
                     int at = x + kCellPadding;
+                    // A number keeps a wider gap to its right, from the next column's text.
                     if (columns[c].right) {
                         m_canvas.SetFont(font);
-                        at = x + columns[c].width - kCellPadding - m_canvas.TextWidth(text);
+                        at = x + columns[c].width - 2 * kCellPadding - m_canvas.TextWidth(text);
                     }
                     block.texts.push_back({at, kCellPadding + int(l - from) * line, text, font});
                 }
