@@ -1,5 +1,5 @@
 // "Rapport..." in the real window: which session it reports (the journal opened, until a run
-// begins, then the run's), its refusals, and its place in the enable rules.
+// begins, then the run's), its refusal without a session, and its place in the enable rules.
 
 #include "app/frmMain.h"
 #include "app/qt_ui_bridge.h"
@@ -85,20 +85,6 @@ TEST_F(ReportWindowTest, ReportsTheJournalOpenedUntilARunBeginsThenTheRunsOwn) {
     EXPECT_TRUE(window->ActFileReport->isEnabled());
     const std::string run = window->Journal().Path();
     EXPECT_EQ(ReportedJob(), "Rapport " + run.substr(run.rfind('/') + 1));
-}
-
-TEST_F(ReportWindowTest, AJournalThatCannotBeReadSaysWhatOuvrirSays) {
-    const std::string path = OpenJournal();
-    test::WriteBytes(path, test::SessionJournal(false, true) + "x,y\r\n");
-    ui.ExpectError();
-    window->ActFileReport->trigger();
-    ui.ExpectOpen(path);
-    ui.ExpectError();
-    window->ActOpen->trigger();
-    const auto& shown = ui.Shown();
-    ASSERT_GE(shown.size(), 3u);
-    EXPECT_EQ(shown[shown.size() - 3].text, shown.back().text);
-    EXPECT_NE(shown.back().text.find("Ce fichier n'est pas un journal"), std::string::npos);
 }
 
 } // namespace
