@@ -48,6 +48,7 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::ComChooseDevice, idle},
         {A::ComCalibrate, idle},
         {A::ReviewSession, idle},
+        {A::FileReport, idle},
     }};
 }
 

@@ -47,14 +47,16 @@ enum class TCaptureAction {
     ComChooseDevice,
     ComCalibrate,
     ReviewSession,
+    FileReport,
 };
-inline constexpr std::size_t kCaptureActionCount = 20;
+inline constexpr std::size_t kCaptureActionCount = 21;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
 // Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
 // export and optimum-scale commands while idle; each port command while idle and when its port
-// was found; the device and calibration dialogs and the review of a session while idle.
+// was found; the device and calibration dialogs, the review of a session and the report while
+// idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and

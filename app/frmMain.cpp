@@ -213,6 +213,9 @@ void TfmMain::CreateActions() {
         MakeAction("ActReviewSession", QStringLiteral("Revoir une séance..."),
                    QStringLiteral("Revoir une séance..."), QKeySequence(Qt::CTRL | Qt::Key_R),
                    kNoImage, &TfmMain::ActReviewSessionExecute);
+    ActFileReport =
+        MakeAction("ActFileReport", QStringLiteral("Rapport..."), QStringLiteral("Rapport..."),
+                   noKey, kNoImage, &TfmMain::ActFileReportExecute);
 
     ActGraphSound = MakeAction("ActGraphSound", QStringLiteral("Son"), QStringLiteral("Son"), noKey,
                                kNoImage, &TfmMain::ActGraphSoundExecute);
@@ -249,7 +252,7 @@ void TfmMain::CreateMenus() {
     file->addActions(
         {ActGraphExportBitmap, ActGraphExportMetafile, ActGraphExportPng, ActGraphExportSvg});
     file->addSeparator();
-    file->addAction(ActGraphPrint);
+    file->addActions({ActGraphPrint, ActFileReport});
     file->addSeparator();
     file->addAction(ActAppClose);
 

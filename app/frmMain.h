@@ -105,6 +105,7 @@ public:
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
     QAction* ActReviewSession = nullptr;
+    QAction* ActFileReport = nullptr;
     QAction* ActGraphSound = nullptr;
     QAction* ActGraphSoundVolume = nullptr;
 
@@ -249,6 +250,14 @@ private:
     // folder, then where the last journal reviewed was.
     void ActReviewSessionExecute();
     TFileDialogOptions m_reviewDialog;
+
+    // Area: the examination's report (frmMain_report.cpp). Its session is the journal
+    // "Ouvrir..." read last, until a run begins (an empty path), and then that run's.
+    void SetReportJournal(std::string path);
+    void ActFileReportExecute();
+    std::string m_reportJournal;
+    // The report's own printer, set to A4 portrait for it, made on the first report.
+    std::shared_ptr<QPrinter> m_reportPrinter;
 
     class TFineArea;
     struct TFineAreaDeleter {

@@ -102,6 +102,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComCalibrate;
         case TCaptureAction::ReviewSession:
             return form.ActReviewSession;
+        case TCaptureAction::FileReport:
+            return form.ActFileReport;
         }
         return form.ActCaptureStop;
     }
@@ -162,6 +164,8 @@ void TfmMain::ActCaptureStartExecute() {
     if (Acquiring) {
         BeginJournal();
         BeginFine();
+        // The report is of this run from now on, not of a journal opened before it.
+        SetReportJournal({});
     }
 }
 

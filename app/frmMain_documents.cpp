@@ -120,7 +120,9 @@ void TfmMain::ActNewExecute() {
 }
 
 void TfmMain::ActOpenExecute() {
-    m_documents->document.Open();
+    TDocument& document = m_documents->document;
+    if (document.Open() && IsJournalPath(document.FileName()))
+        SetReportJournal(document.FileName());
 }
 
 void TfmMain::ActSaveExecute() {

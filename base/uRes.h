@@ -187,6 +187,14 @@ inline constexpr std::string_view kAudioOpenError = "elle ne s'ouvre pas";
 inline constexpr std::string_view kAudioIoError = "erreur d'écriture vers le périphérique";
 inline constexpr std::string_view kAudioFatalError = "le serveur de son ne répond plus";
 
+// The examination's report ("Rapport..."): why none is made, or printed.
+inline constexpr std::string_view kReportNoSession =
+    "Aucune séance à mettre dans un rapport : faites une acquisition ou ouvrez un journal.";
+inline constexpr std::string_view kReportSheetUnreadableFormat =
+    "La fiche de séance %s ne peut pas être lue : ";
+inline constexpr std::string_view kReportPrintFailed =
+    "Le rapport n'a pas pu être imprimé : l'imprimante a refusé le travail";
+
 // The exports of a session (EDF+, BIDS) and the command line that runs them without a window.
 inline constexpr std::string_view kExportNoFine =
     "ce journal n'a aucune fréquence fine à exporter (journal d'une version antérieure ?)";

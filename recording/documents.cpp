@@ -54,14 +54,14 @@ void TDocument::New() {
     m_unsaved = false;
 }
 
-void TDocument::Open() {
+bool TDocument::Open() {
     ConfirmDiscard();
     PrepareDataDialog(m_openDialog);
     m_openDialog.filter.append("|").append(res::kJournalFilter);
     m_openDialog.overwritePrompt = false;
     const auto chosen = m_ui.OpenFileDialog(m_openDialog);
     if (!chosen)
-        return;
+        return false;
     // A name typed without an extension means the .dat file, unless a file of that very name
     // exists: then the user picked it.
     const std::string path = ::access(chosen->c_str(), F_OK) == 0
@@ -69,6 +69,7 @@ void TDocument::Open() {
                                  : WithDefaultExtension(*chosen, res::kDataExt);
     m_openDialog.fileName = path;
     ReadRecording(path);
+    return true;
 }
 
 bool TDocument::Save() {

@@ -56,8 +56,9 @@ public:
     // After the prompt, the open dialog (recordings, or run journals) and the file read in full:
     // the history holds the last 256 values of the file (zeros before them when there are
     // fewer) with a journal's markers, the file name is the path chosen, status panel 1 shows
-    // "-", no unsaved data. A file that cannot be read changes nothing at all.
-    void Open();
+    // "-", no unsaved data. A file that cannot be read changes nothing at all. True when a file
+    // was read, false when the dialog was cancelled.
+    bool Open();
     // Writes to the current file, or runs Save as for a new document and for one read from a
     // journal (which a recording must never overwrite). Returns false when the user cancelled
     // the Save as dialog.

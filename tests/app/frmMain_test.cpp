@@ -122,11 +122,12 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
          "Ctrl+R", -1},
         {"ActGraphSound", "Son", "Son", "", -1},
         {"ActGraphSoundVolume", "Volume du son...", "Volume du son...", "", -1},
+        {"ActFileReport", "Rapport...", "Rapport...", "", -1},
     };
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 32);
+    EXPECT_EQ(count, 33);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -154,7 +155,7 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
                        "ance...",
                        "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
                        "Exporter M\xC3\xA9tafichier (*.wmf)", "Exporter PNG (*.png)",
-                       "Exporter SVG (*.svg)", "-", "Imprimer", "-", "Quitter"}));
+                       "Exporter SVG (*.svg)", "-", "Imprimer", "Rapport...", "-", "Quitter"}));
     EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
     EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer", "-",
                                        "Afficher avertissement si aucune donn\xC3\xA9"
