@@ -104,6 +104,8 @@ inline constexpr std::string_view kDiskFull = "Disque plein";
 inline constexpr std::string_view kBadNumber = "Saisie numérique incorrecte";
 inline constexpr std::string_view kIoErrorFormat = "Erreur E/S %d";
 inline constexpr std::string_view kCannotWriteFormat = "Impossible d'écrire dans %s";
+inline constexpr std::string_view kForeignLinkFormat =
+    "Lien symbolique refusé : %s appartient à un autre compte, dans un dossier partagé";
 inline constexpr std::string_view kCannotCalibrateFormat =
     "Le périphérique %s ne peut pas être étalonné : son nom ne peut pas servir de clé";
 
