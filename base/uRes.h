@@ -80,6 +80,9 @@ inline constexpr std::string_view kJournalBadLineFormat =
     "Ce fichier n'est pas un journal : la ligne %d n'a pas pu être lue";
 inline constexpr std::string_view kJournalFilter = "Journaux (*.csv)|*.csv";
 inline constexpr std::string_view kJournalExt = "csv";
+inline constexpr std::string_view kRecordingNotJournal =
+    "Un enregistrement ne peut pas porter un nom en .csv, celui des journaux : choisissez un nom "
+    "en .dat.";
 inline constexpr std::string_view kPngFilter = "PNG (*.png)|*.png";
 inline constexpr std::string_view kPngExt = "png";
 inline constexpr std::string_view kSvgFilter = "SVG (*.svg)|*.svg";
