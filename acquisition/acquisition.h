@@ -166,6 +166,9 @@ public:
     bool Measuring() const { return m_measuring; }
 
     bool Acquiring() const { return m_acquiring; }
+    // What the run says in panel 2 (and the switch, and what the window adds to Stop's words):
+    // shown at once, or once a lost port is back.
+    void SetActivityText(const std::string& text);
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
     // The worker has been launched and has not yet reported its end.
     bool CaptureThreadRunning() const { return m_captureThreadRunning; }
@@ -211,8 +214,6 @@ private:
     // Panel 0 and its tooltip after the port lost its device, was refused it or got it back;
     // panel 2 says the loss until the port is back.
     void OnPortEvent(TPortEvent event);
-    // What the run and the switch say in panel 2: shown at once, or once a lost port is back.
-    void SetActivityText(const std::string& text);
 
     TUiBridge& m_bridge;
     TUiServices& m_ui;

@@ -71,6 +71,15 @@ inline constexpr std::string_view kReadmeName = "A_Lire.txt";
 // Run journals, markers and the PNG and SVG pictures.
 inline constexpr std::string_view kMarkerStatusFormat = "Repère %d";
 inline constexpr std::string_view kJournalFailedFormat = "Journal impossible : %s";
+// The status bar's mark of a run whose journal failed, and what Stop then says.
+inline constexpr std::string_view kJournalMarkNone = "Sans journal";
+inline constexpr std::string_view kJournalMarkIncomplete = "Journal incomplet";
+inline constexpr std::string_view kPreviousJournalFailedFormat =
+    "Journal de l'acquisition précédente incomplet : %s";
+inline constexpr std::string_view kStoppedWithoutJournalFormat =
+    "Acquisition arrêtée — sans journal : %s";
+inline constexpr std::string_view kStoppedJournalIncompleteFormat =
+    "Acquisition arrêtée — journal incomplet : %s";
 // Why a journal folder is refused: its journals would not be this account's alone.
 inline constexpr std::string_view kJournalFolderForeign =
     "le dossier des journaux appartient à un autre compte";

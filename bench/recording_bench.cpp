@@ -50,8 +50,8 @@ private:
     std::string m_path;
 };
 
-[[noreturn]] void JournalFailed(const std::string& reason) {
-    std::fprintf(stderr, "journal: %s\n", reason.c_str());
+[[noreturn]] void JournalFailed(const TJournal::TFailure& failure) {
+    std::fprintf(stderr, "journal: %s\n", failure.reason.c_str());
     std::abort();
 }
 
