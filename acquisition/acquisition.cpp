@@ -76,7 +76,7 @@ TAcquisition::~TAcquisition() {
     // The window is going away: a worker still counting must end, and what it still hands over
     // has nowhere to go. The worker component's destruction then waits for its end.
     m_showSamples = false;
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
 }
 
 // ---- The run ----------------------------------------------------------------------------------
@@ -113,7 +113,7 @@ void TAcquisition::ActCaptureStart() {
             throw ECaptureNotStarted();
     } catch (const std::exception& error) {
         // No worker means no run: the window goes back to idle and says why.
-        m_stopRequested.store(true, std::memory_order_release);
+        RequestStop();
         m_showSamples = false;
         m_acquiring = false;
         ApplyCaptureState();
@@ -143,7 +143,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
     struct TMeasureEnd {
         TAcquisition& acquisition;
         ~TMeasureEnd() {
-            acquisition.m_stopRequested.store(true, std::memory_order_release);
+            acquisition.RequestStop();
             acquisition.m_measuring = false;
         }
     } measureEnd{*this};
@@ -159,7 +159,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
     m_bridge.ProcessMessagesUntil(
         drain, MsPassed(static_cast<std::uint32_t>(duration.count()), m_tickCount));
     measured.to = MonotonicNs();
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
                                   MsPassed(kStopWaitMs, m_tickCount));
     m_changes.Drain(measured.changes);
@@ -167,7 +167,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
 }
 
 void TAcquisition::ActCaptureStop() {
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
                                   MsPassed(kStopWaitMs, m_tickCount));
     // A worker that has not ended yet may still hand over a sample: the run it counted for is
@@ -186,6 +186,13 @@ void TAcquisition::ApplyCaptureState() {
     m_view.HideNoDataTitle();
 }
 
+void TAcquisition::RequestStop() {
+    m_stopRequested.store(true, std::memory_order_release);
+    // A worker asleep until the line's next change would hear of the stop only at the window's
+    // end.
+    m_comPort1.WakeCarrierWait();
+}
+
 void TAcquisition::CaptureWorker() {
     const auto readDcd = [this] {
         return ReadPortDCD(m_comPort1);
@@ -199,12 +206,46 @@ void TAcquisition::CaptureWorker() {
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;
         CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
-    } else {
-        // The worker thread is this run's own: its slack needs no restoring.
-        LowerTimerSlack();
-        TPacedPolling pacing;
-        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
+        return;
     }
+    // The worker thread is this run's own: its slack needs no restoring.
+    LowerTimerSlack();
+    if (std::uint32_t changes = 0, open = 0; m_comPort1.CarrierChanges(changes, open)) {
+        // The driver counts every change and wakes the worker at each one: the count is exact
+        // however fast the line rises, and the worker sleeps between the changes.
+        const auto readCount = [this] {
+            TCountedPoll poll;
+            poll.counted = m_comPort1.CarrierChanges(poll.changes, poll.open);
+            if (!poll.counted)
+                poll.level = ReadPortDCD(m_comPort1);
+            return poll;
+        };
+        const auto waitForChange = [this](TMonoNs until) -> std::optional<TMonoNs> {
+            const TCarrierWait wait = m_comPort1.WaitCarrierChange(until, m_stopRequested);
+            switch (wait.outcome) {
+            case TCarrierWaitOutcome::Changed:
+                return wait.changedAfter;
+            case TCarrierWaitOutcome::Ended:
+                return std::nullopt;
+            case TCarrierWaitOutcome::Unsupported:
+            case TCarrierWaitOutcome::Lost:
+                break;
+            }
+            // No wait to be had now (the port closed or lost): the line is looked at again
+            // shortly, as a quiet line is, so that a stop is still seen within milliseconds.
+            SleepUntil(std::min(until, MonotonicNs() + TPacedPolling::kQuietLook));
+            return std::nullopt;
+        };
+        const auto onCounted = [this](TMonoNs at, TMonoNs uncertainty, std::uint32_t untimed) {
+            m_changes.Push(at, uncertainty, untimed);
+        };
+        TChangeWaitPacing pacing;
+        CaptureLoop(readCount, MonotonicNs, pacing, waitForChange, handOff, onCounted,
+                    m_stopRequested);
+        return;
+    }
+    TPacedPolling pacing;
+    CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
 }
 
 void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {

@@ -132,8 +132,10 @@ public:
     // The window may close exactly when no run is in progress.
     bool CloseQuery() const { return !m_acquiring; }
 
-    // The counting loop of the next run: false (the default) paces its polls, sleeping through
-    // most of each level; true polls without pause, as fast as the line can be read.
+    // The counting loop of the next run: false (the default) reads the driver's count of DCD
+    // changes and sleeps until each change where the port's device has them, and elsewhere paces
+    // its polls, sleeping through most of each level; true polls without pause, as fast as the
+    // line can be read.
     void SetFullSpeedPoll(bool on) { m_fullSpeedPoll.store(on, std::memory_order_relaxed); }
     bool FullSpeedPoll() const { return m_fullSpeedPoll.load(std::memory_order_relaxed); }
     // The change times of the window whose sample the view is being given, from the start of
@@ -202,6 +204,8 @@ public:
     void SetPortDevice(int n, const std::string& device);
 
 private:
+    // Sets the stop flag and wakes a worker that waits for the line.
+    void RequestStop();
     void CaptureWorker();
     void HandOff(TSample sample, const TCaptureWindow& window);
     // Launches the worker for a run or a measurement, the ring emptied first; false when the
