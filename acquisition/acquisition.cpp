@@ -200,8 +200,8 @@ void TAcquisition::CaptureWorker() {
     const auto handOff = [this](TSample sample, const TCaptureWindow& window) {
         HandOff(sample, window);
     };
-    const auto onChange = [this](TMonoNs at, TMonoNs uncertainty) {
-        m_changes.Push(at, uncertainty);
+    const auto onChange = [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest) {
+        m_changes.Push(at, uncertainty, blindest);
     };
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;
@@ -236,8 +236,9 @@ void TAcquisition::CaptureWorker() {
             SleepUntil(std::min(until, MonotonicNs() + TPacedPolling::kQuietLook));
             return std::nullopt;
         };
-        const auto onCounted = [this](TMonoNs at, TMonoNs uncertainty, std::uint32_t untimed) {
-            m_changes.Push(at, uncertainty, untimed);
+        const auto onCounted = [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest,
+                                      std::uint32_t untimed) {
+            m_changes.Push(at, uncertainty, blindest, untimed);
         };
         TChangeWaitPacing pacing;
         CaptureLoop(readCount, MonotonicNs, pacing, waitForChange, handOff, onCounted,

@@ -116,6 +116,7 @@ public:
     std::uint32_t Take(bool level) { return std::exchange(m_level, level) != level ? 1 : 0; }
     std::uint32_t Take(const TCountedPoll& poll) {
         const bool same = poll.counted == m_counted && (!poll.counted || poll.open == m_open);
+        m_exact = same && poll.counted;
         const std::uint32_t found = !same                   ? 0
                                     : poll.counted          ? poll.changes - m_changes
                                     : poll.level != m_level ? 1
@@ -127,8 +128,13 @@ public:
         return found;
     }
 
+    // Whether the last Take read a driver's count against one of the same open: it then found
+    // every change, seen by a poll or not.
+    bool Exact() const { return m_exact; }
+
 private:
     bool m_counted = false;
+    bool m_exact = false;
     std::uint32_t m_open = 0;
     std::uint32_t m_changes = 0;
     bool m_level = false;
@@ -149,10 +155,13 @@ private:
 // polls did not see. No sleep runs past the moment the window's tick count closes it, so a paced
 // window closes at the same poll as an unpaced one would. A partial window at the end gives no
 // sample.
-// onChange(at, uncertainty) hears of every change as the poll that saw it finds it, in order,
-// with its ChangeTimeOf (from the later of the poll before and what the sleep said) and half the
-// distance between the two; for a counted line onChange(at, uncertainty, hidden) also says how
-// many changes came before it since the poll before, untimed. It must not wait.
+// onChange(at, uncertainty, blindest) hears of every change as the poll that saw it finds it, in
+// order, with its ChangeTimeOf (from the later of the poll before and what the sleep said), half
+// the distance between the two, and the longest distance between two polls since the change
+// before (the hand-off's included): a pause of the polls as long as a level may have hidden a
+// pair of changes. For a counted line onChange(at, uncertainty, blindest, untimed) also says how
+// many changes came before it since the poll before, untimed; a counted poll hides none, so its
+// blindest is 0. It must not wait.
 // An exception of a source or of a sink ends the loop.
 template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
           typename SampleSink, typename ChangeSink>
@@ -160,14 +169,15 @@ requires(std::predicate<DcdSource&> ||
          std::same_as<std::invoke_result_t<DcdSource&>, TCountedPoll>) &&
     std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs>&& std::invocable<
         Sleeper&, TMonoNs>&& std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
-    (std::invocable<ChangeSink&, TMonoNs, TMonoNs> ||
-     std::invocable<ChangeSink&, TMonoNs, TMonoNs,
+    (std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs> ||
+     std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs,
                     std::uint32_t>)void CaptureLoop(DcdSource&& readDcd, Clock&& clock,
                                                     Pacing& pacing, Sleeper&& sleepUntil,
                                                     SampleSink&& handOff, ChangeSink&& onChange,
                                                     const std::atomic<bool>& stopRequested) {
     constexpr bool kCounted = std::same_as<std::invoke_result_t<DcdSource&>, TCountedPoll>;
-    static_assert(!kCounted || std::invocable<ChangeSink&, TMonoNs, TMonoNs, std::uint32_t>,
+    static_assert(!kCounted ||
+                      std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs, std::uint32_t>,
                   "a counted line says how many changes no poll saw");
     const auto read = [&readDcd] {
         if constexpr (kCounted)
@@ -186,6 +196,7 @@ requires(std::predicate<DcdSource&> ||
     TMonoNs closesAt = closingTime(window.openedAt);
     detail::TChangeCounter counter(read());
     TMonoNs polledAt = clock();
+    TMonoNs blindest = 0;
     pacing.Start(polledAt);
     for (;;) {
         if (polledAt >= closesAt) {
@@ -208,6 +219,7 @@ requires(std::predicate<DcdSource&> ||
         }
         const std::uint32_t found = counter.Take(read());
         const TMonoNs at = clock();
+        blindest = counter.Exact() ? 0 : std::max(blindest, at - polledAt);
         if (found != 0) {
             const TMonoNs changedAt =
                 ChangeTimeOf(changedAfter ? std::clamp(*changedAfter, polledAt, at) : polledAt, at);
@@ -216,9 +228,9 @@ requires(std::predicate<DcdSource&> ||
             window.changes += static_cast<std::int32_t>(found);
             window.lastChangeAt = changedAt;
             if constexpr (kCounted)
-                onChange(changedAt, at - changedAt, found - 1);
+                onChange(changedAt, at - changedAt, std::exchange(blindest, 0), found - 1);
             else
-                onChange(changedAt, at - changedAt);
+                onChange(changedAt, at - changedAt, std::exchange(blindest, 0));
         }
         pacing.Polled(polledAt, at, found != 0);
         polledAt = at;
@@ -231,8 +243,8 @@ template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleep
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
     CaptureLoop(
-        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs, TMonoNs, std::uint32_t = 0) {},
-        stopRequested);
+        readDcd, clock, pacing, sleepUntil, handOff,
+        [](TMonoNs, TMonoNs, TMonoNs, std::uint32_t = 0) {}, stopRequested);
 }
 
 } // namespace sornafex

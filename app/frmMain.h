@@ -26,6 +26,7 @@ class TAcquisition;
 class TDocument;
 class TfmResponse;
 struct TResponsePreferences;
+struct TSoundPreferences;
 enum class TPortEvent;
 class TJournal;
 enum class TJournalEvent;
@@ -102,6 +103,8 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActGraphSound = nullptr;
+    QAction* ActGraphSoundVolume = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -142,6 +145,10 @@ public:
     TfmResponse* ResponseWindow() const;
     TResponsePreferences ResponsePreferences() const;
     void ApplyResponsePreferences(const TResponsePreferences& prefs);
+    TSoundPreferences SoundPreferences() const;
+    void ApplySoundPreferences(const TSoundPreferences& prefs);
+    // The tone's tick, at each question onset and each marker of a run.
+    void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
@@ -232,6 +239,8 @@ private:
     void FineMarker(int number);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+    void ActGraphSoundExecute();
+    void ActGraphSoundVolumeExecute();
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;

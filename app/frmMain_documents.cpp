@@ -56,7 +56,8 @@ public:
                             graph.VerticalMax(),
                             graph.ShowNoData(),
                             form.Acquisition().FullSpeedPoll(),
-                            form.ResponsePreferences()};
+                            form.ResponsePreferences(),
+                            form.SoundPreferences()};
     }
 
     TfmMain& form;
@@ -91,6 +92,7 @@ void TfmMain::LoadAndApplyPreferences() {
     ApplyPreferences(prefs, *m_documents);
     Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
     ApplyResponsePreferences(prefs.response);
+    ApplySoundPreferences(prefs.sound);
 }
 
 void TfmMain::TestPreferencesWritable() {

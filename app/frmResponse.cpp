@@ -19,7 +19,8 @@ namespace sornafex {
 
 namespace {
 
-constexpr QSize kFirstSize(720, 420);
+// Small enough to stand below or beside the main window on a 1280 × 1024 screen.
+constexpr QSize kFirstSize(640, 360);
 constexpr int kValuePixels = 30;
 constexpr int kDetailPixels = 14;
 

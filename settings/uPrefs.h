@@ -9,6 +9,7 @@
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //   [Response] Visible=0 Seconds=60 SpanPercent=2 SpanMicroSiemens=1
 //                             the response window: shown, its time span, its sensitivities
+//   [Son]   Actif=0 Volume=50 the tone of the response: on, and its volume (0 to 100)
 //
 // Section Com may also map ports to devices (Device1 .. Device50), written by the device dialog
 // only (WritePortDevice), never with the four values; [Journal] Folder names the folder of the
@@ -36,6 +37,14 @@ struct TResponsePreferences {
     friend bool operator==(const TResponsePreferences&, const TResponsePreferences&) = default;
 };
 
+// The tone of the response.
+struct TSoundPreferences {
+    bool on = false;
+    std::int32_t volume = 50; // 0 to 100; beyond, the nearest end
+
+    friend bool operator==(const TSoundPreferences&, const TSoundPreferences&) = default;
+};
+
 struct TPreferences {
     std::int32_t comNumber = 1;
     std::int32_t verticalMin = -1;
@@ -43,6 +52,7 @@ struct TPreferences {
     bool showNoData = true;
     bool fullSpeedPoll = false;
     TResponsePreferences response;
+    TSoundPreferences sound;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
 };
@@ -89,8 +99,8 @@ public:
 };
 
 // When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), then the
-// response window's keys, in this order, in one atomic replacement of the file; does nothing
-// otherwise. Throws EPreferencesWriteError.
+// response window's keys and the sound's, in this order, in one atomic replacement of the file;
+// does nothing otherwise. Throws EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 

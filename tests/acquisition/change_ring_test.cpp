@@ -35,7 +35,7 @@ TEST(ChangeRing, DrainsInOrderAndShowsDroppedChangesAsAJumpInTheNumbers) {
         auto ring = std::make_unique<TChangeRing>();
         std::vector<TChangeStamp> out;
         for (std::size_t i = 0; i < c.pushed; ++i)
-            ring->Push(static_cast<TMonoNs>(i) * 10, 0, c.untimed);
+            ring->Push(static_cast<TMonoNs>(i) * 10, 0, 0, c.untimed);
         if (c.drainedAfter != 0) {
             ring->Drain(out);
             out.clear();
