@@ -210,39 +210,18 @@ void TAcquisition::CaptureWorker() {
     }
     // The worker thread is this run's own: its slack needs no restoring.
     LowerTimerSlack();
-    if (std::uint32_t changes = 0, open = 0; m_comPort1.CarrierChanges(changes, open)) {
+    if (const TCountedPortLine line(m_comPort1, m_stopRequested); line.Counts()) {
         // The driver counts every change and wakes the worker at each one: the count is exact
         // however fast the line rises, and the worker sleeps between the changes.
-        const auto readCount = [this] {
-            TCountedPoll poll;
-            poll.counted = m_comPort1.CarrierChanges(poll.changes, poll.open);
-            if (!poll.counted)
-                poll.level = ReadPortDCD(m_comPort1);
-            return poll;
-        };
-        const auto waitForChange = [this](TMonoNs until) -> std::optional<TMonoNs> {
-            const TCarrierWait wait = m_comPort1.WaitCarrierChange(until, m_stopRequested);
-            switch (wait.outcome) {
-            case TCarrierWaitOutcome::Changed:
-                return wait.changedAfter;
-            case TCarrierWaitOutcome::Ended:
-                return std::nullopt;
-            case TCarrierWaitOutcome::Unsupported:
-            case TCarrierWaitOutcome::Lost:
-                break;
-            }
-            // No wait to be had now (the port closed or lost): the line is looked at again
-            // shortly, as a quiet line is, so that a stop is still seen within milliseconds.
-            SleepUntil(std::min(until, MonotonicNs() + TPacedPolling::kQuietLook));
-            return std::nullopt;
+        const auto waitForChange = [&line](TMonoNs until) {
+            return line.WaitForChange(until);
         };
         const auto onCounted = [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest,
                                       std::uint32_t untimed) {
             m_changes.Push(at, uncertainty, blindest, untimed);
         };
         TChangeWaitPacing pacing;
-        CaptureLoop(readCount, MonotonicNs, pacing, waitForChange, handOff, onCounted,
-                    m_stopRequested);
+        CaptureLoop(line, MonotonicNs, pacing, waitForChange, handOff, onCounted, m_stopRequested);
         return;
     }
     TPacedPolling pacing;
