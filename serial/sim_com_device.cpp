@@ -23,7 +23,8 @@ namespace sornafex {
 
 namespace {
 
-// A change is timed from the sensor's clock, read a moment before the monotonic one.
+// A change is timed from the sensor's clock, in whole nanoseconds: this much earlier covers the
+// rounding of its seconds.
 constexpr TMonoNs kChangeMargin = 1000;
 
 // DCD changes reach the event wait at most this often, the ones in between together, as a USB
@@ -340,10 +341,12 @@ TCarrierWait TSimComDevice::WaitCarrierChange(TMonoNs until,
         if (!m_open.load() || m_generation != generation || m_carrierWakes != wakes || cancelled())
             return {TCarrierWaitOutcome::Ended, 0};
         if (const std::uint64_t now = Transitions(); now != from) {
-            // The sensor knows when its last change came: that long ago on its clock.
+            // The sensor knows when its last change came: that long before its clock's reading,
+            // which follows the monotonic one, so that the change is never timed after it came.
+            const TMonoNs polledAt = MonotonicNs();
             const double ago = std::max(0.0, Now() - ChangeMoment(now));
             return {TCarrierWaitOutcome::Changed,
-                    MonotonicNs() - static_cast<TMonoNs>(std::ceil(ago * 1e9)) - kChangeMargin};
+                    polledAt - static_cast<TMonoNs>(std::ceil(ago * 1e9)) - kChangeMargin};
         }
         const TMonoNs left = until - MonotonicNs();
         if (left <= 0)

@@ -265,8 +265,9 @@ TEST(SimComDevice, TheChangeWaitEndsAtTheNextChangeTheDeadlineAWakeOrAClose) {
         std::uint32_t counted; // changes the count gained during the wait
         int mostMs;            // the wait's length at most
     } rows[] = {
-        {"the next change", "sim:25.00000", TEnd::None, TCarrierWaitOutcome::Changed, 1, 60},
-        {"the deadline", "sim:0.00000", TEnd::None, TCarrierWaitOutcome::Ended, 0, 150},
+        // A level of 100 ms: the count read before the wait is the one it starts from.
+        {"the next change", "sim:5.00000", TEnd::None, TCarrierWaitOutcome::Changed, 1, 150},
+        {"the deadline", "sim:0.00000", TEnd::None, TCarrierWaitOutcome::Ended, 0, 350},
         {"a wake", "sim:0.00000", TEnd::Wake, TCarrierWaitOutcome::Ended, 0, 80},
         {"a close", "sim:0.00000", TEnd::Close, TCarrierWaitOutcome::Ended, 0, 80},
         {"stopped before", "sim:0.00000", TEnd::StoppedBefore, TCarrierWaitOutcome::Ended, 0, 5},
@@ -302,7 +303,7 @@ TEST(SimComDevice, TheChangeWaitEndsAtTheNextChangeTheDeadlineAWakeOrAClose) {
             else
                 port.SetOpen(false);
         });
-        const TCarrierWait wait = port.WaitCarrierChange(start + 100 * kNsPerMs, stop);
+        const TCarrierWait wait = port.WaitCarrierChange(start + 300 * kNsPerMs, stop);
         const TMonoNs end = MonotonicNs();
         ender.join();
         EXPECT_EQ(wait.outcome, row.outcome);
