@@ -46,14 +46,15 @@ enum class TCaptureAction {
     GraphExportSvg,
     ComChooseDevice,
     ComCalibrate,
+    ReviewSession,
 };
-inline constexpr std::size_t kCaptureActionCount = 19;
+inline constexpr std::size_t kCaptureActionCount = 20;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
 // Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
 // export and optimum-scale commands while idle; each port command while idle and when its port
-// was found; the device and calibration dialogs while idle.
+// was found; the device and calibration dialogs and the review of a session while idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and

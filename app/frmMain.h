@@ -25,6 +25,7 @@ namespace sornafex {
 class TAcquisition;
 class TDocument;
 class TfmResponse;
+class TfmReview;
 struct TResponsePreferences;
 struct TSoundPreferences;
 enum class TPortEvent;
@@ -103,6 +104,7 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActReviewSession = nullptr;
     QAction* ActGraphSound = nullptr;
     QAction* ActGraphSoundVolume = nullptr;
 
@@ -150,6 +152,11 @@ public:
     // The tone's tick, at each question onset and each marker of a run.
     void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
+
+    // The review of the session in the journal at path, in a window of its own that the main
+    // window owns and that closing deletes (frmMain_review.cpp). A journal that cannot be read
+    // gets the error box with the words of "Ouvrir...", and no window: nullptr.
+    TfmReview* ReviewJournal(const std::string& path);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
     QMenu* createPopupMenu() override;
@@ -241,6 +248,12 @@ private:
     void ActComCalibrateExecute();
     void ActGraphSoundExecute();
     void ActGraphSoundVolumeExecute();
+
+    // Area: the review of a session (frmMain_review.cpp). Its dialog starts in the journals'
+    // folder, then where the last journal reviewed was.
+    void ActReviewSessionExecute();
+    TFileDialogOptions m_reviewDialog;
+
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;

@@ -4,7 +4,6 @@
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
 #include "base/mono_clock.h"
-#include "base/mono_clock.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/journal.h"
@@ -101,6 +100,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComChooseDevice;
         case TCaptureAction::ComCalibrate:
             return form.ActComCalibrate;
+        case TCaptureAction::ReviewSession:
+            return form.ActReviewSession;
         }
         return form.ActCaptureStop;
     }

@@ -56,7 +56,8 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::GraphExportPng,
                                A::GraphExportSvg,
                                A::ComChooseDevice,
-                               A::ComCalibrate};
+                               A::ComCalibrate,
+                               A::ReviewSession};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
             for (const bool com2 : {false, true}) {
@@ -356,7 +357,7 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     acq->ApplyCaptureState();
     EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
     EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
-    EXPECT_EQ(view.enableOrder.back(), A::ComCalibrate);
+    EXPECT_EQ(view.enableOrder.back(), A::ReviewSession);
     EXPECT_EQ(view.panels[kFrequencyPanel], "-");
     EXPECT_EQ(view.titleHides, hides + 1);
 }
