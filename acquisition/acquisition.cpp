@@ -78,7 +78,7 @@ TAcquisition::~TAcquisition() {
     // The window is going away: a worker still counting must end, and what it still hands over
     // has nowhere to go. The worker component's destruction then waits for its end.
     m_showSamples = false;
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
 }
 
 // ---- The run ----------------------------------------------------------------------------------
@@ -115,7 +115,7 @@ void TAcquisition::ActCaptureStart() {
             throw ECaptureNotStarted();
     } catch (const std::exception& error) {
         // No worker means no run: the window goes back to idle and says why.
-        m_stopRequested.store(true, std::memory_order_release);
+        RequestStop();
         m_showSamples = false;
         m_acquiring = false;
         ApplyCaptureState();
@@ -145,7 +145,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
     struct TMeasureEnd {
         TAcquisition& acquisition;
         ~TMeasureEnd() {
-            acquisition.m_stopRequested.store(true, std::memory_order_release);
+            acquisition.RequestStop();
             acquisition.m_measuring = false;
         }
     } measureEnd{*this};
@@ -161,7 +161,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
     m_bridge.ProcessMessagesUntil(
         drain, MsPassed(static_cast<std::uint32_t>(duration.count()), m_tickCount));
     measured.to = MonotonicNs();
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
                                   MsPassed(kStopWaitMs, m_tickCount));
     m_changes.Drain(measured.changes);
@@ -169,7 +169,7 @@ TAcquisition::TMeasuredChanges TAcquisition::MeasureChanges(std::chrono::millise
 }
 
 void TAcquisition::ActCaptureStop() {
-    m_stopRequested.store(true, std::memory_order_release);
+    RequestStop();
     m_bridge.ProcessMessagesUntil([this] { return !m_captureThreadRunning; },
                                   MsPassed(kStopWaitMs, m_tickCount));
     // A worker that has not ended yet may still hand over a sample: the run it counted for is
@@ -188,6 +188,13 @@ void TAcquisition::ApplyCaptureState() {
     m_view.HideNoDataTitle();
 }
 
+void TAcquisition::RequestStop() {
+    m_stopRequested.store(true, std::memory_order_release);
+    // A worker asleep until the line's next change would hear of the stop only at the window's
+    // end.
+    m_comPort1.WakeCarrierWait();
+}
+
 void TAcquisition::CaptureWorker() {
     const auto readDcd = [this] {
         return ReadPortDCD(m_comPort1);
@@ -201,12 +208,26 @@ void TAcquisition::CaptureWorker() {
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;
         CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
-    } else {
-        // The worker thread is this run's own: its slack needs no restoring.
-        LowerTimerSlack();
-        TPacedPolling pacing;
-        CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
+        return;
     }
+    // The worker thread is this run's own: its slack needs no restoring.
+    LowerTimerSlack();
+    if (const TCountedPortLine line(m_comPort1, m_stopRequested); line.Counts()) {
+        // The driver counts every change and wakes the worker at each one: the count is exact
+        // however fast the line rises, and the worker sleeps between the changes.
+        const auto waitForChange = [&line](TMonoNs until) {
+            return line.WaitForChange(until);
+        };
+        const auto onCounted = [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest,
+                                      std::uint32_t untimed) {
+            m_changes.Push(at, uncertainty, blindest, untimed);
+        };
+        TChangeWaitPacing pacing;
+        CaptureLoop(line, MonotonicNs, pacing, waitForChange, handOff, onCounted, m_stopRequested);
+        return;
+    }
+    TPacedPolling pacing;
+    CaptureLoop(readDcd, MonotonicNs, pacing, SleepUntil, handOff, onChange, m_stopRequested);
 }
 
 void TAcquisition::HandOff(TSample sample, const TCaptureWindow& window) {

@@ -135,8 +135,10 @@ public:
     // The window may close exactly when no run is in progress.
     bool CloseQuery() const { return !m_acquiring; }
 
-    // The counting loop of the next run: false (the default) paces its polls, sleeping through
-    // most of each level; true polls without pause, as fast as the line can be read.
+    // The counting loop of the next run: false (the default) reads the driver's count of DCD
+    // changes and sleeps until each change where the port's device has them, and elsewhere paces
+    // its polls, sleeping through most of each level; true polls without pause, as fast as the
+    // line can be read.
     void SetFullSpeedPoll(bool on) { m_fullSpeedPoll.store(on, std::memory_order_relaxed); }
     bool FullSpeedPoll() const { return m_fullSpeedPoll.load(std::memory_order_relaxed); }
     // The change times of the window whose sample the view is being given, from the start of
@@ -169,6 +171,9 @@ public:
     bool Measuring() const { return m_measuring; }
 
     bool Acquiring() const { return m_acquiring; }
+    // What the run says in panel 2 (and the switch, and what the window adds to Stop's words):
+    // shown at once, or once a lost port is back.
+    void SetActivityText(const std::string& text);
     bool StopRequested() const { return m_stopRequested.load(std::memory_order_acquire); }
     // The worker has been launched and has not yet reported its end.
     bool CaptureThreadRunning() const { return m_captureThreadRunning; }
@@ -202,6 +207,8 @@ public:
     void SetPortDevice(int n, const std::string& device);
 
 private:
+    // Sets the stop flag and wakes a worker that waits for the line.
+    void RequestStop();
     void CaptureWorker();
     void HandOff(TSample sample, const TCaptureWindow& window);
     // Launches the worker for a run or a measurement, the ring emptied first; false when the
@@ -214,8 +221,6 @@ private:
     // Panel 0 and its tooltip after the port lost its device, was refused it or got it back;
     // panel 2 says the loss until the port is back.
     void OnPortEvent(TPortEvent event);
-    // What the run and the switch say in panel 2: shown at once, or once a lost port is back.
-    void SetActivityText(const std::string& text);
 
     TUiBridge& m_bridge;
     TUiServices& m_ui;

@@ -4,7 +4,8 @@
 // windows of a little more than one second and hands one sample per window (changes / 2, in
 // hertz) to its sink, with the times of the window's changes. When it polls is the pacing's
 // choice: at full speed it never pauses; paced (capture_pacing.h) it sleeps through most of each
-// level. The sources are template parameters so that a poll costs no more than the DCD read and
+// level; on a line whose driver counts DCD changes it reads the count and sleeps until the next
+// change. The sources are template parameters so that a poll costs no more than the DCD read and
 // the clock read themselves.
 
 #include "base/mono_clock.h"
@@ -14,6 +15,8 @@
 #include <concepts>
 #include <cstdint>
 #include <limits>
+#include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace sornafex {
@@ -57,8 +60,20 @@ struct TCaptureWindow {
     friend bool operator==(const TCaptureWindow&, const TCaptureWindow&) = default;
 };
 
+// A poll of a line whose driver counts its DCD changes (TIOCGICOUNT): the count, wrapping at
+// 2^32, and the open of the port it belongs to, since another open starts from another count.
+// A poll that finds no count (the port not open, a device without one) reads the level instead.
+struct TCountedPoll {
+    bool counted = false;
+    std::uint32_t changes = 0;
+    std::uint32_t open = 0;
+    bool level = false;
+};
+
 // NextPollAt() of a pacing that wants the next poll without a pause.
 inline constexpr TMonoNs kPollAtOnce = std::numeric_limits<TMonoNs>::min();
+// NextPollAt() of a pacing that leaves the loop asleep until its window closes.
+inline constexpr TMonoNs kPollAtWindowEnd = std::numeric_limits<TMonoNs>::max();
 
 // When the loop polls. Start(at) follows the first poll of a run; Polled(previousAt, at, changed)
 // every further poll, with the clock readings after that poll and after the one before it;
@@ -80,29 +95,96 @@ struct TFullSpeedPolling {
     static constexpr TMonoNs NextPollAt() { return kPollAtOnce; }
 };
 
+// The pacing of a loop whose sleeps end at the line's next change (a driver's change wait):
+// each sleep lasts until that change or the window's close.
+struct TChangeWaitPacing {
+    static constexpr void Start(TMonoNs) {}
+    static constexpr void Polled(TMonoNs, TMonoNs, bool) {}
+    static constexpr void AfterHandOff() {}
+    static constexpr TMonoNs NextPollAt() { return kPollAtWindowEnd; }
+};
+
+namespace detail {
+
+// The changes since the poll before: of the level, or of the driver's count of the same open.
+// A poll whose kind or open differs from the last one's reads none.
+class TChangeCounter {
+public:
+    explicit TChangeCounter(bool level) : m_level(level) {}
+    explicit TChangeCounter(const TCountedPoll& poll) { Take(poll); }
+
+    std::uint32_t Take(bool level) { return std::exchange(m_level, level) != level ? 1 : 0; }
+    std::uint32_t Take(const TCountedPoll& poll) {
+        const bool same = poll.counted == m_counted && (!poll.counted || poll.open == m_open);
+        m_exact = same && poll.counted;
+        const std::uint32_t found = !same                   ? 0
+                                    : poll.counted          ? poll.changes - m_changes
+                                    : poll.level != m_level ? 1
+                                                            : 0;
+        m_counted = poll.counted;
+        m_open = poll.open;
+        m_changes = poll.changes;
+        m_level = poll.level;
+        return found;
+    }
+
+    // Whether the last Take read a driver's count against one of the same open: it then found
+    // every change, seen by a poll or not.
+    bool Exact() const { return m_exact; }
+
+private:
+    bool m_counted = false;
+    bool m_exact = false;
+    std::uint32_t m_open = 0;
+    std::uint32_t m_changes = 0;
+    bool m_level = false;
+};
+
+} // namespace detail
+
 // Runs on the worker thread until stopRequested is read true after a poll, so a loop always
-// polls at least once. readDcd() returns the line level; clock() the current TMonoNs, from which
-// the window's tick count is taken (TickOf); sleepUntil(at) returns at or after at, or earlier
-// when interrupted; handOff(sample, window) delivers a sample and may block until it was taken.
+// polls at least once. readDcd() returns the line level, or a TCountedPoll; clock() the current
+// TMonoNs, from which the window's tick count is taken (TickOf); sleepUntil(at) returns at or after
+// at, or earlier when interrupted or, for a sleep that ends at a change of the line, with the
+// earliest moment that change may have come (an optional TMonoNs); handOff(sample, window)
+// delivers a sample and may block until it was taken.
 // The first poll's level is the starting previous level, so it counts no change; the level
 // carries over from one window to the next while the change count restarts at 0; a change seen
 // at the poll that closes a window counts in that window; the time of a hand-off belongs to no
-// window. No sleep runs past the moment the window's tick count closes it, so a paced window
-// closes at the same poll as an unpaced one would. A partial window at the end gives no sample.
+// window. A counted poll counts the difference of the driver's counts, however many changes the
+// polls did not see. No sleep runs past the moment the window's tick count closes it, so a paced
+// window closes at the same poll as an unpaced one would. A partial window at the end gives no
+// sample.
 // onChange(at, uncertainty, blindest) hears of every change as the poll that saw it finds it, in
-// order, with its ChangeTimeOf, half the distance between the two polls around it, and the
-// longest distance between two polls since the change before (the hand-off's included): a pause
-// of the polls as long as a level may have hidden a pair of changes. It must not wait.
+// order, with its ChangeTimeOf (from the later of the poll before and what the sleep said), half
+// the distance between the two, and the longest distance between two polls since the change
+// before (the hand-off's included): a pause of the polls as long as a level may have hidden a
+// pair of changes. For a counted line onChange(at, uncertainty, blindest, untimed) also says how
+// many changes came before it since the poll before, untimed; a counted poll hides none, so its
+// blindest is 0. It must not wait.
 // An exception of a source or of a sink ends the loop.
 template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
           typename SampleSink, typename ChangeSink>
-requires std::predicate<DcdSource&> && std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs> &&
-    std::invocable<Sleeper&, TMonoNs> &&
-    std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
-    std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs>
-void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
-                 SampleSink&& handOff, ChangeSink&& onChange,
-                 const std::atomic<bool>& stopRequested) {
+requires(std::predicate<DcdSource&> ||
+         std::same_as<std::invoke_result_t<DcdSource&>, TCountedPoll>) &&
+    std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs>&& std::invocable<
+        Sleeper&, TMonoNs>&& std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
+    (std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs> ||
+     std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs,
+                    std::uint32_t>)void CaptureLoop(DcdSource&& readDcd, Clock&& clock,
+                                                    Pacing& pacing, Sleeper&& sleepUntil,
+                                                    SampleSink&& handOff, ChangeSink&& onChange,
+                                                    const std::atomic<bool>& stopRequested) {
+    constexpr bool kCounted = std::same_as<std::invoke_result_t<DcdSource&>, TCountedPoll>;
+    static_assert(!kCounted ||
+                      std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs, std::uint32_t>,
+                  "a counted line says how many changes no poll saw");
+    const auto read = [&readDcd] {
+        if constexpr (kCounted)
+            return readDcd();
+        else
+            return static_cast<bool>(readDcd());
+    };
     // The first nanosecond at which the tick count is more than kCaptureWindowMs past the
     // window's (TicksSince(TickOf(at), TickOf(openedAt)) > kCaptureWindowMs), found once a window
     // so that a poll costs no division.
@@ -112,7 +194,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
     TCaptureWindow window;
     window.openedAt = clock();
     TMonoNs closesAt = closingTime(window.openedAt);
-    bool previous = static_cast<bool>(readDcd());
+    detail::TChangeCounter counter(read());
     TMonoNs polledAt = clock();
     TMonoNs blindest = 0;
     pacing.Start(polledAt);
@@ -128,21 +210,29 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
         if (stopRequested.load(std::memory_order_acquire))
             return;
         const TMonoNs wakeAt = std::min<TMonoNs>(pacing.NextPollAt(), closesAt);
-        if (wakeAt > polledAt)
-            sleepUntil(wakeAt);
-        const bool level = static_cast<bool>(readDcd());
-        const TMonoNs at = clock();
-        blindest = std::max(blindest, at - polledAt);
-        const bool changed = level != previous;
-        if (changed) {
-            previous = level;
-            const TMonoNs changedAt = ChangeTimeOf(polledAt, at);
-            if (window.changes++ == 0)
-                window.firstChangeAt = changedAt;
-            window.lastChangeAt = changedAt;
-            onChange(changedAt, at - changedAt, std::exchange(blindest, 0));
+        std::optional<TMonoNs> changedAfter;
+        if (wakeAt > polledAt) {
+            if constexpr (std::is_void_v<std::invoke_result_t<Sleeper&, TMonoNs>>)
+                sleepUntil(wakeAt);
+            else
+                changedAfter = sleepUntil(wakeAt);
         }
-        pacing.Polled(polledAt, at, changed);
+        const std::uint32_t found = counter.Take(read());
+        const TMonoNs at = clock();
+        blindest = counter.Exact() ? 0 : std::max(blindest, at - polledAt);
+        if (found != 0) {
+            const TMonoNs changedAt =
+                ChangeTimeOf(changedAfter ? std::clamp(*changedAfter, polledAt, at) : polledAt, at);
+            if (window.changes == 0)
+                window.firstChangeAt = changedAt;
+            window.changes += static_cast<std::int32_t>(found);
+            window.lastChangeAt = changedAt;
+            if constexpr (kCounted)
+                onChange(changedAt, at - changedAt, std::exchange(blindest, 0), found - 1);
+            else
+                onChange(changedAt, at - changedAt, std::exchange(blindest, 0));
+        }
+        pacing.Polled(polledAt, at, found != 0);
         polledAt = at;
     }
 }
@@ -153,8 +243,8 @@ template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleep
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
     CaptureLoop(
-        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs, TMonoNs, TMonoNs) {},
-        stopRequested);
+        readDcd, clock, pacing, sleepUntil, handOff,
+        [](TMonoNs, TMonoNs, TMonoNs, std::uint32_t = 0) {}, stopRequested);
 }
 
 } // namespace sornafex

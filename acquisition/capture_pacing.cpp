@@ -52,7 +52,7 @@ void TPacedPolling::Polled(TMonoNs previousAt, TMonoNs at, bool changed) {
                 // Found after a late wake-up, the change fits the rhythm somewhere in a long
                 // interval: the prediction times it better than the interval's middle.
                 if (change.uncertainty > m_guard)
-                    change = {std::clamp(m_predicted, previousAt, at), m_guard};
+                    change = {std::clamp(m_predicted, previousAt, at), 0};
             }
         }
         Remember(change);
@@ -92,7 +92,7 @@ TMonoNs TPacedPolling::NextPoll(TMonoNs at) {
                                   m_following - m_guard - std::max(m_worst, m_worstBefore));
     if (wake <= at)
         return kPollAtOnce;
-    return std::min(wake, at + Jittered(std::min(m_level / 2, kLongestSleep)));
+    return std::min(wake, at + Jittered(std::min(m_level / 4, kLongestSleep)));
 }
 
 TMonoNs TPacedPolling::Jittered(TMonoNs span) {

@@ -2,10 +2,13 @@
 
 // The paced counting loop: it sleeps through most of each DCD level and polls without pause only
 // around the moment the next change is due. The sensor is an oscillator whose frequency drifts
-// slowly, so the next change can be predicted from the last ones; the count stays what a loop
-// that never sleeps would give, each change is timed to within a poll, and a run costs a small
-// share of a core (on a USB adapter, a few hundred control transfers a second instead of tens
-// of thousands).
+// slowly, so the next change can be predicted from the last ones; while it drifts, the count
+// stays what a loop that never sleeps would give, each change is timed to within a poll, and a
+// run costs a small share of a core (on a USB adapter, a few hundred control transfers a second
+// instead of tens of thousands). A rise of four times or more within a level can hide pairs of
+// changes between two looks: the window that holds it may lose up to twice the factor in
+// changes (the next one is exact again). A line whose driver counts its changes needs none of
+// this (TChangeWaitPacing, capture_loop.h).
 
 #include "acquisition/capture_loop.h"
 
@@ -30,16 +33,18 @@ namespace sornafex {
 //   of changes would hide in such a delay. Delays count there up to kLongestGuardedDelay only:
 //   longer ones come from a machine busy with other work, which stalls a loop that never sleeps
 //   just as long.
-// - Looks. Until then the loop sleeps, waking to look at the line at jittered intervals of a
-//   quarter to a half of the level, never longer than kLongestSleep apart: a level that ends
-//   early is seen, a rhythm that jumped to a multiple of ours cannot hide between regular looks,
-//   and the stop flag is read at every look.
+// - Looks. Until then the loop sleeps, waking to look at the line at jittered intervals of an
+//   eighth to a quarter of the level, never longer than kLongestSleep apart: a level that ends
+//   early is seen, a rise of less than four times shows at the first look after it, a rhythm
+//   that jumped to a multiple of ours cannot hide between regular looks, and the stop flag is
+//   read at every look.
 // - Fall-back. A change seen at a look or after a hand-off, earlier than the predicted change
 //   minus the guard, or no change by the predicted change plus the guard, forgets the rhythm:
 //   the loop polls without pause until three changes have made it again. A change found after a
 //   wake-up that came late, past the predicted change minus the guard, fits the rhythm and is
 //   kept; the rhythm then times it at its prediction, a better guess than the middle of the long
-//   interval it was found in (the window still gets its ChangeTimeOf).
+//   interval it was found in (the window still gets its ChangeTimeOf), and its uncertainty then
+//   widens no guard: the later changes measure how good the prediction was.
 // - Quiet line. Without a rhythm and without a change for kQuietAfter, the loop looks at the line
 //   every kQuietLook / 2 to kQuietLook, so that a line that stopped changing costs next to nothing.
 // - The recent prediction error and wake-up delay are decaying maxima: a new value raises them at
@@ -48,7 +53,7 @@ namespace sornafex {
 //   long before most changes.
 class TPacedPolling {
 public:
-    static constexpr TMonoNs kMinGuard = 100'000;
+    static constexpr TMonoNs kMinGuard = 60'000;
     static constexpr TMonoNs kLongestSleep = 20'000'000;
     static constexpr TMonoNs kQuietAfter = 25'000'000;
     static constexpr TMonoNs kQuietLook = 2'000'000;

@@ -31,8 +31,12 @@ public:
     // 80 s of a 50 Hz line, or 0.4 s of a 10 kHz one, between two drains.
     static constexpr std::size_t kCapacity = 8192;
 
-    // Producer side: the counting loop's thread only. Wait-free.
-    void Push(TMonoNs at, TMonoNs uncertainty = 0, TMonoNs blindest = 0) noexcept {
+    // Producer side: the counting loop's thread only. Wait-free. untimed: changes that came
+    // before this one since the last push, which a driver counted and no poll saw: they are
+    // numbered and not timed, a jump in the numbers as for dropped ones.
+    void Push(TMonoNs at, TMonoNs uncertainty = 0, TMonoNs blindest = 0,
+              std::uint64_t untimed = 0) noexcept {
+        m_produced += untimed;
         const std::uint64_t index = m_produced++;
         const std::size_t head = m_head.load(std::memory_order_relaxed);
         if (head - m_tail.load(std::memory_order_acquire) == kCapacity)

@@ -1,11 +1,14 @@
 #include "acquisition/uCom.h"
 
+#include "acquisition/capture_pacing.h"
 #include "base/errors.h"
 #include "base/uRes.h"
 #include "base/ui_bridge.h"
 #include "base/ui_services.h"
 #include "serial/ComPort.h"
 #include "serial/port_probe.h"
+
+#include <algorithm>
 
 namespace sornafex {
 
@@ -42,6 +45,35 @@ void CheckPortOpen(const TCustomComPort& port, TUiServices& ui, int switchingTo)
 
 bool ReadPortDCD(const TCustomComPort& port) {
     return port.CarrierLevel();
+}
+
+bool TCountedPortLine::Counts() const {
+    std::uint32_t changes = 0;
+    std::uint32_t open = 0;
+    return m_port.CarrierChanges(changes, open);
+}
+
+TCountedPoll TCountedPortLine::operator()() const {
+    TCountedPoll poll;
+    poll.counted = m_port.CarrierChanges(poll.changes, poll.open);
+    if (!poll.counted)
+        poll.level = ReadPortDCD(m_port);
+    return poll;
+}
+
+std::optional<TMonoNs> TCountedPortLine::WaitForChange(TMonoNs until) const {
+    const TCarrierWait wait = m_port.WaitCarrierChange(until, m_stop);
+    switch (wait.outcome) {
+    case TCarrierWaitOutcome::Changed:
+        return wait.changedAfter;
+    case TCarrierWaitOutcome::Ended:
+        return std::nullopt;
+    case TCarrierWaitOutcome::Unsupported:
+    case TCarrierWaitOutcome::Lost:
+        break;
+    }
+    SleepUntil(std::min(until, MonotonicNs() + TPacedPolling::kQuietLook));
+    return std::nullopt;
 }
 
 } // namespace sornafex

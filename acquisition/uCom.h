@@ -1,14 +1,17 @@
 #pragma once
 
 // Port helpers of the acquisition: which ports exist, their names, the waits that keep the user
-// interface alive, and the two questions a run asks of the port (is it open, what is DCD).
+// interface alive, and the questions a run asks of the port (is it open, what is DCD, how many
+// times did it change).
 
 #include "acquisition/capture_loop.h"
 #include "serial/device_tree.h"
 #include "serial/port_device_map.h"
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -48,5 +51,29 @@ void CheckPortOpen(const TCustomComPort& port, TUiServices& ui, int switchingTo 
 // The DCD level of port, read live from the device; false, without any device call, when the
 // port is not open. Called on the worker thread.
 bool ReadPortDCD(const TCustomComPort& port);
+
+// The DCD line of a port whose device's driver counts its changes (TCustomComPort::
+// CarrierChanges), as the counting loop reads and waits for it on the worker thread.
+class TCountedPortLine {
+public:
+    // stop: the run's stop flag, which ends a wait once it is set and the port's WakeCarrierWait
+    // called.
+    TCountedPortLine(const TCustomComPort& port, const std::atomic<bool>& stop)
+        : m_port(port), m_stop(stop) {}
+
+    // Whether the port's device counts now.
+    bool Counts() const;
+    // The count, or the level when the device has none now (the port closed or lost).
+    TCountedPoll operator()() const;
+    // Sleeps until DCD changes or until: the earliest moment the change may have come, or
+    // nullopt. Where the device has no wait now, sleeps until the sooner of until and a quiet
+    // line's next look (TPacedPolling::kQuietLook), so that a stop is still seen within
+    // milliseconds.
+    std::optional<TMonoNs> WaitForChange(TMonoNs until) const;
+
+private:
+    const TCustomComPort& m_port;
+    const std::atomic<bool>& m_stop;
+};
 
 } // namespace sornafex

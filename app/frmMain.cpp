@@ -343,6 +343,16 @@ void TfmMain::CreateStatusBar() {
             bar->addWidget(panel, 1);
         }
     }
+    // Other messages take panel 2 in turn; a run without its journal must stay visible.
+    m_journalMark = new QLabel(bar);
+    m_journalMark->setObjectName(QStringLiteral("StatusJournal"));
+    m_journalMark->setTextFormat(Qt::PlainText);
+    m_journalMark->setContentsMargins(2, 0, 2, 0);
+    QPalette red = m_journalMark->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    m_journalMark->setPalette(red);
+    m_journalMark->hide();
+    bar->addPermanentWidget(m_journalMark);
 }
 
 void TfmMain::showEvent(QShowEvent* event) {

@@ -232,6 +232,10 @@ private:
     void BeginJournal();
     void EndJournal();
     void JournalSample(std::int32_t sample);
+    // A failure of the journal of run number `run` (1 for the first since start-up): the red
+    // mark and panel 2's tooltip while it runs, Stop's words once it has ended.
+    void JournalFailed(int run, const std::string& reason, bool incomplete);
+    void ShowJournalMark(const std::string& mark, const std::string& why);
     void ActCaptureMarkExecute();
     void ActJournalOpenFolderExecute();
 
@@ -288,6 +292,8 @@ private:
     TUiBridge& m_bridge;
     TAppPaths m_paths;
     QLabel* m_panels[3] = {};
+    // Right of the panels, red, hidden while the run's journal is written.
+    QLabel* m_journalMark = nullptr;
     bool m_sizedToFrame = false;
 
     struct TCaptureArea;

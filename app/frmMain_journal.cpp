@@ -9,7 +9,9 @@
 #include "recording/journal.h"
 #include "settings/uPrefs.h"
 
+#include <QLabel>
 #include <QProcess>
+#include <optional>
 
 namespace sornafex {
 
@@ -19,6 +21,19 @@ public:
 
     TJournal journal;
     std::string folder;
+    // Runs begun since start-up: a failure says which run it belongs to.
+    int runs = 0;
+    // The failure of the last run's journal.
+    std::optional<TJournal::TFailure> failure;
+
+    // Stop's words for the last run.
+    std::string StoppedText() const {
+        if (!failure)
+            return std::string(res::Text(res::TMsg::sCaptureStopped));
+        return res::FormatStr(failure->incomplete ? res::kStoppedJournalIncompleteFormat
+                                                  : res::kStoppedWithoutJournalFormat,
+                              failure->reason);
+    }
 };
 
 void TfmMain::TJournalAreaDeleter::operator()(TJournalArea* area) const {
@@ -43,16 +58,48 @@ void TfmMain::LocateJournalFolder() {
 }
 
 void TfmMain::BeginJournal() {
-    // A journal that cannot be written says so once and leaves the run alone.
-    m_journal->journal.BeginRun(
-        m_journal->folder, Acquisition().ComPort1().ComNumber(), [this](const std::string& reason) {
-            SetPanelText(kActivityPanel, res::FormatStr(res::kJournalFailedFormat, reason));
-        });
+    // A journal that cannot be written leaves the run alone, and says so until the run ends.
+    const int run = ++m_journal->runs;
+    m_journal->failure.reset();
+    ShowJournalMark({}, {});
+    m_journal->journal.BeginRun(m_journal->folder, Acquisition().ComPort1().ComNumber(),
+                                [this, run](const TJournal::TFailure& failure) {
+                                    JournalFailed(run, failure.reason, failure.incomplete);
+                                });
 }
 
 void TfmMain::EndJournal() {
     m_journal->journal.EndRun();
     Graph().SettleMarkers();
+    // Stop's words take over from the mark.
+    ShowJournalMark({}, {});
+    SetPanelToolTip(kActivityPanel, {});
+    if (m_journal->failure)
+        Acquisition().SetActivityText(m_journal->StoppedText());
+}
+
+void TfmMain::JournalFailed(int run, const std::string& reason, bool incomplete) {
+    const std::string mark(incomplete ? res::kJournalMarkIncomplete : res::kJournalMarkNone);
+    if (run != m_journal->runs) {
+        // The last flush of a run already over failed once the next one had begun.
+        ShowJournalMark(mark, res::FormatStr(res::kPreviousJournalFailedFormat, reason));
+        return;
+    }
+    m_journal->failure = TJournal::TFailure{reason, incomplete};
+    if (!Acquiring) {
+        // Its last flush or its close, after Stop: Stop's words are said again.
+        Acquisition().SetActivityText(m_journal->StoppedText());
+        return;
+    }
+    const std::string why = res::FormatStr(res::kJournalFailedFormat, reason);
+    ShowJournalMark(mark, why);
+    SetPanelToolTip(kActivityPanel, why);
+}
+
+void TfmMain::ShowJournalMark(const std::string& mark, const std::string& why) {
+    m_journalMark->setText(QString::fromStdString(mark));
+    m_journalMark->setToolTip(QString::fromStdString(why));
+    m_journalMark->setVisible(!mark.empty());
 }
 
 void TfmMain::JournalSample(std::int32_t sample) {

@@ -60,8 +60,12 @@ QString TQtUiServices::QtFilter(const std::string& filter) {
     return filters.join(QStringLiteral(";;"));
 }
 
+std::string TQtUiServices::BoxCaption() const {
+    return m_ownDialogs > 0 ? std::string(res::Text(res::TMsg::sAppTitle)) : m_title;
+}
+
 void TQtUiServices::ShowMessage(const std::string& text) {
-    ShowBox(m_owner, m_title, text, QMessageBox::NoIcon);
+    ShowBox(m_owner, BoxCaption(), text, QMessageBox::NoIcon);
 }
 
 TConfirmResult TQtUiServices::Confirm(const std::string& text) {
@@ -174,10 +178,7 @@ std::optional<std::string> TQtUiServices::SelectPort(const std::vector<std::stri
 
 std::optional<std::string> TQtUiServices::ChooseDevice(TDeviceChoice& choice) {
     TfmDevice dialog(choice, *this, m_owner);
-    // Its own messages stand over the dialog, not over the window behind it.
-    QWidget* const owner = std::exchange(m_owner, &dialog);
-    dialog.exec();
-    m_owner = owner;
+    RunDialog(dialog);
     return dialog.Value();
 }
 
@@ -197,13 +198,15 @@ bool TQtUiServices::EditInDialog(TDialogModel& model) {
 bool TQtUiServices::RunDialog(QDialog& dialog) {
     // Its own messages stand over the dialog, not over the window behind it.
     QWidget* const owner = std::exchange(m_owner, &dialog);
+    ++m_ownDialogs;
     const bool accepted = dialog.exec() == QDialog::Accepted;
+    --m_ownDialogs;
     m_owner = owner;
     return accepted;
 }
 
 void TQtUiServices::ShowError(const std::string& text) {
-    ShowBox(m_owner, m_title, text, QMessageBox::Critical);
+    ShowBox(m_owner, BoxCaption(), text, QMessageBox::Critical);
 }
 
 void TQtUiServices::ShowErrorWithCaption(const std::string& caption, const std::string& text) {

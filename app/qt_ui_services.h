@@ -13,7 +13,9 @@ namespace sornafex {
 
 class TQtUiServices final : public TUiServices {
 public:
-    // The application title is the caption of plain message boxes and of the error box.
+    // The application title is the caption of plain message boxes and of the error box, except
+    // over the program's own dialogs (the device dialog, those of EditInDialog): they belong to
+    // its window, and the boxes over them carry the window's title, sAppTitle.
     explicit TQtUiServices(std::string applicationTitle);
 
     // Dialogs are centred on, and owned by, this window while it exists.
@@ -39,11 +41,16 @@ public:
     static QString DisplayText(const std::string& text);
 
 private:
-    // Shows dialog modally, its messages standing over it; true when it was accepted.
+    // Shows one of the program's own dialogs modally, its messages standing over it; true when
+    // it was accepted.
     bool RunDialog(QDialog& dialog);
+    // The caption of the plain box and of the error box shown now.
+    std::string BoxCaption() const;
 
     std::string m_title;
     QWidget* m_owner = nullptr;
+    // The program's own dialogs shown now, one over the other.
+    int m_ownDialogs = 0;
 };
 
 } // namespace sornafex

@@ -5,12 +5,12 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace sornafex {
 
@@ -68,28 +68,68 @@ std::string FolderOf(const std::string& path) {
 // The system's own bound on the links followed to reach one file.
 constexpr int kMaxLinkHops = 40;
 
-// The file the bytes really belong to: a symbolic link is resolved so that the link itself stays
-// and the file it points at is written. A link whose file does not exist yet is followed by hand,
-// link after link, to the name that file is to have.
+// The kernel's rule for the links it follows (fs.protected_symlinks): in a sticky folder that
+// every account may write, only a link of the follower's own or of the folder's owner. A save
+// follows its links itself, by name, so the kernel never gets to apply the rule.
+void CheckLinkMayBeFollowed(const std::string& link, const struct stat& status,
+                            const std::string& folder) {
+    if (status.st_uid == ::geteuid())
+        return;
+    struct stat parent {};
+    if (::stat(folder.c_str(), &parent) != 0)
+        ThrowErrno();
+    if ((parent.st_mode & S_ISVTX) != 0 && (parent.st_mode & S_IWOTH) != 0 &&
+        status.st_uid != parent.st_uid)
+        throw EFileError(EACCES, res::FormatStr(res::kForeignLinkFormat, link));
+}
+
+// The file the bytes really belong to: every symbolic link on the way is resolved, name after
+// name, so that the link itself stays and the file it points at is written, also a file that
+// does not exist yet, and so that each link meets CheckLinkMayBeFollowed. The path returned holds
+// no link; names that do not exist are kept as they are, for the write to report.
 std::string ResolveTarget(const std::string& path) {
-    std::string current = path;
-    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+    std::string resolved = path.starts_with('/') ? "" : ".";
+    // The names still to walk, the next one last.
+    std::vector<std::string> rest;
+    const auto push = [&rest](std::string_view names) {
+        std::vector<std::string> split;
+        for (std::size_t from = 0; from <= names.size();) {
+            const std::size_t slash = std::min(names.find('/', from), names.size());
+            if (slash > from)
+                split.emplace_back(names.substr(from, slash - from));
+            from = slash + 1;
+        }
+        rest.insert(rest.end(), split.rbegin(), split.rend());
+    };
+    push(path);
+    int hops = 0;
+    while (!rest.empty()) {
+        const std::string name = std::move(rest.back());
+        rest.pop_back();
+        if (name == ".")
+            continue;
+        std::string next = resolved + "/" + name;
         struct stat link {};
-        if (::lstat(current.c_str(), &link) != 0 || !S_ISLNK(link.st_mode))
-            return current;
-        std::unique_ptr<char, decltype(&std::free)> real(::realpath(current.c_str(), nullptr),
-                                                         &std::free);
-        if (real)
-            return std::string(real.get());
+        // The names walked so far hold no link, so ".." is the parent the kernel would take.
+        if (name == ".." || ::lstat(next.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+            resolved = std::move(next);
+            continue;
+        }
+        if (++hops > kMaxLinkHops)
+            throw EFileError(ELOOP);
+        CheckLinkMayBeFollowed(next, link, resolved.empty() ? "/" : resolved);
         std::string destination(static_cast<std::size_t>(link.st_size) + 1, '\0');
-        const ssize_t length = ::readlink(current.c_str(), destination.data(), destination.size());
-        if (length < 0 || static_cast<std::size_t>(length) >= destination.size())
-            return current; // changed meanwhile: the write reports what it finds there
+        const ssize_t length = ::readlink(next.c_str(), destination.data(), destination.size());
+        if (length < 0 || static_cast<std::size_t>(length) >= destination.size()) {
+            resolved = std::move(next); // changed meanwhile: the write reports what it finds there
+            continue;
+        }
         destination.resize(static_cast<std::size_t>(length));
-        current =
-            destination.starts_with('/') ? destination : FolderOf(current) + "/" + destination;
+        if (destination.starts_with('/'))
+            resolved.clear();
+        push(destination);
     }
-    throw EFileError(ELOOP);
+    return resolved.empty() ? "/" : resolved;
 }
 
 // The temporary files of a save: ".sornafex<pid>-<n>.tmp" beside the target. The name does not
@@ -231,6 +271,9 @@ std::string FileErrorText(int errorNumber) {
 
 EFileError::EFileError(int errorNumber)
     : std::runtime_error(FileErrorText(errorNumber)), m_errorNumber(errorNumber) {}
+
+EFileError::EFileError(int errorNumber, const std::string& text)
+    : std::runtime_error(text), m_errorNumber(errorNumber) {}
 
 int TFileSystem::Open(const std::string& path, int flags, mode_t mode) {
     return ::open(path.c_str(), flags, mode);

@@ -18,10 +18,12 @@ namespace sornafex {
 // "Disque plein", else "Erreur E/S <errno>".
 std::string FileErrorText(int errorNumber);
 
-// A file that could not be opened, read, written or replaced. what() is FileErrorText.
+// A file that could not be opened, read, written or replaced. what() is FileErrorText, or a text
+// that says more than the code alone.
 class EFileError : public std::runtime_error {
 public:
     explicit EFileError(int errorNumber);
+    EFileError(int errorNumber, const std::string& text);
     int ErrorNumber() const noexcept { return m_errorNumber; }
 
 private:
@@ -69,7 +71,10 @@ std::string ReadWholeFile(const std::string& path, TFileSystem& fs = TFileSystem
 // - A file that already holds exactly these bytes is left alone (same inode, same times), once
 //   the checks a real write would make have passed.
 // - A symbolic link is followed, also one whose file does not exist yet: the link stays and the
-//   file it names is written.
+//   file it names is written. A link in a sticky folder that every account may write (/tmp), owned
+//   neither by this account nor by the folder's owner, is refused (EACCES, the text naming the
+//   link), on the way to the file as for the file itself: the rule the kernel's protected_symlinks
+//   applies to the links it follows.
 // - A file without write permission is refused ("Accès au fichier refusé") even to a user who
 //   could rename over it.
 // - Temporary files that interrupted saves of this program left in the folder, whose process is

@@ -71,6 +71,15 @@ inline constexpr std::string_view kReadmeName = "A_Lire.txt";
 // Run journals, markers and the PNG and SVG pictures.
 inline constexpr std::string_view kMarkerStatusFormat = "Repère %d";
 inline constexpr std::string_view kJournalFailedFormat = "Journal impossible : %s";
+// The status bar's mark of a run whose journal failed, and what Stop then says.
+inline constexpr std::string_view kJournalMarkNone = "Sans journal";
+inline constexpr std::string_view kJournalMarkIncomplete = "Journal incomplet";
+inline constexpr std::string_view kPreviousJournalFailedFormat =
+    "Journal de l'acquisition précédente incomplet : %s";
+inline constexpr std::string_view kStoppedWithoutJournalFormat =
+    "Acquisition arrêtée — sans journal : %s";
+inline constexpr std::string_view kStoppedJournalIncompleteFormat =
+    "Acquisition arrêtée — journal incomplet : %s";
 // Why a journal folder is refused: its journals would not be this account's alone.
 inline constexpr std::string_view kJournalFolderForeign =
     "le dossier des journaux appartient à un autre compte";
@@ -80,6 +89,9 @@ inline constexpr std::string_view kJournalBadLineFormat =
     "Ce fichier n'est pas un journal : la ligne %d n'a pas pu être lue";
 inline constexpr std::string_view kJournalFilter = "Journaux (*.csv)|*.csv";
 inline constexpr std::string_view kJournalExt = "csv";
+inline constexpr std::string_view kRecordingNotJournal =
+    "Un enregistrement ne peut pas porter un nom en .csv, celui des journaux : choisissez un nom "
+    "en .dat.";
 inline constexpr std::string_view kPngFilter = "PNG (*.png)|*.png";
 inline constexpr std::string_view kPngExt = "png";
 inline constexpr std::string_view kSvgFilter = "SVG (*.svg)|*.svg";
@@ -104,6 +116,8 @@ inline constexpr std::string_view kDiskFull = "Disque plein";
 inline constexpr std::string_view kBadNumber = "Saisie numérique incorrecte";
 inline constexpr std::string_view kIoErrorFormat = "Erreur E/S %d";
 inline constexpr std::string_view kCannotWriteFormat = "Impossible d'écrire dans %s";
+inline constexpr std::string_view kForeignLinkFormat =
+    "Lien symbolique refusé : %s appartient à un autre compte, dans un dossier partagé";
 inline constexpr std::string_view kCannotCalibrateFormat =
     "Le périphérique %s ne peut pas être étalonné : son nom ne peut pas servir de clé";
 

@@ -6,16 +6,19 @@
 //   BM_CaptureLoopCoarseTick  the same with the kernel's coarse clock as its clock
 //   BM_Frequency/<F>          a simulated sensor of F Hz: the samples against F x the true length
 //                             of each window (a window is counted right when within 1)
-//   BM_Pacing/<sensor>        the paced loop and the loop at full speed, one after the other on
-//                             the same sensor: processor time of the loop thread per second of
-//                             run, polls per second, the error of the change times against the
-//                             sensor's true ones, and each window's count against the sensor's own
+//   BM_Pacing/<sensor>        the paced loop, the loop at full speed and the loop that reads the
+//                             sensor's own count and sleeps until each change, one after the
+//                             other on the same sensor: processor time of the loop thread per
+//                             second of run, polls per second, the error of the change times
+//                             against the sensor's true ones, and each window's count against the
+//                             sensor's own, the window of a step apart
 //
 // Devices: the simulated sensor, and a pseudo-terminal (one modem-status ioctl per poll).
 // ACQ_BENCH_TRACE=1 in the environment prints every window of BM_Frequency and BM_Pacing.
 
 #include "acquisition/capture_loop.h"
 #include "acquisition/capture_pacing.h"
+#include "acquisition/uCom.h"
 #include "serial/ComPort.h"
 #include "serial/sim_com_device.h"
 
@@ -34,7 +37,6 @@
 #include <stdlib.h>
 #include <string>
 #include <thread>
-#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
@@ -254,20 +256,23 @@ struct TPacingSensor {
     const char* label;
     const char* pacedDevice;
     const char* fullDevice;
+    const char* countedDevice;
     double stepAt = std::numeric_limits<double>::infinity();
     double stepFactor = 1;
 };
 
 const TPacingSensor kPacingSensors[] = {
-    {"1 Hz", "sim:1.000", "sim:1.0000"},
-    {"10 Hz", "sim:10.000", "sim:10.0000"},
-    {"50 Hz", "sim:50.000", "sim:50.0000"},
-    {"100 Hz", "sim:100.000", "sim:100.0000"},
-    {"400 Hz", "sim:400.000", "sim:400.0000"},
-    {"1000 Hz", "sim:1000.000", "sim:1000.0000"},
-    {"2000 Hz", "sim:2000.000", "sim:2000.0000"},
-    {"40-90 Hz", "sim:40.000-90.000", "sim:40.0000-90.0000"},
-    {"50 Hz, 500 Hz from 2.5 s", "sim:50.00000", "sim:50.000000", 2.5, 10},
+    {"1 Hz", "sim:1.000", "sim:1.0000", "sim:1.0000000"},
+    {"10 Hz", "sim:10.000", "sim:10.0000", "sim:10.0000000"},
+    {"50 Hz", "sim:50.000", "sim:50.0000", "sim:50.0000000"},
+    {"100 Hz", "sim:100.000", "sim:100.0000", "sim:100.0000000"},
+    {"400 Hz", "sim:400.000", "sim:400.0000", "sim:400.0000000"},
+    {"1000 Hz", "sim:1000.000", "sim:1000.0000", "sim:1000.0000000"},
+    {"2000 Hz", "sim:2000.000", "sim:2000.0000", "sim:2000.0000000"},
+    {"40-90 Hz", "sim:40.000-90.000", "sim:40.0000-90.0000", "sim:40.0000000-90.0000000"},
+    {"50 Hz, 200 Hz from 2.5 s", "sim:50.0000000000", "sim:50.00000000000", "sim:50.000000000000",
+     2.5, 4},
+    {"50 Hz, 500 Hz from 2.5 s", "sim:50.00000", "sim:50.000000", "sim:50.00000000", 2.5, 10},
 };
 
 // Windows counted by each loop of the comparison.
@@ -333,27 +338,13 @@ private:
     TComPort m_port;
 };
 
-// A pacing that also keeps every change time the loop computes.
-template <CPollPacing Pacing> struct TChangeRecorder {
-    Pacing pacing;
-    std::vector<TMonoNs>& changes;
-
-    void Start(TMonoNs at) { pacing.Start(at); }
-    void Polled(TMonoNs previousAt, TMonoNs at, bool changed) {
-        if (changed)
-            changes.push_back(ChangeTimeOf(previousAt, at));
-        pacing.Polled(previousAt, at, changed);
-    }
-    void AfterHandOff() { pacing.AfterHandOff(); }
-    TMonoNs NextPollAt() const { return pacing.NextPollAt(); }
-};
-
 struct TPacingFigures {
     double cpuShare = 0;       // of one core
     double pollsPerSecond = 0; // of run
     double medianErrorUs = 0;
     double p99ErrorUs = 0;
     std::int64_t worstCountError = 0; // the window holding a step left out
+    std::int64_t stepCountError = 0;  // the window holding a step
 };
 
 double Quantile(std::vector<double> values, double q) {
@@ -364,34 +355,55 @@ double Quantile(std::vector<double> values, double q) {
     return *at;
 }
 
-template <CPollPacing Pacing>
-TPacingFigures MeasurePacing(const TPacingSensor& sensor, const std::string& device) {
+// The loops of the comparison: paced, at full speed, and reading the sensor's count.
+enum class TLoop { Paced, Full, Counted };
+
+TPacingFigures MeasurePacing(const TPacingSensor& sensor, TLoop loop) {
+    const std::string device = loop == TLoop::Paced  ? sensor.pacedDevice
+                               : loop == TLoop::Full ? sensor.fullDevice
+                                                     : sensor.countedDevice;
     TPacingRun run(sensor, device);
     std::vector<TMonoNs> changes;
     const TSimSpec rates = ParseSimSpec(device).value();
     changes.reserve(static_cast<std::size_t>(kPacingWindows * 2.5 *
                                              std::max(rates.low, rates.high) * sensor.stepFactor) +
                     16);
-    TChangeRecorder<Pacing> pacing{Pacing{}, changes};
     std::vector<TCaptureWindow> windows;
     std::atomic<bool> stop{false};
     std::uint64_t polls = 0;
-    if constexpr (std::is_same_v<Pacing, TPacedPolling>)
+    if (loop != TLoop::Full)
         LowerTimerSlack();
+    const auto handOff = [&](TSample, const TCaptureWindow& window) {
+        windows.push_back(window);
+        if (windows.size() == kPacingWindows)
+            stop.store(true, std::memory_order_release);
+    };
+    const auto onChange = [&](TMonoNs at, TMonoNs, TMonoNs, std::uint32_t = 0) {
+        changes.push_back(at);
+    };
+    const auto readLevel = [&] {
+        ++polls;
+        return run.Port().CarrierLevel();
+    };
     const double cpuStart = ThreadCpuSeconds();
     const TMonoNs start = MonotonicNs();
-    CaptureLoop(
-        [&] {
-            ++polls;
-            return run.Port().CarrierLevel();
-        },
-        MonotonicNs, pacing, SleepUntil,
-        [&](TSample, const TCaptureWindow& window) {
-            windows.push_back(window);
-            if (windows.size() == kPacingWindows)
-                stop.store(true, std::memory_order_release);
-        },
-        stop);
+    if (loop == TLoop::Paced) {
+        TPacedPolling pacing;
+        CaptureLoop(readLevel, MonotonicNs, pacing, SleepUntil, handOff, onChange, stop);
+    } else if (loop == TLoop::Full) {
+        TFullSpeedPolling pacing;
+        CaptureLoop(readLevel, MonotonicNs, pacing, SleepUntil, handOff, onChange, stop);
+    } else {
+        const TCountedPortLine line(run.Port(), stop);
+        TChangeWaitPacing pacing;
+        CaptureLoop(
+            [&] {
+                ++polls;
+                return line();
+            },
+            MonotonicNs, pacing, [&line](TMonoNs until) { return line.WaitForChange(until); },
+            handOff, onChange, stop);
+    }
     const double seconds = (MonotonicNs() - start) * 1e-9;
     TPacingFigures figures;
     figures.cpuShare = (ThreadCpuSeconds() - cpuStart) / seconds;
@@ -407,12 +419,16 @@ TPacingFigures MeasurePacing(const TPacingSensor& sensor, const std::string& dev
         const auto truth =
             static_cast<std::int64_t>(run.ChangesAt(windows[i].closedAt) - run.ChangesAt(from));
         const std::int64_t error = std::abs(windows[i].changes - truth);
-        if (!run.HoldsTheStep(from, windows[i].closedAt))
-            figures.worstCountError = std::max(figures.worstCountError, error);
+        std::int64_t& worst = run.HoldsTheStep(from, windows[i].closedAt) ? figures.stepCountError
+                                                                          : figures.worstCountError;
+        worst = std::max(worst, error);
         if (std::getenv("ACQ_BENCH_TRACE"))
             std::fprintf(stderr, "%s %s window %zu: %d changes, the sensor made %lld\n",
-                         sensor.label, std::is_same_v<Pacing, TPacedPolling> ? "paced" : "full", i,
-                         windows[i].changes, static_cast<long long>(truth));
+                         sensor.label,
+                         loop == TLoop::Paced  ? "paced"
+                         : loop == TLoop::Full ? "full"
+                                               : "counted",
+                         i, windows[i].changes, static_cast<long long>(truth));
     }
     return figures;
 }
@@ -423,22 +439,24 @@ void BM_Pacing(benchmark::State& state) {
     state.SetLabel(sensor.label);
     TPacingFigures p;
     TPacingFigures f;
+    TPacingFigures c;
     for (auto _ : state) {
         const auto start = Clock::now();
-        p = MeasurePacing<TPacedPolling>(sensor, sensor.pacedDevice);
-        f = MeasurePacing<TFullSpeedPolling>(sensor, sensor.fullDevice);
+        p = MeasurePacing(sensor, TLoop::Paced);
+        f = MeasurePacing(sensor, TLoop::Full);
+        c = MeasurePacing(sensor, TLoop::Counted);
         state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    state.counters["cpu_paced_%"] = 100 * p.cpuShare;
-    state.counters["cpu_full_%"] = 100 * f.cpuShare;
-    state.counters["polls_paced"] = p.pollsPerSecond;
-    state.counters["polls_full"] = f.pollsPerSecond;
-    state.counters["err_med_paced_us"] = p.medianErrorUs;
-    state.counters["err_p99_paced_us"] = p.p99ErrorUs;
-    state.counters["err_med_full_us"] = f.medianErrorUs;
-    state.counters["err_p99_full_us"] = f.p99ErrorUs;
-    state.counters["count_off_paced"] = static_cast<double>(p.worstCountError);
-    state.counters["count_off_full"] = static_cast<double>(f.worstCountError);
+    for (const auto& [name, figures] : {std::pair{"paced", &p}, {"full", &f}, {"counted", &c}}) {
+        const std::string suffix = std::string("_") + name;
+        state.counters["cpu%" + suffix] = 100 * figures->cpuShare;
+        state.counters["polls" + suffix] = figures->pollsPerSecond;
+        state.counters["err_med_us" + suffix] = figures->medianErrorUs;
+        state.counters["err_p99_us" + suffix] = figures->p99ErrorUs;
+        state.counters["count_off" + suffix] = static_cast<double>(figures->worstCountError);
+        if (std::isfinite(sensor.stepAt))
+            state.counters["step_off" + suffix] = static_cast<double>(figures->stepCountError);
+    }
 }
 BENCHMARK(BM_Pacing)->DenseRange(0, std::size(kPacingSensors) - 1)->Iterations(1)->UseManualTime();
 

@@ -52,8 +52,8 @@ inline void ResetPeakMemory() {
     std::ofstream("/proc/self/clear_refs") << "5";
 }
 
-[[noreturn]] inline void JournalFailed(const std::string& reason) {
-    std::fprintf(stderr, "journal: %s\n", reason.c_str());
+[[noreturn]] inline void JournalFailed(const TJournal::TFailure& failure) {
+    std::fprintf(stderr, "journal: %s\n", failure.reason.c_str());
     std::abort();
 }
 

@@ -158,8 +158,8 @@ public:
         std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/sornafex-bench-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr)
             m_folder = pattern;
-        journal.BeginRun(m_folder, 1, [](const std::string& reason) {
-            std::fprintf(stderr, "journal: %s\n", reason.c_str());
+        journal.BeginRun(m_folder, 1, [](const TJournal::TFailure& failure) {
+            std::fprintf(stderr, "journal: %s\n", failure.reason.c_str());
             std::abort();
         });
     }

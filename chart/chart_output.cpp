@@ -176,11 +176,14 @@ void CopyBitmapToClipboard(TChart& chart) {
 
 void CopyMetafileToClipboard(TChart& chart) {
     const std::vector<std::uint8_t> bytes = MakeChartMetafile(chart);
+    const std::string svg = MakeChartSvg(chart);
     auto mime = std::make_unique<QMimeData>();
     mime->setData(QString::fromLatin1(kMetafileMimeType),
                   QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size())));
+    mime->setData(QString::fromLatin1(kSvgMimeType), QByteArray(svg.data(), qsizetype(svg.size())));
     Clipboard().setMimeData(mime.release(), QClipboard::Clipboard);
     CheckClipboardHolds(QString::fromLatin1(kMetafileMimeType));
+    CheckClipboardHolds(QString::fromLatin1(kSvgMimeType));
 }
 
 void PrintChart(TChart& chart, QPrinter& printer) {

@@ -23,6 +23,8 @@ class QPrinter;
 namespace sornafex::chart {
 
 inline constexpr char kMetafileMimeType[] = "image/x-wmf";
+// The SVG picture beside it: what Linux programs paste as a vector drawing.
+inline constexpr char kSvgMimeType[] = "image/svg+xml";
 // The print job's title: the chart control's name.
 inline constexpr char kPrintJobTitle[] = "Chart1";
 
@@ -43,7 +45,8 @@ void ExportBitmapFile(TChart& chart, const std::string& path);
 void ExportMetafileFile(TChart& chart, const std::string& path);
 void ExportPngFile(TChart& chart, const std::string& path);
 void ExportSvgFile(TChart& chart, const std::string& path);
-// Replace the clipboard's contents: a QImage, or the metafile's bytes as kMetafileMimeType.
+// Replace the clipboard's contents: a QImage; or the metafile's bytes as kMetafileMimeType with
+// MakeChartSvg's document as kSvgMimeType.
 void CopyBitmapToClipboard(TChart& chart);
 void CopyMetafileToClipboard(TChart& chart);
 

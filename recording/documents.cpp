@@ -83,14 +83,26 @@ bool TDocument::Save() {
 bool TDocument::SaveAs() {
     PrepareDataDialog(m_saveDialog);
     m_saveDialog.overwritePrompt = true;
-    const auto chosen = m_ui.SaveFileDialog(m_saveDialog);
-    if (!chosen)
-        return false;
-    const std::string path = WithDefaultExtension(*chosen, res::kDataExt);
-    m_saveDialog.fileName = path;
-    WriteRecording(path);
-    m_unsaved = false;
-    return true;
+    for (;;) {
+        const auto chosen = m_ui.SaveFileDialog(m_saveDialog);
+        if (!chosen)
+            return false;
+        std::string path = WithDefaultExtension(*chosen, res::kDataExt);
+        if (IsJournalPath(path)) {
+            // "Ouvrir..." would read the recording as a journal and refuse it, and a journal of
+            // that name would be lost. The name is not changed behind the user's back: the dialog
+            // comes back with the recording's extension, and asks before replacing that file.
+            m_ui.ShowMessage(std::string(res::kRecordingNotJournal));
+            path.replace(path.size() - res::kJournalExt.size(), res::kJournalExt.size(),
+                         res::kDataExt);
+            m_saveDialog.fileName = std::move(path);
+            continue;
+        }
+        m_saveDialog.fileName = path;
+        WriteRecording(path);
+        m_unsaved = false;
+        return true;
+    }
 }
 
 void TDocument::ReadRecording(const std::string& path) {

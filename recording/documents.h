@@ -63,7 +63,9 @@ public:
     // journal (which a recording must never overwrite). Returns false when the user cancelled
     // the Save as dialog.
     bool Save();
-    // The save dialog, then the write. Returns false when the user cancelled the dialog.
+    // The save dialog, then the write. Returns false when the user cancelled the dialog. A name
+    // in ".csv" (a journal's, which "Ouvrir..." would read as one) is refused with a message, and
+    // the dialog comes back proposing the same name in ".dat".
     bool SaveAs();
 
     // Loads the file into the history (see Open) without asking anything: a ".csv" file as a

@@ -288,6 +288,7 @@ private:
             CloseFiles();
             m_run = order.run;
             m_failed = false;
+            m_fileMade = false;
             m_folderSynced = false;
             m_oldestUnsynced.reset();
         }
@@ -352,6 +353,7 @@ private:
             std::lock_guard lock(m_run->pathMutex);
             m_run->path = folder + "/" + candidateName;
         }
+        m_fileMade = true;
         try {
             WriteAll(m_fd, JournalHeader() + std::string(kLineEnd), m_fs);
         } catch (const EFileError& error) {
@@ -386,13 +388,14 @@ private:
     bool Fail(std::string reason) {
         CloseFiles();
         m_failed = true;
-        m_bridge.Post([alive = m_alive, run = m_run, reason = std::move(reason)] {
-            if (!*alive || run->failed)
-                return;
-            run->failed = true;
-            if (run->onFailure)
-                run->onFailure(reason);
-        });
+        m_bridge.Post(
+            [alive = m_alive, run = m_run, failure = TFailure{std::move(reason), m_fileMade}] {
+                if (!*alive || run->failed)
+                    return;
+                run->failed = true;
+                if (run->onFailure)
+                    run->onFailure(failure);
+            });
         return false;
     }
 
@@ -418,6 +421,7 @@ private:
     int m_folderFd = -1;
     int m_fd = -1;
     bool m_failed = false;
+    bool m_fileMade = false;
     bool m_folderSynced = false;
     std::optional<TMonoNs> m_oldestUnsynced;
 

@@ -205,9 +205,15 @@ public:
     // times.
     static constexpr std::chrono::milliseconds kMaxRowDelay{250};
 
-    // Receives the French reason ("Disque plein") the first time a run's journal cannot be
-    // written, on the UI thread through the bridge; never once the journal is gone.
-    using TFailureHandler = std::function<void(const std::string& reason)>;
+    // Why a run's journal stopped being written.
+    struct TFailure {
+        std::string reason;      // in French: "Disque plein"
+        bool incomplete = false; // its file was made and holds what was written before
+        friend bool operator==(const TFailure&, const TFailure&) = default;
+    };
+    // Receives the first failure of a run's journal, on the UI thread through the bridge, also
+    // after the run's end (its last flush, its close); never once the journal is gone.
+    using TFailureHandler = std::function<void(const TFailure& failure)>;
 
     // bridge must outlive the journal.
     explicit TJournal(TUiBridge& bridge, TJournalClock clock = SystemJournalInstant,

@@ -126,10 +126,15 @@ std::string TCustomComPort::Describe() const {
 
 void TCustomComPort::SetState(TComPortState state) {
     m_stateChange.Announce();
+    // A wait for DCD holds the lock for as long as the line is still; announced, it lets go.
+    if (TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire))
+        dispatcher->WakeCarrierWait();
     {
         std::lock_guard lock(m_carrierLock);
         m_stateChange.Withdraw();
         m_state.store(state, std::memory_order_release);
+        if (state == TComPortState::cpsOpen)
+            ++m_opens;
     }
 }
 
@@ -168,6 +173,40 @@ bool TCustomComPort::CarrierLevel() const {
     }
     m_stateChange.Yield();
     return level;
+}
+
+bool TCustomComPort::CarrierChanges(std::uint32_t& changes, std::uint32_t& open) const {
+    bool counted = false;
+    {
+        std::lock_guard lock(m_carrierLock);
+        TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire);
+        counted = m_state.load(std::memory_order_acquire) == TComPortState::cpsOpen &&
+                  dispatcher != nullptr && dispatcher->ReadCarrierChanges(changes);
+        open = m_opens;
+    }
+    m_stateChange.Yield();
+    return counted;
+}
+
+TCarrierWait TCustomComPort::WaitCarrierChange(TMonoNs until, const std::atomic<bool>& stop) const {
+    TCarrierWait result{TCarrierWaitOutcome::Unsupported, 0};
+    {
+        // Held for the whole wait, so that the dispatcher stays; a change of the open state
+        // announces itself and wakes the wait before it asks for the lock.
+        std::lock_guard lock(m_carrierLock);
+        TComDispatcher* dispatcher = m_dispatcherRef.load(std::memory_order_acquire);
+        if (m_state.load(std::memory_order_acquire) == TComPortState::cpsOpen && dispatcher)
+            result = dispatcher->WaitCarrierChange(until, [this, &stop] {
+                return stop.load(std::memory_order_acquire) || m_stateChange.Announced();
+            });
+    }
+    m_stateChange.Yield();
+    return result;
+}
+
+void TCustomComPort::WakeCarrierWait() {
+    if (TComDispatcher* dispatcher = Dispatcher())
+        dispatcher->WakeCarrierWait();
 }
 
 TComDispatcher* TCustomComPort::RequireDispatcher() {

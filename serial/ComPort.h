@@ -5,8 +5,9 @@
 // property exists with its default so that an open configures the device exactly:
 // 19200 baud, 8 data bits, no parity, 1 stop bit, no flow control, DTR and RTS raised.
 //
-// All members run on the UI thread, except CarrierLevel, which the acquisition worker calls in a
-// tight loop and which may meet a close at any moment: the port lost, then reopened, under it.
+// All members run on the UI thread, except CarrierLevel, CarrierChanges and WaitCarrierChange,
+// which the acquisition worker calls in a tight loop and which may meet a close at any moment:
+// the port lost, then reopened, under it.
 //
 // Failures are exceptions of the ESerialException family (com_errors.h). A failed open leaves the
 // component as it was: closed, no dispatcher, no thread, the device closed; LastOpenFailure()
@@ -155,6 +156,18 @@ public:
     // without any device call and without opening it. Callable from any thread, also while the
     // port closes or is lost.
     bool CarrierLevel() const;
+    // The DCD changes the device's driver counted, read live as CarrierLevel (wrapping at 2^32),
+    // and the number of the port's open they belong to: another open (a lost device back) starts
+    // from another count. False when the port is not open or its device keeps no such count
+    // (TComDevice::CarrierChanges). Any thread.
+    bool CarrierChanges(std::uint32_t& changes, std::uint32_t& open) const;
+    // Waits until DCD changes or the monotonic clock reaches until (TComDevice::WaitCarrierChange),
+    // and ends within milliseconds when stop is set and WakeCarrierWait called, or when the port
+    // starts to close. Unsupported, at once, when the port is not open or its device has no such
+    // wait. Any one thread at a time.
+    TCarrierWait WaitCarrierChange(TMonoNs until, const std::atomic<bool>& stop) const;
+    // Ends the wait under way; after setting its stop flag. UI thread.
+    void WakeCarrierWait();
     // The device was lost while open, and the port now looks for it about once a second.
     bool Lost() const { return m_lost; }
     // The dispatcher while open or closing, else null.
@@ -297,6 +310,8 @@ private:
     mutable std::mutex m_carrierLock;
     TStepAside m_stateChange;
     std::atomic<TComPortState> m_state{TComPortState::cpsClosed};
+    // Opens so far, for CarrierChanges; m_carrierLock.
+    std::uint32_t m_opens = 0;
     std::atomic<bool> m_open{false};
     std::unique_ptr<TComDispatcher> m_dispatcher;
     std::atomic<TComDispatcher*> m_dispatcherRef{nullptr};

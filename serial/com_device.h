@@ -13,6 +13,8 @@
 // LastErrorText() says why in the words the user reads: absent, busy (and who holds the device),
 // no permission (and which group would give it), lost, or the setting refused.
 
+#include "base/mono_clock.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -107,14 +109,28 @@ enum class TWaitOutcome {
     Lost,      // the device hung up or went away (unplugged): it will never answer again
 };
 
+// How a wait for a change of DCD ended (TComDevice::WaitCarrierChange).
+enum class TCarrierWaitOutcome {
+    Changed,     // DCD changed: changedAfter is the earliest moment it may have
+    Ended,       // the deadline came, or the wait was woken (WakeCarrierWait, Close)
+    Unsupported, // the device has no such wait, or is not open: the caller sleeps instead
+    Lost,        // the device hung up or went away
+};
+
+struct TCarrierWait {
+    TCarrierWaitOutcome outcome = TCarrierWaitOutcome::Ended;
+    TMonoNs changedAfter = 0;
+};
+
 // Thread contract: Open is called by one thread at a time; Close may come from any thread, also
 // from two at once. While a device is open, WaitEvent may block on one thread while any other
 // call runs on another; SetEventMask and Close end a pending WaitEvent within a few milliseconds,
 // and so does a loss that any call notices (a hang-up, or an error that only a vanished device
 // gives): the wait then ends with Lost. ModemStatus is the hot path of the DCD poll: one status
 // query, no allocation, no sleep, no lock of the device's own; its callers keep it from running
-// at the same time as Close (the dispatcher calls both under LineLock). Read and Write never
-// block.
+// at the same time as Close (the dispatcher calls both under LineLock), and so is CarrierChanges.
+// WaitCarrierChange may block on one thread while any other call runs on another; Close and
+// WakeCarrierWait end it within a few milliseconds. Read and Write never block.
 class TComDevice {
 public:
     virtual ~TComDevice() = default;
@@ -135,6 +151,24 @@ public:
     virtual bool SetEventMask(std::uint32_t mask) = 0;
     // Blocks until an event of the mask happens, the mask changes or the device is closed.
     virtual TWaitOutcome WaitEvent(std::uint32_t& events) = 0;
+    // The DCD changes the driver has counted since it was loaded, wrapping at 2^32: the count of
+    // TIOCGICOUNT, which a driver keeps from its interrupts however fast the line moves. False,
+    // and nothing asked of the device, when it keeps no such count or cannot wait for a change
+    // (WaitCarrierChange): a driver may count only while something waits. Like ModemStatus, one
+    // query and no lock of the device's own.
+    virtual bool CarrierChanges(std::uint32_t& /*changes*/) { return false; }
+    // Blocks until DCD changes, the monotonic clock reaches until, or the wait is ended: by
+    // Close, or by WakeCarrierWait once cancelled() holds (which the wait reads after it has made
+    // itself known to WakeCarrierWait, so that a cancel set just before the wait is never
+    // missed). Returns at once, Ended, when cancelled() holds or until has passed. A change found
+    // after a wake-up is timed no earlier than changedAfter.
+    virtual TCarrierWait WaitCarrierChange(TMonoNs /*until*/,
+                                           const std::function<bool()>& /*cancelled*/) {
+        return {TCarrierWaitOutcome::Unsupported, 0};
+    }
+    // Ends the WaitCarrierChange under way, if any; any thread, after setting what its cancelled()
+    // reads.
+    virtual void WakeCarrierWait() {}
     // Reads and clears the line errors (kCe* bits) and fills the queue counts.
     virtual bool ClearError(std::uint32_t& errors, TComStatus& status) = 0;
     virtual bool Purge(std::uint32_t flags) = 0;

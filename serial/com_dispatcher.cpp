@@ -661,6 +661,29 @@ bool TComDispatcher::ReadDcd() {
     return (ReadModemStatus(kClearDcdChange) & kMsRlsdOn) != 0;
 }
 
+bool TComDispatcher::ReadCarrierChanges(std::uint32_t& changes) {
+    bool counted = false;
+    {
+        std::lock_guard lock(m_lineLock);
+        counted = m_device && m_device->CarrierChanges(changes);
+    }
+    m_lineWaiters.Yield();
+    return counted;
+}
+
+TCarrierWait TComDispatcher::WaitCarrierChange(TMonoNs until,
+                                               const std::function<bool()>& cancelled) {
+    // The device is made before the port is open and kept until the dispatcher goes.
+    if (!m_device)
+        return {TCarrierWaitOutcome::Unsupported, 0};
+    return m_device->WaitCarrierChange(until, cancelled);
+}
+
+void TComDispatcher::WakeCarrierWait() {
+    if (m_device)
+        m_device->WakeCarrierWait();
+}
+
 void TComDispatcher::RefreshLocked() {
     const std::uint8_t old = m_msrShadow;
     const std::uint8_t now = static_cast<std::uint8_t>(ModemRead(kClearNothing));

@@ -165,6 +165,13 @@ public:
     std::uint8_t ReadModemStatus(std::uint8_t clearMask);
     // ReadModemStatus(kClearDcdChange): the DCD level of one live query.
     bool ReadDcd();
+    // The driver's count of DCD changes (TComDevice::CarrierChanges), under LineLock as
+    // ReadModemStatus; false when the device keeps none or is closed.
+    bool ReadCarrierChanges(std::uint32_t& changes);
+    // TComDevice::WaitCarrierChange and WakeCarrierWait, without any lock: the device ends the
+    // wait itself when it is closed. The caller keeps the dispatcher alive meanwhile.
+    TCarrierWait WaitCarrierChange(TMonoNs until, const std::function<bool()>& cancelled);
+    void WakeCarrierWait();
     // ReadModemStatus(kClearNothing), then sets the change bit of every line that moved since the
     // shadow's previous reading.
     void RefreshModemStatus();

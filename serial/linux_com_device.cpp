@@ -7,15 +7,21 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <linux/serial.h>
+#include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
+#include <thread>
+#include <time.h>
 #include <unistd.h>
 
 namespace sornafex {
@@ -55,6 +61,67 @@ std::int32_t SpeedBaud(speed_t code) {
 bool IsLoss(int error) {
     return error == EIO || error == ENXIO || error == ENODEV;
 }
+
+// TIOCMIWAIT has no time limit and no close ends it; a signal does (EINTR). This one, with a
+// handler that does nothing and without SA_RESTART, is the wait's alone: a timer sends it at the
+// wait's deadline, WakeCarrierWait to end it early.
+int WakeSignal() {
+    static const int signal = [] {
+        const int chosen = SIGRTMAX - 3;
+        struct sigaction action {};
+        action.sa_handler = [](int) {
+        };
+        sigemptyset(&action.sa_mask);
+        ::sigaction(chosen, &action, nullptr);
+        return chosen;
+    }();
+    return signal;
+}
+
+// A signal sent just before the waiting thread enters the ioctl is lost: so it is sent again
+// every millisecond, by the timer as by WakeCarrierWait, until the thread has left the wait.
+constexpr TMonoNs kWakeRepeat = kNsPerMs;
+
+// The wake signal for the calling thread at `at` (monotonic), and every kWakeRepeat after, for as
+// long as the timer lives.
+class TWakeTimer {
+public:
+    explicit TWakeTimer(TMonoNs at) {
+        sigevent event{};
+        event.sigev_notify = SIGEV_THREAD_ID;
+        event.sigev_signo = WakeSignal();
+        event._sigev_un._tid =
+            ::gettid(); // sigev_notify_thread_id, which this C library does not name
+        m_armed = ::timer_create(CLOCK_MONOTONIC, &event, &m_timer) == 0;
+        const itimerspec when{
+            {0, static_cast<long>(kWakeRepeat)},
+            {static_cast<time_t>(at / kNsPerSecond), static_cast<long>(at % kNsPerSecond)}};
+        if (m_armed && ::timer_settime(m_timer, TIMER_ABSTIME, &when, nullptr) != 0) {
+            ::timer_delete(m_timer);
+            m_armed = false;
+        }
+    }
+    ~TWakeTimer() {
+        if (m_armed)
+            ::timer_delete(m_timer);
+    }
+    TWakeTimer(const TWakeTimer&) = delete;
+    TWakeTimer& operator=(const TWakeTimer&) = delete;
+    bool Armed() const { return m_armed; }
+
+private:
+    timer_t m_timer{};
+    bool m_armed = false;
+};
+
+// TIOCMIWAIT takes the lines to wait for as its argument's value.
+void* CarrierLine() {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(TIOCM_CD));
+}
+
+// How long a thread released by the driver's interrupt may take to run again: a change found at
+// a wake-up is timed within this much before it.
+constexpr TMonoNs kDriverWakeLatency = 200'000;
 
 } // namespace
 
@@ -289,6 +356,7 @@ bool TLinuxComDevice::Open(const std::string& name) {
         }
         serial_icounter_struct counts{};
         m_haveCounts = m_ioctl(fd, TIOCGICOUNT, &counts) == 0;
+        m_countsCarrier = m_haveCounts && DriverWaitsForCarrier(fd);
         if (m_haveCounts) {
             m_lastCounts[0] = static_cast<std::uint32_t>(counts.frame);
             m_lastCounts[1] = static_cast<std::uint32_t>(counts.overrun);
@@ -311,6 +379,79 @@ bool TLinuxComDevice::Open(const std::string& name) {
     return true;
 }
 
+bool TLinuxComDevice::DriverWaitsForCarrier(int fd) {
+    // A wait cut short at once says that the driver has one; it also turns on, in an 8250's
+    // driver, the modem-status interrupts that count every change (with CLOCAL set and no
+    // RTS/CTS flow, nothing else would).
+    const TWakeTimer timer(MonotonicNs() + kWakeRepeat);
+    if (!timer.Armed())
+        return false;
+    return m_ioctl(fd, TIOCMIWAIT, CarrierLine()) == 0 || errno == EINTR;
+}
+
+bool TLinuxComDevice::CarrierChanges(std::uint32_t& changes) {
+    // The hot path of the counted poll, as ModemStatus: no lock, callers keep Close away.
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0 || !m_countsCarrier)
+        return false;
+    serial_icounter_struct counts{};
+    if (m_ioctl(fd, TIOCGICOUNT, &counts) != 0) {
+        if (IsLoss(errno))
+            MarkLost();
+        return false;
+    }
+    changes = static_cast<std::uint32_t>(counts.dcd);
+    return true;
+}
+
+TCarrierWait TLinuxComDevice::WaitCarrierChange(TMonoNs until,
+                                                const std::function<bool()>& cancelled) {
+    std::shared_lock lock(m_fdLock);
+    const int fd = m_fd.load(std::memory_order_acquire);
+    if (fd < 0 || !m_countsCarrier)
+        return {TCarrierWaitOutcome::Unsupported, 0};
+    {
+        std::lock_guard waiter(m_waiterLock);
+        m_waiter = ::pthread_self();
+        m_waiting = true;
+    }
+    struct TLeave {
+        TLinuxComDevice& device;
+        ~TLeave() {
+            std::lock_guard waiter(device.m_waiterLock);
+            device.m_waiting = false;
+        }
+    } leave{*this};
+    if (cancelled() || m_closing.load(std::memory_order_acquire) || MonotonicNs() >= until)
+        return {TCarrierWaitOutcome::Ended, 0};
+    const TWakeTimer timer(until);
+    if (!timer.Armed())
+        return {TCarrierWaitOutcome::Unsupported, 0};
+    if (m_ioctl(fd, TIOCMIWAIT, CarrierLine()) == 0)
+        return {TCarrierWaitOutcome::Changed, MonotonicNs() - kDriverWakeLatency};
+    if (errno == EINTR)
+        return {TCarrierWaitOutcome::Ended, 0};
+    if (IsLoss(errno)) {
+        MarkLost();
+        return {TCarrierWaitOutcome::Lost, 0};
+    }
+    return {TCarrierWaitOutcome::Unsupported, 0};
+}
+
+void TLinuxComDevice::WakeCarrierWait() {
+    for (;;) {
+        {
+            // Held while the signal is sent: the waiter cannot leave, and its thread end,
+            // meanwhile.
+            std::lock_guard waiter(m_waiterLock);
+            if (!m_waiting)
+                return;
+            ::pthread_kill(m_waiter, WakeSignal());
+        }
+        std::this_thread::sleep_for(std::chrono::nanoseconds(kWakeRepeat));
+    }
+}
+
 void TLinuxComDevice::Wake() {
     // The eventfd lives as long as this object, so a wake from any thread never reaches a
     // descriptor that a close has freed for another file.
@@ -326,6 +467,7 @@ bool TLinuxComDevice::Close() {
         return false;
     m_closing.store(true, std::memory_order_release);
     Wake();
+    WakeCarrierWait();
     std::unique_lock lock(m_fdLock);
     const int fd = m_fd.exchange(-1, std::memory_order_acq_rel);
     if (fd < 0)

@@ -12,6 +12,12 @@
 //   bytes, a hang-up, Close and SetEventMask, and costs nothing while the line is idle. Modem-line
 //   changes are not events (no tty driver wakes poll() for them, and TIOCMIWAIT cannot be ended
 //   by a close); the DCD poll reads the lines live.
+// - DCD counter: where the driver answers TIOCGICOUNT and TIOCMIWAIT (8250 UARTs, most USB
+//   adapters), CarrierChanges reads its DCD count and WaitCarrierChange waits in TIOCMIWAIT. That
+//   ioctl is ended by a signal of the wait's own (SIGRTMAX - 3, a handler that does nothing):
+//   a per-thread timer sends it at the deadline, Close and WakeCarrierWait to end it early, each
+//   again every millisecond until the thread has left the call. Open finds out with a wait of
+//   1 ms, which in an 8250's driver also turns on the interrupts that count every change.
 // - Loss: a hang-up seen by the wait (POLLHUP, POLLERR) or EIO, ENXIO, ENODEV from any call marks
 //   the device lost; the wait then ends with Lost, so that its owner can let the descriptor go
 //   (a USB adapter plugged in again gets its old name only once every descriptor is closed).
@@ -24,6 +30,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <pthread.h>
 #include <shared_mutex>
 #include <string>
 #include <termios.h>
@@ -57,6 +64,9 @@ public:
     bool WriteSettings(const TComSettings& settings) override;
     bool Escape(TEscapeFunction function) override;
     std::uint8_t ModemStatus() override;
+    bool CarrierChanges(std::uint32_t& changes) override;
+    TCarrierWait WaitCarrierChange(TMonoNs until, const std::function<bool()>& cancelled) override;
+    void WakeCarrierWait() override;
     bool SetEventMask(std::uint32_t mask) override;
     TWaitOutcome WaitEvent(std::uint32_t& events) override;
     bool ClearError(std::uint32_t& errors, TComStatus& status) override;
@@ -74,6 +84,8 @@ private:
     bool FailOpen(int error, const std::string& name);
     void MarkLost();
     void Wake();
+    // Whether the open tty's driver waits for DCD (TIOCMIWAIT), asked for 1 ms.
+    bool DriverWaitsForCarrier(int fd);
 
     const TIoctl m_ioctl;
     // Guards the descriptor: every call that uses it holds it shared, Close holds it exclusively,
@@ -101,6 +113,13 @@ private:
     TComSettings m_extra;               // m_stateLock
     std::uint32_t m_lastCounts[5] = {}; // TIOCGICOUNT baseline: frame, overrun, parity, brk, buf
     bool m_haveCounts = false;
+    // The driver counts DCD changes and waits for them: set by Open before the descriptor is
+    // published, then only read.
+    bool m_countsCarrier = false;
+    // The thread in WaitCarrierChange, for WakeCarrierWait's signal.
+    std::mutex m_waiterLock;
+    pthread_t m_waiter{};   // m_waiterLock
+    bool m_waiting = false; // m_waiterLock
     // m_stateLock: received bytes already reported by a wait and not read since.
     std::uint32_t m_seenInQueue = 0;
     mutable std::mutex m_stateLock;

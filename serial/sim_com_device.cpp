@@ -23,8 +23,14 @@ namespace sornafex {
 
 namespace {
 
-// How often a wait looks at the simulated lines.
-constexpr auto kSamplePeriod = std::chrono::milliseconds(10);
+// A change is timed from the sensor's clock, in whole nanoseconds: this much earlier covers the
+// rounding of its seconds.
+constexpr TMonoNs kChangeMargin = 1000;
+
+// DCD changes reach the event wait at most this often, the ones in between together, as a USB
+// adapter's status packets bring them: a fast line wakes the port's threads no more than a slow
+// one. The counting loop has its own wait, which hears of each change.
+constexpr double kEventSpacingSeconds = 0.010;
 
 std::optional<double> ParseFrequency(std::string_view text) {
     if (text.empty() || !(text.front() >= '0' && text.front() <= '9'))
@@ -276,6 +282,12 @@ bool TSimComDevice::Escape(TEscapeFunction function) {
         m_rts.store(false);
         break;
     }
+    // DSR and CTS follow at once: a wait that watches them hears of it.
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_lineMoves;
+    }
+    m_wake.notify_all();
     return true;
 }
 
@@ -306,6 +318,53 @@ bool TSimComDevice::SetEventMask(std::uint32_t mask) {
     return true;
 }
 
+double TSimComDevice::ChangeMoment(std::uint64_t n) const {
+    return m_start + SimTransitionTime(m_spec, n);
+}
+
+bool TSimComDevice::CarrierChanges(std::uint32_t& changes) {
+    if (!m_open.load(std::memory_order_acquire))
+        return false;
+    changes = static_cast<std::uint32_t>(Transitions());
+    return true;
+}
+
+TCarrierWait TSimComDevice::WaitCarrierChange(TMonoNs until,
+                                              const std::function<bool()>& cancelled) {
+    std::unique_lock lock(m_mutex);
+    if (!m_open.load())
+        return {TCarrierWaitOutcome::Unsupported, 0};
+    const std::uint64_t generation = m_generation;
+    const std::uint64_t wakes = m_carrierWakes;
+    const std::uint64_t from = Transitions();
+    for (;;) {
+        if (!m_open.load() || m_generation != generation || m_carrierWakes != wakes || cancelled())
+            return {TCarrierWaitOutcome::Ended, 0};
+        if (const std::uint64_t now = Transitions(); now != from) {
+            // The sensor knows when its last change came: that long before its clock's reading,
+            // which follows the monotonic one, so that the change is never timed after it came.
+            const TMonoNs polledAt = MonotonicNs();
+            const double ago = std::max(0.0, Now() - ChangeMoment(now));
+            return {TCarrierWaitOutcome::Changed,
+                    polledAt - static_cast<TMonoNs>(std::ceil(ago * 1e9)) - kChangeMargin};
+        }
+        const TMonoNs left = until - MonotonicNs();
+        if (left <= 0)
+            return {TCarrierWaitOutcome::Ended, 0};
+        const double toChange = ChangeMoment(from + 1) - Now();
+        m_wake.wait_for(lock, std::chrono::duration<double>(
+                                  std::clamp(toChange, 0.0, static_cast<double>(left) * 1e-9)));
+    }
+}
+
+void TSimComDevice::WakeCarrierWait() {
+    {
+        std::lock_guard lock(m_mutex);
+        ++m_carrierWakes;
+    }
+    m_wake.notify_all();
+}
+
 TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
     events = 0;
     std::unique_lock lock(m_mutex);
@@ -319,8 +378,6 @@ TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
         return TWaitOutcome::Refused;
     }
     for (;;) {
-        m_wake.wait_for(lock, kSamplePeriod,
-                        [&] { return !m_open.load() || m_generation != generation; });
         if (!m_open.load())
             return TWaitOutcome::Closed;
         if (m_generation != generation)
@@ -340,9 +397,26 @@ TWaitOutcome TSimComDevice::WaitEvent(std::uint32_t& events) {
         m_lastCts = cts;
         found &= mask;
         if (found != 0) {
+            if (found & kEvRlsd)
+                m_rlsdReportedAt = Now();
             events = found;
             return TWaitOutcome::Completed;
         }
+        // Asleep until the next change of DCD when it is watched, DSR and CTS moved by Escape, a
+        // close or a new mask.
+        const std::uint64_t moves = m_lineMoves;
+        const auto woken = [&] {
+            return !m_open.load() || m_generation != generation || m_lineMoves != moves;
+        };
+        const double next =
+            (mask & kEvRlsd) != 0
+                ? std::max(ChangeMoment(transitions + 1), m_rlsdReportedAt + kEventSpacingSeconds)
+                : std::numeric_limits<double>::infinity();
+        if (std::isfinite(next))
+            m_wake.wait_for(lock, std::chrono::duration<double>(std::max(0.0, next - Now())),
+                            woken);
+        else
+            m_wake.wait(lock, woken);
     }
 }
 

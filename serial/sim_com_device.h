@@ -10,6 +10,10 @@
 // namespace, which refuses a second open, also from another process, and which the kernel
 // releases however the holder ends. A malformed value, or a profile that cannot be read, is a
 // missing device (system code 2), and LastErrorText() says why.
+// Like a UART's driver, the sensor counts its DCD changes (CarrierChanges: those since Open) and
+// can be waited on for the next one; its event wait, too, sleeps until the next change of a line
+// it watches (DCD by its phase, DSR and CTS by Escape), a close or a new mask, and hears of DCD
+// at most every 10 ms, as a USB adapter's status packets bring it.
 
 #include "base/unique_fd.h"
 #include "serial/com_device.h"
@@ -67,6 +71,9 @@ public:
     bool WriteSettings(const TComSettings& settings) override;
     bool Escape(TEscapeFunction function) override;
     std::uint8_t ModemStatus() override;
+    bool CarrierChanges(std::uint32_t& changes) override;
+    TCarrierWait WaitCarrierChange(TMonoNs until, const std::function<bool()>& cancelled) override;
+    void WakeCarrierWait() override;
     bool SetEventMask(std::uint32_t mask) override;
     TWaitOutcome WaitEvent(std::uint32_t& events) override;
     bool ClearError(std::uint32_t& errors, TComStatus& status) override;
@@ -84,6 +91,8 @@ public:
 private:
     double Now() const;
     bool Fail(int code, std::string text);
+    // The sensor's clock reading of its n-th change (infinite when it never comes).
+    double ChangeMoment(std::uint64_t n) const;
 
     std::function<double()> m_clock;
     TSimSpec m_spec;
@@ -95,9 +104,12 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::uint64_t m_generation = 0;      // m_mutex: bumped by SetEventMask and Close
+    std::uint64_t m_lineMoves = 0;       // m_mutex: bumped by Escape
+    std::uint64_t m_carrierWakes = 0;    // m_mutex: bumped by WakeCarrierWait
     std::uint32_t m_mask = 0;            // m_mutex
     TComSettings m_settings;             // m_mutex
     std::uint64_t m_lastTransitions = 0; // m_mutex: lines when last looked at
+    double m_rlsdReportedAt = -1e300;    // m_mutex: the last DCD event, on the sensor's clock
     bool m_lastDsr = false;              // m_mutex
     bool m_lastCts = false;              // m_mutex
     int m_lastError = 0;                 // m_mutex

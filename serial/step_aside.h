@@ -17,6 +17,8 @@ public:
         m_waiting.fetch_sub(1, std::memory_order_acq_rel);
         m_waiting.notify_all();
     }
+    // Whether a waiter is announced now.
+    bool Announced() const { return m_waiting.load(std::memory_order_acquire) > 0; }
     // The polling loop, after it released the lock; never while holding it.
     void Yield() const {
         for (int waiting = m_waiting.load(std::memory_order_acquire); waiting > 0;

@@ -1,6 +1,7 @@
 #include "acquisition/acquisition.h"
 #include "acquisition_fakes.h"
 #include "base/errors.h"
+#include "base/mono_clock.h"
 #include "base/ui_bridge.h"
 #include "serial/sim_com_device.h"
 #include "tests/serial/fake_com_device.h"
@@ -14,6 +15,7 @@
 #include <chrono>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <limits>
 #include <map>
 #include <memory>
 #include <stdexcept>
@@ -417,6 +419,51 @@ TEST_F(AcquisitionTest, RunOnFiftyHertzCountsItsChangesAndStopsCleanly) {
     bridge.ProcessMessages();
     EXPECT_EQ(view.samples.size(), count);
     EXPECT_EQ(bridge.Pending(), 0u);
+}
+
+// A sensor whose driver-like count the worker reads: a rise of twenty times within a window, which
+// pairs of changes would hide in between polls, is counted exactly in the window that holds it,
+// as in the others.
+TEST_F(AcquisitionTest, ACountedLineCountsASharpRiseExactlyInItsWindow) {
+    constexpr double kStepAfter = 1.6; // seconds after the open, in the second window
+    constexpr double kFactor = 20;     // 25 Hz, then 500 Hz
+    const TSimSpec spec = ParseSimSpec("sim:25.0000").value();
+    // Shared with the sensor, which the area may outlive the test's body in.
+    const auto stepAt =
+        std::make_shared<std::atomic<double>>(std::numeric_limits<double>::infinity());
+    const auto warped = [stepAt](double seconds) {
+        const double step = stepAt->load();
+        return seconds < step ? seconds : step + (seconds - step) * kFactor;
+    };
+    TSimComDevice* sim = nullptr;
+    Make({{1, "sim:25.0000"}}, TickCount, [&sim, warped](const std::string&) {
+        auto device =
+            std::make_unique<TSimComDevice>([warped] { return warped(MonotonicSeconds()); });
+        sim = device.get();
+        return device;
+    });
+    StartUp(1);
+    ASSERT_NE(sim, nullptr);
+    stepAt->store(sim->OpenedAt() + kStepAfter);
+    const auto changesAt = [&](TMonoNs at) {
+        return static_cast<std::int64_t>(
+            SimTransitionsAt(spec, warped(at * 1e-9) - sim->OpenedAt()));
+    };
+    std::vector<TCaptureWindow> windows;
+    view.onSample = [&](TSample) {
+        windows.push_back(acq->LastWindow());
+    };
+    acq->ActCaptureStart();
+    ASSERT_TRUE(PumpUntil([&] { return windows.size() >= 3; }));
+    acq->ActCaptureStop();
+    ASSERT_LE(windows[0].closedAt * 1e-9, sim->OpenedAt() + kStepAfter);
+    ASSERT_GE(windows[1].closedAt * 1e-9, sim->OpenedAt() + kStepAfter);
+    for (std::size_t i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        const std::int64_t truth =
+            changesAt(windows[i].closedAt) - changesAt(windows[i - 1].closedAt);
+        EXPECT_NEAR(windows[i].changes, truth, 1);
+    }
 }
 
 TEST_F(AcquisitionTest, QuietLineGivesZeroSamples) {

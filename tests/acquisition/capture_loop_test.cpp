@@ -161,6 +161,87 @@ TEST(CaptureLoop, HandsTheChangeTimesWithTheSampleAndEachOneAsItIsFound) {
     EXPECT_EQ(line.uncertainties, (std::vector<TMonoNs>{50 * kMs, 50 * kMs}));
 }
 
+// A line whose driver counts its changes, polled every 100 ms; each entry is one poll's reading:
+// a count of open 1 or 2, or (open 0) a level, when the port had no count to give.
+struct TCountedCase {
+    const char* name;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> polls; // count or level, open
+    std::int32_t changes;                                       // of the one window
+    std::vector<std::uint32_t> hidden;                          // said with each change found
+};
+
+TEST(CaptureLoop, ACountedLineCountsWhatItsDriverCounted) {
+    const TCountedCase rows[] = {
+        {"pairs no poll saw", {{7, 1}, {8, 1}, {11, 1}, {11, 1}, {16, 1}}, 9, {0, 2, 4}},
+        {"the count wraps", {{0xFFFFFFFE, 1}, {0xFFFFFFFF, 1}, {2, 1}}, 4, {0, 2}},
+        // The lost device back: its count starts anywhere, and the loss counts nothing.
+        {"another open", {{5, 1}, {6, 1}, {900, 2}, {902, 2}}, 3, {0, 1}},
+        // A device without a count: its level, as an uncounted line's.
+        {"levels between counts", {{5, 1}, {0, 0}, {1, 0}, {0, 0}, {9, 1}, {10, 1}}, 3, {0, 0, 0}},
+    };
+    for (const TCountedCase& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> polls = row.polls;
+        polls.resize(12, polls.back()); // the eleventh poll closes the window at 1100 ms
+        std::size_t next = 0;
+        TMonoNs now = 0;
+        std::atomic<bool> stop{false};
+        std::vector<TCaptureWindow> windows;
+        std::vector<std::uint32_t> hidden;
+        TFullSpeedPolling pacing;
+        CaptureLoop(
+            [&] {
+                now += 100'000'000;
+                const auto [value, open] = polls.at(next++);
+                stop.store(next == polls.size());
+                return open == 0 ? TCountedPoll{.level = value != 0}
+                                 : TCountedPoll{.counted = true, .changes = value, .open = open};
+            },
+            [&] { return now; }, pacing, [](TMonoNs) {},
+            [&](TSample, const TCaptureWindow& window) { windows.push_back(window); },
+            [&](TMonoNs, TMonoNs, TMonoNs, std::uint32_t untimed) { hidden.push_back(untimed); },
+            stop);
+        ASSERT_EQ(windows.size(), 1u);
+        EXPECT_EQ(windows[0].changes, row.changes);
+        EXPECT_EQ(hidden, row.hidden);
+    }
+}
+
+// A sleep that ends at the line's change says when the change may have come: the change is timed
+// between that moment and the poll after the wake-up, not from the poll before the sleep.
+TEST(CaptureLoop, AChangeFoundAtTheEndOfAChangeWaitIsTimedFromWhatTheWaitSaid) {
+    constexpr TMonoNs kMs = 1'000'000;
+    TMonoNs now = 0;
+    std::uint32_t count = 0;
+    std::atomic<bool> stop{false};
+    std::vector<std::pair<TMonoNs, TMonoNs>> changes;
+    std::vector<TMonoNs> sleeps;
+    TChangeWaitPacing pacing;
+    CaptureLoop([&] { return TCountedPoll{.counted = true, .changes = count, .open = 1}; },
+                [&] { return now; }, pacing,
+                [&](TMonoNs until) -> std::optional<TMonoNs> {
+                    sleeps.push_back(until);
+                    if (sleeps.size() > 1) {
+                        stop.store(true);
+                        now = until;
+                        return std::nullopt;
+                    }
+                    now = 300 * kMs + 40'000; // woken 40 µs after a change at 300 ms
+                    ++count;
+                    return 300 * kMs - 10'000;
+                },
+                [](TSample, const TCaptureWindow&) {},
+                [&](TMonoNs at, TMonoNs uncertainty, TMonoNs, std::uint32_t) {
+                    changes.push_back({at, uncertainty});
+                },
+                stop);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].first, 300 * kMs + 15'000);
+    EXPECT_EQ(changes[0].second, 25'000);
+    // Each sleep lasts until the window closes, at the first nanosecond past 1000 ms.
+    EXPECT_EQ(sleeps, (std::vector<TMonoNs>{1001 * kMs, 1001 * kMs}));
+}
+
 TEST(CaptureLoop, SourceErrorEndsTheLoop) {
     std::atomic<bool> stop{false};
     int polls = 0;

@@ -225,6 +225,35 @@ TEST(PacedPolling, FallsBackOnAStepAndCountsTheNextWindowExactly) {
     EXPECT_LE(run.AwakeShareFrom(run.windows[1].closedAt), 0.5);
 }
 
+// A line without a driver's count can hide pairs of changes between two looks once it rises
+// fourfold or more within a level: the window that holds the rise loses at most 2k changes (k
+// hertz of its sample) for a rise of k times, none below four times, whatever the moment of the
+// rise; the next window is exact again.
+TEST(PacedPolling, TheWindowOfASharpRiseLosesAtMostTwiceItsFactor) {
+    const struct {
+        double hertz;
+        double factor;
+        std::int64_t mostLost;
+    } rows[] = {
+        {50, 3, 0}, {100, 3, 0}, {50, 4, 8}, {100, 8, 16}, {10, 16, 32}, {50, 32, 64},
+    };
+    for (const auto& row : rows) {
+        for (int phase = 0; phase < 20; ++phase) {
+            SCOPED_TRACE(std::to_string(row.hertz) + " Hz x" + std::to_string(row.factor) +
+                         ", phase " + std::to_string(phase));
+            TVirtualRun run;
+            run.windowsWanted = 3;
+            run.transitions = Stepping(row.hertz, row.hertz * row.factor, 1.1 + phase * 0.0173);
+            run.Run();
+            ASSERT_EQ(run.windows.size(), 3u);
+            const std::int64_t lost = run.TrueChanges(1) - run.windows[1].changes;
+            EXPECT_GE(lost, -1);
+            EXPECT_LE(lost, std::max<std::int64_t>(row.mostLost, 1));
+            EXPECT_NEAR(run.windows[2].changes, run.TrueChanges(2), 1);
+        }
+    }
+}
+
 TEST(PacedPolling, ARhythmFiveTimesFasterCannotHideBetweenTheLooks) {
     // 10 Hz, then 50 Hz from 1.5 s on: every fifth change of the new rhythm falls where the old
     // one predicts a change. With wake-up delays that never vary, only the looks' own jitter

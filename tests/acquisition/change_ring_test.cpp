@@ -16,6 +16,7 @@ TEST(ChangeRing, DrainsInOrderAndShowsDroppedChangesAsAJumpInTheNumbers) {
         std::size_t drainedAfter; // pushes before a first drain; 0: none
         std::vector<std::uint64_t> firstIndices;
         std::size_t count;
+        std::uint64_t untimed = 0; // before each push
     };
     const std::size_t full = TChangeRing::kCapacity;
     const TCase cases[] = {
@@ -26,13 +27,15 @@ TEST(ChangeRing, DrainsInOrderAndShowsDroppedChangesAsAJumpInTheNumbers) {
         {"Overflowing", full + 5, 0, {0, 1}, full},
         // After a drain, a change numbered past the dropped ones comes next.
         {"OverflowThenDrain", full + 5, full + 5, {full + 5}, 1},
+        // Changes a driver counted and no poll saw take their numbers too.
+        {"UntimedBeforeEach", 3, 0, {2, 5, 8}, 3, 2},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.name);
         auto ring = std::make_unique<TChangeRing>();
         std::vector<TChangeStamp> out;
         for (std::size_t i = 0; i < c.pushed; ++i)
-            ring->Push(static_cast<TMonoNs>(i) * 10);
+            ring->Push(static_cast<TMonoNs>(i) * 10, 0, 0, c.untimed);
         if (c.drainedAfter != 0) {
             ring->Drain(out);
             out.clear();

@@ -418,21 +418,59 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
     EXPECT_TRUE(conductance);
 }
 
-TEST_F(CaptureWindowTest, AJournalThatCannotBeWrittenDoesNotStopTheRun) {
-    QFile blocker(folder.filePath(QStringLiteral("un fichier")));
-    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
-    blocker.close();
-    journalFolder = blocker.fileName().toStdString() + "/journaux";
-    StartWith({{1, "sim:62.5"}});
-    window->ActCaptureStart->trigger();
-    ASSERT_TRUE(
-        WaitFor([&] { return Panel(2) == "Journal impossible : Nom de fichier incorrect"; }));
-    // The run goes on: more samples arrive, and the message is not repeated over a marker.
-    window->ActCaptureMark->trigger();
-    EXPECT_EQ(Panel(2), "Repère 1");
-    ASSERT_TRUE(WaitFor([&] { return window->Graph().Markers().front().x == 254; }));
-    EXPECT_EQ(Panel(2), "Repère 1");
-    window->ActCaptureStop->trigger();
+// A journal that cannot be written leaves the run alone and stays said: a red mark that the
+// markers' texts do not replace, panel 2's tooltip, and Stop's words, also for a failure that
+// comes after Stop (the last rows, the last flush).
+TEST_F(CaptureWindowTest, AJournalThatFailsStaysSaidUntilStopSaysIt) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can make a journal's file refuse its rows";
+    const struct {
+        const char* name;
+        bool folderRefused; // else the file refuses the rows written at Stop
+        const char* mark;   // during the run; "" when the failure comes after Stop
+        const char* stopped;
+    } rows[] = {
+        {"folder refused", true, "Sans journal",
+         "Acquisition arrêtée — sans journal : Nom de fichier incorrect"},
+        {"file refused at Stop", false, "",
+         "Acquisition arrêtée — journal incomplet : Accès au fichier refusé"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const QString blocker = folder.filePath(QStringLiteral("un fichier"));
+        if (row.folderRefused) {
+            QFile file(blocker);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            journalFolder = blocker.toStdString() + "/journaux";
+        }
+        StartWith({{1, "sim:62.5"}});
+        const QLabel* mark = window->findChild<QLabel*>(QStringLiteral("StatusJournal"));
+        ASSERT_NE(mark, nullptr);
+        window->ActCaptureStart->trigger();
+        std::string journal;
+        if (row.folderRefused) {
+            ASSERT_TRUE(WaitFor([&] { return mark->isVisible(); }));
+            EXPECT_EQ(mark->text().toStdString(), row.mark);
+            EXPECT_EQ(window->Panel(2)->toolTip().toStdString(),
+                      "Journal impossible : Nom de fichier incorrect");
+            window->ActCaptureMark->trigger();
+            EXPECT_EQ(Panel(2), "Repère 1");
+            EXPECT_TRUE(mark->isVisible());
+        } else {
+            ASSERT_TRUE(WaitFor([&] { return JournalRows().size() >= 2; }));
+            journal = NewestJournal();
+            ASSERT_TRUE(test::SetImmutable(journal, true)) << "no immutable files here";
+            EXPECT_FALSE(mark->isVisible());
+        }
+        window->ActCaptureStop->trigger();
+        EXPECT_TRUE(WaitFor([&] { return Panel(2) == row.stopped; })) << Panel(2);
+        EXPECT_FALSE(mark->isVisible());
+        if (!journal.empty())
+            test::SetImmutable(journal, false);
+        window.reset();
+        QFile::remove(blocker);
+        journalFolder = folder.filePath(QStringLiteral("journaux")).toStdString();
+    }
 }
 
 // The sensor's adapter, by a link as udev makes them, pulled out during a run and plugged in

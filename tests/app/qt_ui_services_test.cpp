@@ -127,7 +127,7 @@ TEST_F(QtUiServicesTest, DeviceDialogSaysWhatIsWrongStaysOpenAndKeepsAGoodChoice
         dialog.FrequencyEdit()->setText(QStringLiteral("quarante"));
         AnswerNextDialog<QMessageBox>([&dialog](QMessageBox& box) {
             // The program's caption, over the dialog rather than over the window behind it.
-            EXPECT_EQ(box.windowTitle().toStdString(), "Sornafex");
+            EXPECT_EQ(box.windowTitle().toStdString(), "Ruderuzoz id azaderuvi");
             EXPECT_EQ(box.parentWidget(), &dialog);
             EXPECT_EQ(box.text().toStdString(),
                       "Fréquence incorrecte : tapez F ou F1-F2, par exemple 50 ou 40-90");
@@ -200,6 +200,44 @@ TEST_F(QtUiServicesTest, MessageAndErrorBoxesHaveOneOkButtonAndTheApplicationTit
         box.buttons().front()->click();
     });
     ui.ShowError("Fichier introuvable.");
+}
+
+// The program's own dialogs belong to its window: the boxes over them carry the window's title,
+// and the boxes elsewhere the application's.
+TEST_F(QtUiServicesTest, BoxesOverTheProgramsOwnDialogsCarryTheWindowsTitle) {
+    const struct {
+        const char* name;
+        std::function<void(TQtUiServices&)> show;
+    } rows[] = {
+        {"message",
+         [](TQtUiServices& ui) {
+             ui.ShowMessage("Hors limites");
+         }},
+        {"error",
+         [](TQtUiServices& ui) {
+             ui.ShowError("Fichier introuvable.");
+         }},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::string> captions;
+        const auto answerBox = [&captions] {
+            AnswerNextDialog<QMessageBox>([&captions](QMessageBox& box) {
+                captions.push_back(box.windowTitle().toStdString());
+                box.buttons().front()->click();
+            });
+        };
+        TCalibrationEditor editor("Com 1", "sim:50", "", [] { return 50.0; });
+        AnswerNextDialog<TfmCalibration>([&](TfmCalibration& dialog) {
+            answerBox();
+            row.show(ui);
+            dialog.reject();
+        });
+        ui.EditInDialog(editor);
+        answerBox();
+        row.show(ui);
+        EXPECT_EQ(captions, (std::vector<std::string>{"Ruderuzoz id azaderuvi", "Sornafex"}));
+    }
 }
 
 TEST_F(QtUiServicesTest, OpenDialogAcceptsANameThatLeadsNowhereAndAddsTheExtension) {

@@ -2,6 +2,7 @@
 #include "tests/support/test_files.h"
 
 #include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -162,6 +163,78 @@ INSTANTIATE_TEST_SUITE_P(
                     TLinkCase{"relative", {{"sub/a.ini", "real.ini"}}, "sub/real.ini"},
                     TLinkCase{
                         "chain", {{"a.ini", "b.ini"}, {"b.ini", "sub/real.ini"}}, "sub/real.ini"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct TSharedFolderLinkCase {
+    const char* name;
+    mode_t folderMode;
+    uid_t folderOwner; // 0: this account (root)
+    uid_t linkOwner;
+    bool followed;
+};
+
+class SharedFolderLinkTest : public testing::TestWithParam<TSharedFolderLinkCase> {};
+
+// Another account may plant a link in a sticky folder that everyone writes (/tmp): the save
+// follows it only where the kernel would, so that "Sauver sous /tmp/x.dat" never replaces the
+// file such a link names.
+TEST_P(SharedFolderLinkTest, FollowsALinkOnlyWhereTheKernelWould) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a link to another account";
+    const TSharedFolderLinkCase& c = GetParam();
+    TScratchFolder folder;
+    const std::string victim = folder / "victim.ini";
+    WriteBytes(victim, "mine");
+    const std::string shared = folder / "shared";
+    ASSERT_EQ(::mkdir(shared.c_str(), 0700), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), c.folderMode), 0);
+    ASSERT_EQ(::chown(shared.c_str(), c.folderOwner, 0), 0);
+    // A link to the file, one to its folder, and one of this account's own that leads to the
+    // first: each link on the way counts.
+    const std::string planted = shared + "/x.dat";
+    const std::string plantedFolder = shared + "/d";
+    ASSERT_EQ(::symlink(victim.c_str(), planted.c_str()), 0);
+    ASSERT_EQ(::symlink(folder.Path().c_str(), plantedFolder.c_str()), 0);
+    for (const std::string& link : {planted, plantedFolder})
+        ASSERT_EQ(::lchown(link.c_str(), c.linkOwner, 0), 0);
+    ASSERT_EQ(::symlink(planted.c_str(), (folder / "mine.dat").c_str()), 0);
+    const struct {
+        std::string path;
+        std::string link;
+    } saves[] = {{planted, planted},
+                 {folder / "mine.dat", planted},
+                 {plantedFolder + "/victim.ini", plantedFolder}};
+    for (const auto& [path, link] : saves) {
+        SCOPED_TRACE(path);
+        if (c.followed) {
+            WriteFileAtomically(path, "new");
+            EXPECT_EQ(ReadBytes(victim), "new");
+            continue;
+        }
+        try {
+            WriteFileAtomically(path, "new");
+            ADD_FAILURE() << "the link was followed";
+        } catch (const EFileError& error) {
+            EXPECT_EQ(error.ErrorNumber(), EACCES);
+            EXPECT_EQ(std::string(error.what()),
+                      "Lien symbolique refusé : " + link +
+                          " appartient à un autre compte, dans un dossier partagé");
+        }
+        EXPECT_EQ(ReadBytes(victim), "mine");
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(shared))
+            names.insert(entry.path().filename().string());
+        EXPECT_EQ(names, (std::set<std::string>{"x.dat", "d"}));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, SharedFolderLinkTest,
+    testing::Values(TSharedFolderLinkCase{"AnotherAccountsLinkInTmp", 01777, 0, 65534, false},
+                    TSharedFolderLinkCase{"TheFoldersOwnersLink", 01777, 65534, 65534, true},
+                    TSharedFolderLinkCase{"OwnLinkInAnotherAccountsTmp", 01777, 65534, 0, true},
+                    TSharedFolderLinkCase{"NotSticky", 0777, 0, 65534, true},
+                    TSharedFolderLinkCase{"StickyButNotWorldWritable", 01775, 0, 65534, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // Temporary files that a crash left next to a file are removed by the next save there; those of

@@ -89,6 +89,33 @@ protected:
         return dir.filePath(QString::fromLatin1(name)).toStdString();
     }
 
+    // The SVG file at svgPath, drawn by librsvg, is the screen's picture.
+    void ExpectRendersAsTheBitmap(const std::string& svgPath) {
+        QProcess convert;
+        const QString pngPath = dir.filePath(QStringLiteral("from-svg.png"));
+        convert.start(QStringLiteral("rsvg-convert"),
+                      {QStringLiteral("-o"), pngPath, QString::fromStdString(svgPath)});
+        ASSERT_TRUE(convert.waitForFinished(60000));
+        ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
+        const QImage rendered = QImage(pngPath).convertToFormat(QImage::Format_RGB32);
+        const QImage bitmap = MakeChartBitmap(*chart);
+        ASSERT_EQ(rendered.size(), bitmap.size());
+        // Shapes land on the very pixels of the screen's picture; only the glyphs' edges, drawn by
+        // another font renderer, may differ.
+        int differing = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x)
+                differing += !Near(rendered.pixelColor(x, y), bitmap.pixelColor(x, y), 40);
+        EXPECT_LT(differing, kWidth * kHeight / 100);
+        const TRect plot = chart->ChartRect();
+        EXPECT_EQ(rendered.pixelColor(plot.left + 5, plot.bottom - 5), kBackWall);
+        EXPECT_GT(CountNear(rendered, kLine, 0), 400);
+        EXPECT_GT(CountNear(rendered, QColor(255, 255, 255), 0,
+                            QRect(plot.left, plot.top, plot.Width(), plot.Height())),
+                  100)
+            << "the marker's white dashes";
+    }
+
     QTemporaryDir dir;
     test::TScriptedUiServices ui;
     std::unique_ptr<TChart> chart;
@@ -271,29 +298,7 @@ TEST_F(ChartOutputTest, SvgExportReadsBackThroughRsvgAsTheScreensPicture) {
 
     if (!HaveProgram("rsvg-convert"))
         GTEST_SKIP() << "rsvg-convert (Debian librsvg2-bin) is not installed";
-    QProcess convert;
-    const QString pngPath = dir.filePath(QStringLiteral("from-svg.png"));
-    convert.start(QStringLiteral("rsvg-convert"),
-                  {QStringLiteral("-o"), pngPath, QString::fromStdString(path)});
-    ASSERT_TRUE(convert.waitForFinished(60000));
-    ASSERT_EQ(convert.exitCode(), 0) << convert.readAllStandardError().toStdString();
-    const QImage rendered = QImage(pngPath).convertToFormat(QImage::Format_RGB32);
-    const QImage bitmap = MakeChartBitmap(*chart);
-    ASSERT_EQ(rendered.size(), bitmap.size());
-    // Shapes land on the very pixels of the screen's picture; only the glyphs' edges, drawn by
-    // another font renderer, may differ.
-    int differing = 0;
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x)
-            differing += !Near(rendered.pixelColor(x, y), bitmap.pixelColor(x, y), 40);
-    EXPECT_LT(differing, kWidth * kHeight / 100);
-    const TRect plot = chart->ChartRect();
-    EXPECT_EQ(rendered.pixelColor(plot.left + 5, plot.bottom - 5), kBackWall);
-    EXPECT_GT(CountNear(rendered, kLine, 0), 400);
-    EXPECT_GT(CountNear(rendered, QColor(255, 255, 255), 0,
-                        QRect(plot.left, plot.top, plot.Width(), plot.Height())),
-              100)
-        << "the marker's white dashes";
+    ExpectRendersAsTheBitmap(path);
 }
 
 TEST_F(ChartOutputTest, MetafileFrameIsAtLeastOnePixel) {
@@ -311,7 +316,9 @@ TEST_F(ChartOutputTest, ClipboardReceivesTheBitmap) {
     EXPECT_EQ(image.pixelColor(plot.left + 5, plot.bottom - 5), kBackWall);
 }
 
-TEST_F(ChartOutputTest, ClipboardReceivesThePlaceableMetafile) {
+// Beside the metafile, an SVG picture: what Linux programs paste as a vector drawing.
+TEST_F(ChartOutputTest, ClipboardReceivesThePlaceableMetafileAndTheSvgPicture) {
+    chart->SetMarkers({{128, "3"}});
     CopyMetafileCommand(*chart, ui);
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
     ASSERT_NE(data, nullptr);
@@ -321,6 +328,17 @@ TEST_F(ChartOutputTest, ClipboardReceivesThePlaceableMetafile) {
     EXPECT_EQ(wmf.key, 0x9AC6CDD7u);
     EXPECT_EQ(wmf.boundsRight, kWidth - 1);
     EXPECT_EQ(wmf.boundsBottom, kHeight - 1);
+
+    ASSERT_TRUE(data->hasFormat(QStringLiteral("image/svg+xml")));
+    const QByteArray svg = data->data(QStringLiteral("image/svg+xml"));
+    const std::string path = Path("clipboard.svg");
+    QFile file(QString::fromStdString(path));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    ASSERT_EQ(file.write(svg), svg.size());
+    file.close();
+    if (!HaveProgram("rsvg-convert"))
+        GTEST_SKIP() << "rsvg-convert (Debian librsvg2-bin) is not installed";
+    ExpectRendersAsTheBitmap(path);
 }
 
 TEST_F(ChartOutputTest, ChartWithoutAreaFailsWithTheCopyMessages) {

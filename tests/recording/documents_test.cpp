@@ -388,6 +388,42 @@ TEST_F(DocumentTest, AJournalOpensWithItsMarkersAndIsNeverOverwritten) {
     EXPECT_EQ(ReadBytes(path), bytes);
 }
 
+// "Ouvrir..." reads a .csv file as a journal: a recording saved under such a name could not be
+// opened again, and would replace the journal of that name. The dialog comes back with the
+// recording's own extension, and its own overwrite prompt for that name.
+TEST_F(DocumentTest, SaveAsNeverTakesAJournalsName) {
+    const struct {
+        const char* chosen;
+        std::optional<const char*> second; // the answer to the dialog that comes back
+        const char* proposed;
+    } rows[] = {
+        {"2026-12-08_10-15-02_COM1.csv", "seance.dat", "2026-12-08_10-15-02_COM1.dat"},
+        {"RUN.CSV", "run.dat", "RUN.dat"},
+        {"run.csv", std::nullopt, "run.dat"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.chosen);
+        const std::string journal = folder / row.chosen;
+        WriteBytes(journal, JournalHeader() + "\r\n");
+        Acquire({7});
+        ui.ExpectSave(journal);
+        ui.ExpectMessage();
+        ui.ExpectSave(row.second ? std::optional(folder / *row.second) : std::nullopt);
+        const std::size_t shown = ui.Shown().size();
+        EXPECT_EQ(document.SaveAs(), row.second.has_value());
+        EXPECT_EQ(ReadBytes(journal), JournalHeader() + "\r\n");
+        ASSERT_EQ(ui.Shown().size(), shown + 3);
+        EXPECT_EQ(ui.Shown()[shown + 1].text,
+                  "Un enregistrement ne peut pas porter un nom en .csv, celui des journaux : "
+                  "choisissez un nom en .dat.");
+        EXPECT_EQ(ui.Shown()[shown + 2].fileOptions.fileName, folder / row.proposed);
+        if (row.second) {
+            EXPECT_EQ(ParseRecording(ReadBytes(folder / *row.second)).back(), 7);
+        }
+        EXPECT_EQ(document.Unsaved(), !row.second);
+    }
+}
+
 TEST(WithDefaultExtension, AddsOnlyWhenTheNameHasNone) {
     EXPECT_EQ(WithDefaultExtension("/a/b", "dat"), "/a/b.dat");
     EXPECT_EQ(WithDefaultExtension("/a/b.txt", "dat"), "/a/b.txt");

@@ -96,8 +96,10 @@ protected:
         return {kStartEpochMs + elapsedMs, 3600, kStartNs + elapsedMs * kMs};
     }
     void Begin(const std::string& where) {
-        journal->BeginRun(where, 1,
-                          [this](const std::string& reason) { failures.push_back(reason); });
+        journal->BeginRun(where, 1, [this](const TJournal::TFailure& failure) {
+            failures.push_back(failure.reason);
+            incomplete.push_back(failure.incomplete);
+        });
     }
     // Waits for the writer, and for the failures it posted.
     void Settle() {
@@ -136,6 +138,7 @@ protected:
     TSyncRecorder fs;
     std::optional<TJournal> journal{std::in_place, bridge, [this] { return Now(); }, fs};
     std::vector<std::string> failures;
+    std::vector<bool> incomplete; // of each failure: its file holds part of the run
 };
 
 TEST_F(JournalTest, RowsOfEveryKindInTimeOrderAndReadBack) {
@@ -282,6 +285,8 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenSaysWhyOnceAndTheRunGoesOn) {
         {"disk full at the second row", C::Write, ENOSPC, 3, "Disque plein", 1},
         {"folder refused", C::OpenForWrite, EACCES, 1, "Accès au fichier refusé", -1},
         {"flush fails", C::Fsync, EIO, 1, "Erreur E/S 5", 10},
+        // Said after the run's end, which the window says too.
+        {"last flush fails", C::Fsync, EIO, 2, "Erreur E/S 5", 16},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -290,6 +295,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenSaysWhyOnceAndTheRunGoesOn) {
         faulty.FailOn(row.call, row.error, row.fromUse);
         const auto guard = UseDisk(faulty);
         failures.clear();
+        incomplete.clear();
         Begin(where);
         for (elapsedMs = 0; elapsedMs <= 15000; elapsedMs += 1000)
             journal->Sample(50, true);
@@ -297,6 +303,7 @@ TEST_F(JournalTest, AJournalThatCannotBeWrittenSaysWhyOnceAndTheRunGoesOn) {
 
         const std::vector<std::string> journals = Journals(where);
         EXPECT_EQ(failures, std::vector<std::string>{row.reason});
+        EXPECT_EQ(incomplete, std::vector<bool>{row.rowsKept >= 0});
         if (row.rowsKept < 0) {
             EXPECT_TRUE(journals.empty());
             continue;

@@ -2,6 +2,7 @@
 // really set (read back on the master side), the event wait and its end, the reasons of a refused
 // open, and a device lost and found again under a port that is being read.
 
+#include "base/mono_clock.h"
 #include "base/ui_bridge.h"
 #include "base/unique_fd.h"
 #include "serial/ComPort.h"
@@ -19,7 +20,9 @@
 #include <filesystem>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <linux/serial.h>
 #include <optional>
+#include <poll.h>
 #include <stdlib.h>
 #include <stop_token>
 #include <sys/file.h>
@@ -414,6 +417,90 @@ TEST(LinuxComDevice, ReceivedBytesEndAWaitAndCanBeRead) {
     EXPECT_EQ(device.Read(buffer, sizeof buffer), 3);
     EXPECT_EQ(std::memcmp(buffer, "abc", 3), 0);
     EXPECT_EQ(device.Read(buffer, sizeof buffer), 0);
+}
+
+// A driver that counts DCD changes and waits for them, on a pseudo-terminal, which has neither:
+// TIOCGICOUNT gives the count, TIOCMIWAIT sleeps until a signal ends it (as the kernel's does) or,
+// when asked, returns after 10 ms with one change more.
+struct TCountingDriver {
+    static inline std::atomic<std::uint32_t> dcd{0};
+    static inline std::atomic<bool> changeSoon{false};
+    static int Call(int fd, unsigned long asked, void* argument) {
+        if (asked == TIOCGICOUNT) {
+            *static_cast<serial_icounter_struct*>(argument) = {};
+            static_cast<serial_icounter_struct*>(argument)->dcd = static_cast<int>(dcd.load());
+            return 0;
+        }
+        if (asked == TIOCMIWAIT) {
+            if (changeSoon.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                ++dcd;
+                return 0;
+            }
+            return ::poll(nullptr, 0, 5000) < 0 ? -1 : 0;
+        }
+        return SystemIoctl(fd, asked, argument);
+    }
+};
+
+// Where the driver has a count, the device reads it and its change wait ends at the change, at
+// the deadline, or within milliseconds of a wake or a close; a pseudo-terminal's driver refuses
+// the count, and the device says it has none, at once, so that the loop paces its polls instead.
+TEST(LinuxComDevice, TheChangeWaitEndsAtTheChangeTheDeadlineAWakeOrAClose) {
+    enum class TEnd { None, Wake, Close };
+    const struct {
+        const char* name;
+        TIoctl ioctl;
+        bool changeSoon;
+        TEnd end;
+        TCarrierWaitOutcome outcome;
+        std::uint32_t counted;
+        int mostMs;
+    } rows[] = {
+        {"a pseudo-terminal", SystemIoctl, false, TEnd::None, TCarrierWaitOutcome::Unsupported, 0,
+         5},
+        {"the change", TCountingDriver::Call, true, TEnd::None, TCarrierWaitOutcome::Changed, 1,
+         50},
+        {"the deadline", TCountingDriver::Call, false, TEnd::None, TCarrierWaitOutcome::Ended, 0,
+         150},
+        {"a wake", TCountingDriver::Call, false, TEnd::Wake, TCarrierWaitOutcome::Ended, 0, 80},
+        {"a close", TCountingDriver::Call, false, TEnd::Close, TCarrierWaitOutcome::Ended, 0, 80},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TPty pty;
+        ASSERT_TRUE(pty.Ok());
+        TCountingDriver::changeSoon = row.changeSoon;
+        TLinuxComDevice device(row.ioctl);
+        ASSERT_TRUE(device.Open(pty.Slave()));
+        std::uint32_t before = 0;
+        const bool counts = device.CarrierChanges(before);
+        EXPECT_EQ(counts, row.ioctl != SystemIoctl);
+        std::atomic<bool> stop{false};
+        const TMonoNs start = MonotonicNs();
+        std::thread ender([&] {
+            if (row.end == TEnd::None)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            stop.store(true);
+            if (row.end == TEnd::Wake)
+                device.WakeCarrierWait();
+            else
+                device.Close();
+        });
+        const TCarrierWait wait =
+            device.WaitCarrierChange(start + 100 * kNsPerMs, [&] { return stop.load(); });
+        const TMonoNs end = MonotonicNs();
+        ender.join();
+        EXPECT_EQ(wait.outcome, row.outcome);
+        EXPECT_LE(end - start, row.mostMs * kNsPerMs);
+        std::uint32_t after = before;
+        EXPECT_EQ(device.CarrierChanges(after), counts && row.end != TEnd::Close);
+        EXPECT_EQ(after - before, row.counted);
+        if (wait.outcome == TCarrierWaitOutcome::Changed) {
+            EXPECT_LE(wait.changedAfter, end);
+        }
+    }
 }
 
 struct TWaitEndCase {

@@ -1,6 +1,7 @@
 // The simulated sensor: its value syntax, the count of level changes at several frequencies, the
-// loop-back lines, the exclusive open and its event wait.
+// loop-back lines, the exclusive open, its event wait and its driver-like count and change wait.
 
+#include "base/mono_clock.h"
 #include "base/ui_bridge.h"
 #include "serial/ComPort.h"
 #include "serial/sim_com_device.h"
@@ -8,6 +9,7 @@
 #include "tests/support/test_files.h"
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <gtest/gtest.h>
 #include <numbers>
@@ -248,6 +250,78 @@ TEST(SimComDevice, CloseEndsAPendingWait) {
     device.Close();
     waiter.join();
     EXPECT_EQ(outcome, TWaitOutcome::Closed);
+}
+
+// The sensor's count and change wait, as a driver's: through the port component, a wait ends at
+// the sensor's next change (no earlier than the change itself, which it times) and counts it, or
+// at its deadline, or within milliseconds of a wake or a close, or at once once stopped.
+TEST(SimComDevice, TheChangeWaitEndsAtTheNextChangeTheDeadlineAWakeOrAClose) {
+    enum class TEnd { None, Wake, Close, StoppedBefore };
+    const struct {
+        const char* name;
+        const char* sensor;
+        TEnd end;
+        TCarrierWaitOutcome outcome;
+        std::uint32_t counted; // changes the count gained during the wait
+        int mostMs;            // the wait's length at most
+    } rows[] = {
+        // A level of 100 ms: the count read before the wait is the one it starts from.
+        {"the next change", "sim:5.00000", TEnd::None, TCarrierWaitOutcome::Changed, 1, 150},
+        {"the deadline", "sim:0.00000", TEnd::None, TCarrierWaitOutcome::Ended, 0, 350},
+        {"a wake", "sim:0.00000", TEnd::Wake, TCarrierWaitOutcome::Ended, 0, 80},
+        {"a close", "sim:0.00000", TEnd::Close, TCarrierWaitOutcome::Ended, 0, 80},
+        {"stopped before", "sim:0.00000", TEnd::StoppedBefore, TCarrierWaitOutcome::Ended, 0, 5},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        TQueuedUiBridge bridge;
+        TPortDeviceMap map;
+        map.Set(1, row.sensor);
+        TComPort port;
+        port.SetUiBridge(&bridge);
+        port.SetDeviceMap(map);
+        TSimComDevice* sim = nullptr;
+        port.SetDeviceFactory([&sim](const std::string&) {
+            auto device = std::make_unique<TSimComDevice>();
+            sim = device.get();
+            return device;
+        });
+        port.SetComNumber(1);
+        port.SetOpen(true);
+        std::uint32_t before = 0;
+        std::uint32_t open = 0;
+        ASSERT_TRUE(port.CarrierChanges(before, open));
+        std::atomic<bool> stop{row.end == TEnd::StoppedBefore};
+        const TMonoNs start = MonotonicNs();
+        std::thread ender([&] {
+            if (row.end != TEnd::Wake && row.end != TEnd::Close)
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            stop.store(true);
+            if (row.end == TEnd::Wake)
+                port.WakeCarrierWait();
+            else
+                port.SetOpen(false);
+        });
+        const TCarrierWait wait = port.WaitCarrierChange(start + 300 * kNsPerMs, stop);
+        const TMonoNs end = MonotonicNs();
+        ender.join();
+        EXPECT_EQ(wait.outcome, row.outcome);
+        EXPECT_LE(end - start, row.mostMs * kNsPerMs);
+        if (row.end == TEnd::Close)
+            continue;
+        std::uint32_t after = 0;
+        ASSERT_TRUE(port.CarrierChanges(after, open));
+        EXPECT_EQ(after - before, row.counted);
+        if (wait.outcome == TCarrierWaitOutcome::Changed) {
+            const auto changedAt = static_cast<TMonoNs>(
+                (sim->OpenedAt() + SimTransitionTime(ParseSimSpec(row.sensor).value(), after)) *
+                1e9);
+            EXPECT_LE(wait.changedAfter, changedAt);
+            EXPECT_LE(changedAt - wait.changedAfter, kNsPerMs);
+            EXPECT_GE(end, changedAt);
+        }
+    }
 }
 
 TEST(SimComDevice, StartsAtAnotherConfigurationAndKeepsWhatIsWritten) {

@@ -171,6 +171,20 @@ private:
     int m_interruptedSoFar = 0;
 };
 
+// Sets or clears the file system's immutable flag of path (root only): an immutable file refuses
+// every write, also through a descriptor opened before. False when the flag cannot be set here.
+inline bool SetImmutable(const std::string& path, bool immutable) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    int flags = 0;
+    bool done = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    flags = immutable ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
+    done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    ::close(fd);
+    return done;
+}
+
 // Makes a folder refuse new files for as long as it lives: by its permissions, or for root (whom
 // permissions do not stop) by the file system's immutable flag. Refuses() is false when neither
 // works here; the test then has nothing to check on this machine.
