@@ -47,6 +47,12 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::GraphExportSvg, idle},
         {A::ComChooseDevice, idle},
         {A::ComCalibrate, idle},
+        {A::ExamAsk, acquiring},
+        {A::ExamAnswerYes, acquiring},
+        {A::ExamAnswerNo, acquiring},
+        {A::ExamUndo, acquiring},
+        {A::ExamRestartList, acquiring},
+        {A::ExamQuestions, idle},
     }};
 }
 

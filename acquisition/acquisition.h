@@ -46,14 +46,21 @@ enum class TCaptureAction {
     GraphExportSvg,
     ComChooseDevice,
     ComCalibrate,
+    ExamAsk,
+    ExamAnswerYes,
+    ExamAnswerNo,
+    ExamUndo,
+    ExamRestartList,
+    ExamQuestions,
 };
-inline constexpr std::size_t kCaptureActionCount = 19;
+inline constexpr std::size_t kCaptureActionCount = 25;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
-// Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
-// export and optimum-scale commands while idle; each port command while idle and when its port
-// was found; the device and calibration dialogs while idle.
+// Which actions are enabled: Stop, Mark and the examination's marks (a question, its answer, the
+// undo, the list again) during a run; Start, quitting, help, the file, print, export and
+// optimum-scale commands while idle; each port command while idle and when its port was found;
+// the device, calibration and questions dialogs while idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and
@@ -131,6 +138,9 @@ public:
     void ApplyCaptureState();
     // The window may close exactly when no run is in progress.
     bool CloseQuery() const { return !m_acquiring; }
+    // Whether Start would start a run now rather than refuse: idle, the port open and no switch
+    // under way.
+    bool CanStart() const { return !m_acquiring && m_comPort1.Open() && m_switchingTo == 0; }
 
     // The counting loop of the next run: false (the default) paces its polls, sleeping through
     // most of each level; true polls without pause, as fast as the line can be read.

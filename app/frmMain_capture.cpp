@@ -4,7 +4,6 @@
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
 #include "base/mono_clock.h"
-#include "base/mono_clock.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
 #include "recording/journal.h"
@@ -101,6 +100,18 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComChooseDevice;
         case TCaptureAction::ComCalibrate:
             return form.ActComCalibrate;
+        case TCaptureAction::ExamAsk:
+            return form.ActExamAsk;
+        case TCaptureAction::ExamAnswerYes:
+            return form.ActExamAnswerYes;
+        case TCaptureAction::ExamAnswerNo:
+            return form.ActExamAnswerNo;
+        case TCaptureAction::ExamUndo:
+            return form.ActExamUndo;
+        case TCaptureAction::ExamRestartList:
+            return form.ActExamRestartList;
+        case TCaptureAction::ExamQuestions:
+            return form.ActExamQuestions;
         }
         return form.ActCaptureStop;
     }
@@ -156,18 +167,21 @@ std::int32_t TfmMain::PortNumberPreference() const {
 }
 
 void TfmMain::ActCaptureStartExecute() {
+    AskSessionSheet();
     m_capture->acquisition.ActCaptureStart();
     // The worker's first sample and change reach this thread only once the command has returned.
     if (Acquiring) {
         BeginJournal();
         BeginFine();
+        BeginExam();
     }
 }
 
 void TfmMain::ActCaptureStopExecute() {
     m_capture->acquisition.ActCaptureStop();
-    // The run's last estimates go into its journal before it ends.
+    // The run's last estimates go into its journal and its table before they end.
     EndFine();
+    EndExam();
     EndJournal();
 }
 

@@ -3,8 +3,12 @@
 #include "analysis/calibration_editor.h"
 #include "app/frmCalibration.h"
 #include "app/frmDevice.h"
+#include "app/frmQuestions.h"
+#include "app/frmSessionSheet.h"
 #include "app/qt_text.h"
 #include "base/uRes.h"
+#include "examination/questions_editor.h"
+#include "examination/session_sheet_editor.h"
 #include "serial/ComPort.h"
 
 #include <QComboBox>
@@ -170,6 +174,14 @@ bool TQtUiServices::EditInDialog(TDialogModel& model) {
     // Each of the program's own dialogs, by the kind of its model.
     if (auto* editor = dynamic_cast<TCalibrationEditor*>(&model)) {
         TfmCalibration dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
+    if (auto* editor = dynamic_cast<TQuestionsEditor*>(&model)) {
+        TfmQuestions dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
+    if (auto* editor = dynamic_cast<TSessionSheetEditor*>(&model)) {
+        TfmSessionSheet dialog(*editor, m_owner);
         return RunDialog(dialog);
     }
     throw std::logic_error("no dialog shows " + model.Caption());

@@ -71,7 +71,7 @@ bool TLiveResponses::UndoQuestion(int number) {
     m_feed = std::move(before.feed);
     if (m_table.rows.size() > before.rows) {
         m_table.rows.resize(before.rows);
-        m_unwritten = true;
+        Changed();
     }
     const std::size_t first = m_fineCount - m_fine.size();
     for (std::size_t i = before.fine - first; i < m_fine.size(); ++i)
@@ -118,7 +118,7 @@ void TLiveResponses::TakeClosed() {
         const TAsked& asked = m_asked.at(m_table.rows.size());
         m_table.rows.push_back({asked.number, asked.type, asked.text, std::nullopt, response});
         ShowAnswer(asked.number);
-        m_unwritten = true;
+        Changed();
     }
 }
 
@@ -129,8 +129,13 @@ void TLiveResponses::ShowAnswer(int number) {
     for (TQuestionResponse& row : m_table.rows)
         if (row.number == number && row.answer != answer) {
             row.answer = answer;
-            m_unwritten = true;
+            Changed();
         }
+}
+
+void TLiveResponses::Changed() {
+    ++m_revision;
+    m_unwritten = true;
 }
 
 void TLiveResponses::Forget(TJournalMs newest) {

@@ -17,6 +17,7 @@
 #include "examination/response_table.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
@@ -43,7 +44,9 @@ public:
     void EndOfRun();
 
     const TResponseTable& Table() const { return m_table; }
-    // Whether the table holds what its file does not yet: a row has closed, an answer changed.
+    // Counts the table's changes: a row closed or taken back, an answer changed.
+    std::uint64_t Revision() const { return m_revision; }
+    // Whether the table holds what its file does not yet.
     bool Unwritten() const { return m_unwritten; }
     // Writes the table beside the journal at journalPath (ResponseTablePathFor) crash-safely,
     // mode 0600 like the journal, when it is unwritten; a run whose first row has not yet closed
@@ -72,6 +75,7 @@ private:
     void TakeClosed();
     void ShowAnswer(int number);
     void Forget(TJournalMs newest);
+    void Changed();
 
     TResponseFeed m_feed;
     TResponseTable m_table;
@@ -81,6 +85,7 @@ private:
     // The fine rows since the oldest onset that may be taken back; m_fineCount counts all of them.
     std::deque<TFineRow> m_fine;
     std::size_t m_fineCount = 0;
+    std::uint64_t m_revision = 0;
     bool m_unwritten = false;
     bool m_written = false;
 };

@@ -33,15 +33,16 @@ const TSettingField& Field(TQuestionsEditor::TSetting setting) {
 } // namespace
 
 std::string ResponseSettingsProblem(const TResponseSettings& s) {
-    if (s.latencyMin < 0)
+    // Written so that a value that is not a number fails each test.
+    if (!(s.latencyMin >= 0))
         return "La latence ne peut pas commencer avant la question";
-    if (s.latencyMax <= s.latencyMin)
+    if (!(s.latencyMax > s.latencyMin))
         return "La fin de la latence doit venir après son début";
-    if (s.peakWindow < s.latencyMax)
+    if (!(s.peakWindow >= s.latencyMax))
         return "La fenêtre du pic doit aller au moins jusqu'à la fin de la latence";
-    if (s.window < s.peakWindow)
+    if (!(s.window >= s.peakWindow))
         return "La fenêtre de mesure doit aller au moins jusqu'à la fin de la fenêtre du pic";
-    if (s.window > kLongestWindow)
+    if (!(s.window <= kLongestWindow))
         return "La fenêtre de mesure dure au plus 60 s";
     if (!(s.minMicroSiemens > 0) || !(s.minPercent > 0))
         return "Les seuils doivent être plus grands que 0";
@@ -49,8 +50,10 @@ std::string ResponseSettingsProblem(const TResponseSettings& s) {
 }
 
 TQuestionsEditor::TQuestionsEditor(TQuestionList list, std::string file,
-                                   const TResponseSettings& settings, TFileSystem& fs)
-    : m_list(std::move(list)), m_file(std::move(file)), m_settings(settings), m_fs(fs) {
+                                   const TResponseSettings& settings, std::string folder,
+                                   TFileSystem& fs)
+    : m_list(std::move(list)), m_file(std::move(file)), m_folder(std::move(folder)),
+      m_settings(settings), m_fs(fs) {
     ShowSettings(settings);
 }
 

@@ -25,14 +25,16 @@ std::string ResponseSettingsProblem(const TResponseSettings& settings);
 
 class TQuestionsEditor final : public TDialogModel {
 public:
-    // The list in use and its file ("" for none), and the settings in use.
+    // The list in use and its file ("" for none), and the settings in use; folder is where the
+    // file dialogs open while the list has no file.
     TQuestionsEditor(TQuestionList list, std::string file, const TResponseSettings& settings,
-                     TFileSystem& fs = TFileSystem::Posix());
+                     std::string folder = {}, TFileSystem& fs = TFileSystem::Posix());
 
     std::string Caption() const override;
 
     const TQuestionList& List() const { return m_list; }
     const std::string& File() const { return m_file; }
+    const std::string& Folder() const { return m_folder; }
     // Changed since it was opened or saved.
     bool Modified() const { return m_modified; }
 
@@ -76,6 +78,7 @@ private:
 
     TQuestionList m_list;
     std::string m_file;
+    std::string m_folder;
     bool m_modified = false;
     TResponseSettings m_settings;
     std::array<std::string, kSettings.size()> m_texts;

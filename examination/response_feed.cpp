@@ -20,13 +20,24 @@ TResponseFeed::TResponseFeed(const TResponseSettings& settings, bool calibrated)
 void TResponseFeed::Fine(TJournalMs at, double hertz, std::optional<double> microsiemens) {
     // The journal's milliseconds of an estimate due on the grid; a row off it goes to the nearest.
     const TJournalMs grid = (at + kGridMs / 2) / kGridMs * kGridMs;
+    const bool bridged = m_last && grid - m_last->at <= kBridgedGap;
     for (; m_next < grid; m_next += kGridMs) {
         OnsetsUpTo(m_next);
-        m_meter.AddPoint({Seconds(m_next), std::nullopt, std::nullopt});
+        TFinePoint point{Seconds(m_next), std::nullopt, std::nullopt};
+        if (bridged) {
+            const double f =
+                static_cast<double>(m_next - m_last->at) / static_cast<double>(grid - m_last->at);
+            point.hertz = m_last->hertz + f * (hertz - m_last->hertz);
+            if (m_last->microsiemens && microsiemens)
+                point.microSiemens =
+                    *m_last->microsiemens + f * (*microsiemens - *m_last->microsiemens);
+        }
+        m_meter.AddPoint(point);
     }
     OnsetsUpTo(grid);
     m_meter.AddPoint({Seconds(grid), hertz, microsiemens});
     m_next = grid + kGridMs;
+    m_last = TRow{grid, hertz, microsiemens};
 }
 
 void TResponseFeed::Onset(TJournalMs at) {

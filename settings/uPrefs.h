@@ -9,6 +9,10 @@
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //   [Response] Visible=0 Seconds=60 SpanPercent=2 SpanMicroSiemens=1
 //                             the response window: shown, its time span, its sensitivities
+//   [Questions] File=         the examination's question list, and the settings of the
+//           LatencyMin= LatencyMax= PeakWindow= Window= MinMicroSiemens= MinPercent=
+//                             measurement of responses (seconds, µS, %); a setting missing or
+//                             not a decimal number with a point leaves the measurement's default
 //
 // Section Com may also map ports to devices (Device1 .. Device50), written by the device dialog
 // only (WritePortDevice), never with the four values; [Journal] Folder names the folder of the
@@ -19,6 +23,7 @@
 #include "settings/profile_file.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -36,6 +41,20 @@ struct TResponsePreferences {
     friend bool operator==(const TResponsePreferences&, const TResponsePreferences&) = default;
 };
 
+// The examination (the questions dialog). The settings are TResponseSettings'; none where the
+// file holds no number, and the measurement's default then holds.
+struct TQuestionPreferences {
+    std::string file; // "" for no list
+    std::optional<double> latencyMin;
+    std::optional<double> latencyMax;
+    std::optional<double> peakWindow;
+    std::optional<double> window;
+    std::optional<double> minMicroSiemens;
+    std::optional<double> minPercent;
+
+    friend bool operator==(const TQuestionPreferences&, const TQuestionPreferences&) = default;
+};
+
 struct TPreferences {
     std::int32_t comNumber = 1;
     std::int32_t verticalMin = -1;
@@ -43,6 +62,7 @@ struct TPreferences {
     bool showNoData = true;
     bool fullSpeedPoll = false;
     TResponsePreferences response;
+    TQuestionPreferences questions;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
 };
@@ -89,8 +109,8 @@ public:
 };
 
 // When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), then the
-// response window's keys, in this order, in one atomic replacement of the file; does nothing
-// otherwise. Throws EPreferencesWriteError.
+// response window's keys, then the question list's file and the settings it holds, in this order,
+// in one atomic replacement of the file; does nothing otherwise. Throws EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 

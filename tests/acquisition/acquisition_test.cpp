@@ -54,7 +54,16 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::GraphExportPng,
                                A::GraphExportSvg,
                                A::ComChooseDevice,
-                               A::ComCalibrate};
+                               A::ComCalibrate,
+                               A::ExamAsk,
+                               A::ExamAnswerYes,
+                               A::ExamAnswerNo,
+                               A::ExamUndo,
+                               A::ExamRestartList,
+                               A::ExamQuestions};
+    const std::vector<A> duringRuns{A::CaptureStop,    A::CaptureMark,  A::ExamAsk,
+                                    A::ExamAnswerYes,  A::ExamAnswerNo, A::ExamUndo,
+                                    A::ExamRestartList};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
             for (const bool com2 : {false, true}) {
@@ -63,7 +72,7 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                     const auto [action, on] = rules[i];
                     EXPECT_EQ(action, order[i]);
                     bool expected = !acquiring;
-                    if (action == A::CaptureStop || action == A::CaptureMark)
+                    if (std::find(duringRuns.begin(), duringRuns.end(), action) != duringRuns.end())
                         expected = acquiring;
                     if (action == A::ComSetComNum1)
                         expected = !acquiring && com1;
@@ -354,7 +363,7 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     acq->ApplyCaptureState();
     EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
     EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
-    EXPECT_EQ(view.enableOrder.back(), A::ComCalibrate);
+    EXPECT_EQ(view.enableOrder.back(), A::ExamQuestions);
     EXPECT_EQ(view.panels[kFrequencyPanel], "-");
     EXPECT_EQ(view.titleHides, hides + 1);
 }
