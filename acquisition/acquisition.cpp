@@ -199,8 +199,8 @@ void TAcquisition::CaptureWorker() {
     const auto handOff = [this](TSample sample, const TCaptureWindow& window) {
         HandOff(sample, window);
     };
-    const auto onChange = [this](TMonoNs at, TMonoNs uncertainty) {
-        m_changes.Push(at, uncertainty);
+    const auto onChange = [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest) {
+        m_changes.Push(at, uncertainty, blindest);
     };
     if (m_fullSpeedPoll.load(std::memory_order_relaxed)) {
         TFullSpeedPolling pacing;

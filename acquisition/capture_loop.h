@@ -89,15 +89,17 @@ struct TFullSpeedPolling {
 // at the poll that closes a window counts in that window; the time of a hand-off belongs to no
 // window. No sleep runs past the moment the window's tick count closes it, so a paced window
 // closes at the same poll as an unpaced one would. A partial window at the end gives no sample.
-// onChange(at, uncertainty) hears of every change as the poll that saw it finds it, in order,
-// with its ChangeTimeOf and half the distance between the two polls around it; it must not wait.
+// onChange(at, uncertainty, blindest) hears of every change as the poll that saw it finds it, in
+// order, with its ChangeTimeOf, half the distance between the two polls around it, and the
+// longest distance between two polls since the change before (the hand-off's included): a pause
+// of the polls as long as a level may have hidden a pair of changes. It must not wait.
 // An exception of a source or of a sink ends the loop.
 template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleeper,
           typename SampleSink, typename ChangeSink>
 requires std::predicate<DcdSource&> && std::convertible_to<std::invoke_result_t<Clock&>, TMonoNs> &&
     std::invocable<Sleeper&, TMonoNs> &&
     std::invocable<SampleSink&, TSample, const TCaptureWindow&> &&
-    std::invocable<ChangeSink&, TMonoNs, TMonoNs>
+    std::invocable<ChangeSink&, TMonoNs, TMonoNs, TMonoNs>
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, ChangeSink&& onChange,
                  const std::atomic<bool>& stopRequested) {
@@ -112,6 +114,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
     TMonoNs closesAt = closingTime(window.openedAt);
     bool previous = static_cast<bool>(readDcd());
     TMonoNs polledAt = clock();
+    TMonoNs blindest = 0;
     pacing.Start(polledAt);
     for (;;) {
         if (polledAt >= closesAt) {
@@ -129,6 +132,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
             sleepUntil(wakeAt);
         const bool level = static_cast<bool>(readDcd());
         const TMonoNs at = clock();
+        blindest = std::max(blindest, at - polledAt);
         const bool changed = level != previous;
         if (changed) {
             previous = level;
@@ -136,7 +140,7 @@ void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& s
             if (window.changes++ == 0)
                 window.firstChangeAt = changedAt;
             window.lastChangeAt = changedAt;
-            onChange(changedAt, at - changedAt);
+            onChange(changedAt, at - changedAt, std::exchange(blindest, 0));
         }
         pacing.Polled(polledAt, at, changed);
         polledAt = at;
@@ -149,7 +153,8 @@ template <typename DcdSource, typename Clock, CPollPacing Pacing, typename Sleep
 void CaptureLoop(DcdSource&& readDcd, Clock&& clock, Pacing& pacing, Sleeper&& sleepUntil,
                  SampleSink&& handOff, const std::atomic<bool>& stopRequested) {
     CaptureLoop(
-        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs, TMonoNs) {}, stopRequested);
+        readDcd, clock, pacing, sleepUntil, handOff, [](TMonoNs, TMonoNs, TMonoNs) {},
+        stopRequested);
 }
 
 } // namespace sornafex

@@ -16,11 +16,13 @@
 namespace sornafex {
 
 // The index-th level change of a run (0 for the first one after its start), found at a poll and
-// timed by ChangeTimeOf, to within ± uncertainty.
+// timed by ChangeTimeOf, to within ± uncertainty; blindest is the longest pause of the polls since
+// the change before (see CaptureLoop).
 struct TChangeStamp {
     std::uint64_t index = 0;
     TMonoNs at = 0;
     TMonoNs uncertainty = 0;
+    TMonoNs blindest = 0;
     friend bool operator==(const TChangeStamp&, const TChangeStamp&) = default;
 };
 
@@ -30,12 +32,12 @@ public:
     static constexpr std::size_t kCapacity = 8192;
 
     // Producer side: the counting loop's thread only. Wait-free.
-    void Push(TMonoNs at, TMonoNs uncertainty = 0) noexcept {
+    void Push(TMonoNs at, TMonoNs uncertainty = 0, TMonoNs blindest = 0) noexcept {
         const std::uint64_t index = m_produced++;
         const std::size_t head = m_head.load(std::memory_order_relaxed);
         if (head - m_tail.load(std::memory_order_acquire) == kCapacity)
             return;
-        m_slots[head % kCapacity] = TChangeStamp{index, at, uncertainty};
+        m_slots[head % kCapacity] = TChangeStamp{index, at, uncertainty, blindest};
         m_head.store(head + 1, std::memory_order_release);
     }
 

@@ -73,25 +73,27 @@ double Seconds(TMonoNs ns) {
 TFineFrequency::TFineFrequency(TMonoNs runStart)
     : m_nextDue(runStart + kInterval), m_gapEnd(runStart) {}
 
-void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty) {
+void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty,
+                               TMonoNs blindest) {
     // A change at `at` may be followed by another at the same time: only the estimates due
     // before it are complete.
     Settle(at, false);
-    if (index != (m_lastIndex ? *m_lastIndex + 1 : 0) || MayHideChanges(at, uncertainty))
+    if (index != (m_lastIndex ? *m_lastIndex + 1 : 0) ||
+        MayHideChanges(at, std::max(blindest, 2 * uncertainty)))
         m_gapEnd = at;
     m_lastIndex = index;
     m_changes.push_back({index, at, Weight(Seconds(uncertainty))});
 }
 
-bool TFineFrequency::MayHideChanges(TMonoNs at, TMonoNs uncertainty) const {
-    // The polls around this change lay 2 · uncertainty apart. A pause as long as the shorter of
-    // the two levels could have held a whole pulse, two changes the loop never saw: the fit
-    // would then number every later change two short.
+bool TFineFrequency::MayHideChanges(TMonoNs at, TMonoNs blindest) const {
+    // A pause of the polls as long as the shorter of the two levels could have held a whole
+    // pulse, two changes the loop never saw: the fit would then number every later change two
+    // short.
     if (m_changes.size() < 2)
         return false;
     const TMonoNs last = at - m_changes.back().at;
     const TMonoNs before = m_changes.back().at - m_changes[m_changes.size() - 2].at;
-    return 2 * uncertainty >= std::min(last, before) * 9 / 10;
+    return blindest >= std::min(last, before) * 9 / 10;
 }
 
 void TFineFrequency::LineLost(TMonoNs at) {

@@ -58,9 +58,10 @@ public:
     // (changes lost on the way to the UI) makes the time from the previous change to this one a
     // gap. The fit weighs each change by its uncertainty (with a floor of 20 µs, the line's own):
     // a change found after a pause of the polls (a sample's hand-off, a late wake-up) counts for
-    // next to nothing beside those found at once. A pause as long as the shorter level could
-    // have hidden a pair of changes: it is a gap as well.
-    void AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty = 0);
+    // next to nothing beside those found at once. blindest is the longest pause of the polls
+    // since the change before: one as long as the shorter level could have hidden a pair of
+    // changes, and is a gap as well.
+    void AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty = 0, TMonoNs blindest = 0);
     // Nothing is known of the line from `at` on (the port was lost) / again from `at` on.
     void LineLost(TMonoNs at);
     void LineBack(TMonoNs at);
@@ -77,7 +78,7 @@ private:
     };
 
     // Whether the pause of the polls that found a change at `at` could have hidden others.
-    bool MayHideChanges(TMonoNs at, TMonoNs uncertainty) const;
+    bool MayHideChanges(TMonoNs at, TMonoNs blindest) const;
     // Makes the estimates due before `limit` (or at it, when inclusive).
     void Settle(TMonoNs limit, bool inclusive);
     // Drops the changes that no estimate due at `due` or later needs.

@@ -211,6 +211,11 @@ void TfmMain::CreateActions() {
                                  QStringLiteral("Étalonner..."), noKey, kNoImage,
                                  &TfmMain::ActComCalibrateExecute);
 
+    ActGraphSound = MakeAction("ActGraphSound", QStringLiteral("Son"), QStringLiteral("Son"), noKey,
+                               kNoImage, &TfmMain::ActGraphSoundExecute);
+    ActGraphSoundVolume = MakeAction("ActGraphSoundVolume", QStringLiteral("Volume du son..."),
+                                     QStringLiteral("Volume du son..."), noKey, kNoImage,
+                                     &TfmMain::ActGraphSoundVolumeExecute);
     ActExamAsk = MakeAction("ActExamAsk", QStringLiteral("Poser la question"),
                             QStringLiteral("Poser la question suivante"), QKeySequence(Qt::Key_F5),
                             kNoImage, &TfmMain::ActExamAskExecute);
@@ -233,6 +238,7 @@ void TfmMain::CreateActions() {
 
     ActShowNoData->setCheckable(true);
     ActGraphResponse->setCheckable(true);
+    ActGraphSound->setCheckable(true);
     ActComSetComNum1->setCheckable(true);
     ActComSetComNum2->setCheckable(true);
     auto* ports = new QActionGroup(this);
@@ -287,7 +293,7 @@ void TfmMain::CreateMenus() {
     QMenu* graph = bar->addMenu(QStringLiteral("Graphe"));
     graph->addActions({ActGraphSetXMin, ActGraphSetXMax, ActGraphSetXDefault, ActGraphSetXAuto});
     graph->addSeparator();
-    graph->addAction(ActGraphResponse);
+    graph->addActions({ActGraphResponse, ActGraphSound, ActGraphSoundVolume});
 
     QMenu* help = bar->addMenu(QStringLiteral("Aide"));
     help->addAction(ActAppHelpIndex);

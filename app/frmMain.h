@@ -28,6 +28,7 @@ class TDocument;
 class TfmResponse;
 struct TQuestionPreferences;
 struct TResponsePreferences;
+struct TSoundPreferences;
 enum class TPortEvent;
 class TJournal;
 enum class TJournalEvent;
@@ -105,6 +106,8 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActGraphSound = nullptr;
+    QAction* ActGraphSoundVolume = nullptr;
     QAction* ActExamAsk = nullptr;
     QAction* ActExamAnswerYes = nullptr;
     QAction* ActExamAnswerNo = nullptr;
@@ -151,6 +154,10 @@ public:
     TfmResponse* ResponseWindow() const;
     TResponsePreferences ResponsePreferences() const;
     void ApplyResponsePreferences(const TResponsePreferences& prefs);
+    TSoundPreferences SoundPreferences() const;
+    void ApplySoundPreferences(const TSoundPreferences& prefs);
+    // The tone's tick, at each question onset and each marker of a run.
+    void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
 
     // The examination (frmMain_exam.cpp): its question list's file and the settings of the
@@ -247,6 +254,8 @@ private:
     void FineEstimate(TMonoNs at, std::optional<double> hertz, std::optional<double> microsiemens);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
+    void ActGraphSoundExecute();
+    void ActGraphSoundVolumeExecute();
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;

@@ -60,6 +60,7 @@ public:
                             graph.ShowNoData(),
                             form.Acquisition().FullSpeedPoll(),
                             form.ResponsePreferences(),
+                            form.SoundPreferences(),
                             form.QuestionPreferences()};
     }
 
@@ -95,6 +96,7 @@ void TfmMain::LoadAndApplyPreferences() {
     ApplyPreferences(prefs, *m_documents);
     Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
     ApplyResponsePreferences(prefs.response);
+    ApplySoundPreferences(prefs.sound);
     ApplyQuestionPreferences(prefs.questions);
 }
 

@@ -134,9 +134,8 @@ public:
         }
     }
 
-    // The hook of a question's onset and of a marker, at their key press: the sound's tick, when
-    // there is one.
-    void Cue(const TExamMark&) {}
+    // A question's onset and a marker, at their key press: the sound's tick, while it plays.
+    void Cue() { form.SoundTick(); }
 
     TfmMain& form;
     TExamination exam;
@@ -162,7 +161,7 @@ private:
             live->Question(JournalMs(mark.at, runStart), mark.number, mark.type, mark.text);
             form.Graph().AddMarker(mark.label, chart::TChartPen::QuestionLine());
             form.FineMarker(mark.at, mark.label, chart::TChartPen::QuestionLine());
-            Cue(mark);
+            Cue();
             break;
         case TExamMark::TKind::Answer:
             journal.Answer(mark.at, mark.number, mark.yes);
@@ -172,7 +171,7 @@ private:
             // The journal numbered it already.
             form.Graph().AddMarker(mark.label);
             form.FineMarker(mark.at, mark.label, chart::TChartPen::MarkerLine());
-            Cue(mark);
+            Cue();
             break;
         }
     }

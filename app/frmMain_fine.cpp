@@ -1,13 +1,16 @@
 // The fine measurement of the main window: every change time the worker finds becomes ten
 // estimates a second (analysis/fine_frequency.h), in µS too when the port's device is
 // calibrated; they go to the run's journal and to the response window. Also the calibration
-// dialog of the selected port.
+// dialog of the selected port, and the tone that follows the response window.
 
 #include "acquisition/acquisition.h"
 #include "analysis/calibration_editor.h"
 #include "analysis/fine_frequency.h"
 #include "app/frmMain.h"
 #include "app/frmResponse.h"
+#include "app/qt_text.h"
+#include "audio/audio_output.h"
+#include "base/int_text.h"
 #include "base/uRes.h"
 #include "recording/journal.h"
 #include "serial/port_device_map.h"
@@ -38,6 +41,9 @@ constexpr std::size_t kMeasureEstimates = 20;
 constexpr std::string_view kNoChangeMeasured =
     "Aucun changement de niveau mesuré : vérifiez le branchement et la résistance";
 constexpr std::string_view kCalibrationIgnoredFormat = "Étalonnage ignoré : %s";
+constexpr std::string_view kVolumeCaption = "Volume du son";
+constexpr std::string_view kVolumePrompt = "Volume, de 0 (muet) à 100 :";
+constexpr std::string_view kBadVolume = "Volume incorrect : tapez un nombre de 0 à 100";
 
 double RunSeconds(TMonoNs at, TMonoNs runStart) {
     return static_cast<double>(at - runStart) * 1e-9;
@@ -47,12 +53,17 @@ double RunSeconds(TMonoNs at, TMonoNs runStart) {
 
 class TfmMain::TFineArea {
 public:
-    explicit TFineArea(TfmMain& window) : form(window), response(new TfmResponse(&window)) {
+    explicit TFineArea(TfmMain& window)
+        : form(window), response(new TfmResponse(&window)), sound(new TAudioOutput(&window)) {
         timer.setSingleShot(true);
         timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&timer, &QTimer::timeout, &window, [this] { Fetch(); });
-        QObject::connect(response, &TfmResponse::Recentred, &window,
-                         [this] { form.Journal().Event(TJournalEvent::Recentred); });
+        QObject::connect(response, &TfmResponse::Recentred, &window, [this] {
+            form.Journal().Event(TJournalEvent::Recentred);
+            HearSpan();
+        });
+        // A sound server that fails takes the command's reason with it.
+        QObject::connect(sound, &TAudioOutput::Failed, &window, [this] { ShowSoundState(); });
         QObject::connect(response, &TfmResponse::Closed, &window,
                          [this] { form.ActGraphResponse->setChecked(false); });
     }
@@ -87,6 +98,7 @@ public:
         response->Begin(calibration.has_value());
         nextFetch = runStart + TFineFrequency::kInterval + kFetchAfterDue;
         Schedule();
+        Listen();
     }
 
     void End() {
@@ -94,6 +106,28 @@ public:
         if (estimator)
             Take(MonotonicNs());
         estimator.reset();
+        // Silent at once, then the device is let go.
+        sound->Synth().Silence();
+        Listen();
+    }
+
+    // The output plays during a run with "Son" on; otherwise the device is left alone.
+    void Listen() { sound->SetEnabled(estimator.has_value() && form.ActGraphSound->isChecked()); }
+
+    // "Son" can be chosen when there is an output; its tooltip says why not otherwise.
+    void ShowSoundState() {
+        QAction* action = form.ActGraphSound;
+        const bool available = sound->HasOutput();
+        action->setEnabled(available);
+        action->setToolTip(available ? action->text() : sound->Description());
+        form.ActGraphSoundVolume->setEnabled(available);
+        if (!available)
+            sound->SetEnabled(false);
+    }
+
+    void Tick() {
+        if (estimator)
+            sound->Synth().Tick();
     }
 
     void PortEvent(TPortEvent event, TMonoNs at) {
@@ -115,11 +149,13 @@ public:
 
     TfmMain& form;
     TfmResponse* response; // a window of its own, which the main window owns
+    TAudioOutput* sound;
     QTimer timer;
     std::optional<TFineFrequency> estimator;
     std::optional<TCalibration> calibration;
     TMonoNs runStart = 0;
     TMonoNs nextFetch = 0;
+    int volume = TToneSynth::kDefaultVolume;
 
 private:
     void Schedule() {
@@ -141,7 +177,7 @@ private:
         stamps.clear();
         form.Acquisition().Changes().Drain(stamps);
         for (const TChangeStamp& stamp : stamps)
-            estimator->AddChange(stamp.index, stamp.at, stamp.uncertainty);
+            estimator->AddChange(stamp.index, stamp.at, stamp.uncertainty, stamp.blindest);
     }
 
     // The estimates due up to until, each to the journal and the response window.
@@ -162,7 +198,16 @@ private:
             if (response->AddValue(RunSeconds(estimate.at, runStart), estimate.hertz, microsiemens,
                                    inRange))
                 form.Journal().Event(TJournalEvent::Recentred);
+            // The ear hears what the eye sees: the window's value over the window's span.
+            HearSpan();
+            sound->Synth().SetValue(response->Graph().Latest());
         }
+    }
+
+    void HearSpan() {
+        const chart::TResponseScale& scale = response->Graph().Scale();
+        if (scale.Placed())
+            sound->Synth().SetSpan(scale.Bottom(), scale.Top());
     }
 
     std::vector<TChangeStamp> stamps;
@@ -178,6 +223,7 @@ void TfmMain::CreateFine() {
     // F9, F10 and the marks work from the response window too.
     m_fine->response->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark, ActExamAsk,
                                   ActExamAnswerYes, ActExamAnswerNo, ActExamUndo});
+    m_fine->ShowSoundState();
 }
 
 TfmResponse* TfmMain::ResponseWindow() const {
@@ -206,6 +252,40 @@ void TfmMain::FineUnmark(const std::string& label) {
 
 bool TfmMain::FineCalibrated() const {
     return m_fine->calibration.has_value();
+}
+
+void TfmMain::SoundTick() {
+    m_fine->Tick();
+}
+
+TSoundPreferences TfmMain::SoundPreferences() const {
+    return {ActGraphSound->isChecked(), m_fine->volume};
+}
+
+void TfmMain::ApplySoundPreferences(const TSoundPreferences& prefs) {
+    m_fine->volume = prefs.volume;
+    m_fine->sound->Synth().SetVolume(prefs.volume);
+    ActGraphSound->setChecked(prefs.on && m_fine->sound->HasOutput());
+    m_fine->ShowSoundState();
+}
+
+void TfmMain::ActGraphSoundExecute() {
+    // The action's check mark has already changed.
+    m_fine->Listen();
+}
+
+void TfmMain::ActGraphSoundVolumeExecute() {
+    const auto answer = m_ui.InputBox(std::string(kVolumeCaption), std::string(kVolumePrompt),
+                                      std::to_string(m_fine->volume));
+    if (!answer)
+        return;
+    const auto volume = ParseIntText(*answer);
+    if (!volume || *volume < 0 || *volume > 100) {
+        m_ui.ShowMessage(std::string(kBadVolume));
+        return;
+    }
+    m_fine->volume = *volume;
+    m_fine->sound->Synth().SetVolume(*volume);
 }
 
 TResponsePreferences TfmMain::ResponsePreferences() const {
@@ -247,7 +327,7 @@ void TfmMain::ActComCalibrateExecute() {
             const auto measured = acquisition.MeasureChanges(kCalibrationMeasure);
             TFineFrequency fine(measured.from);
             for (const TChangeStamp& change : measured.changes)
-                fine.AddChange(change.index, change.at, change.uncertainty);
+                fine.AddChange(change.index, change.at, change.uncertainty, change.blindest);
             std::vector<TFineEstimate> estimates;
             fine.EstimatesUntil(measured.to, estimates);
             const auto hertz = MeanFrequency(estimates, kMeasureEstimates);

@@ -24,8 +24,10 @@ namespace sornafex {
 
 namespace {
 
-constexpr QSize kFirstSize(960, 640);
-constexpr int kListWidth = 260;
+// The list beside the chart and the table below it; small enough to stand below the main window
+// on a 1280 × 1024 screen.
+constexpr QSize kFirstSize(800, 480);
+constexpr int kListWidth = 240;
 // The list marks the next question with this sign before its number.
 constexpr const char* kNextSign = "▶ ";
 constexpr int kValuePixels = 30;

@@ -11,12 +11,14 @@
 
 #include "analysis/fine_frequency.h"
 #include "serial/sim_com_device.h"
+#include "serial/sim_profile.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -28,24 +30,24 @@ constexpr TMonoNs kRunStart = 1000 * kNsPerSecond;
 // The time in seconds of the n-th change (n ≥ 1) since the run's start.
 using TChangeTimes = std::function<double(std::uint64_t)>;
 
-// A sensor that steps from f0 to f0 · (1 + step) at `at`, and one that ramps from f0 by
-// f0 · rate a second from `at` on, by the exact inverse of their phase. A frequency profile of
-// the simulated sensor (sim:file:) gives the same through SimTransitionTime of that profile.
-TChangeTimes StepTimes(double f0, double step, double at) {
-    return [=](std::uint64_t n) {
-        const double phase = static_cast<double>(n) / 2;
-        return phase <= f0 * at ? phase / f0 : at + (phase - f0 * at) / (f0 * (1 + step));
+// The simulated sensor following a frequency profile, as sim:file: makes it: its exact change
+// times are SimTransitionTime's.
+TChangeTimes ProfileTimes(std::vector<TProfilePoint> points) {
+    auto profile = std::make_shared<const TSimProfile>(std::move(points));
+    const TSimSpec spec{profile->Lowest(), profile->Highest(), profile};
+    return [spec](std::uint64_t n) {
+        return SimTransitionTime(spec, n);
     };
 }
 
+// A step from f0 to f0 · (1 + step) at `at` (within a microsecond), and a ramp from f0 by
+// f0 · rate a second from `at` on.
+TChangeTimes StepTimes(double f0, double step, double at) {
+    return ProfileTimes({{0, f0}, {at, f0}, {at + 1e-6, f0 * (1 + step)}});
+}
+
 TChangeTimes RampTimes(double f0, double rate, double at) {
-    return [=](std::uint64_t n) {
-        const double phase = static_cast<double>(n) / 2;
-        if (phase <= f0 * at)
-            return phase / f0;
-        const double slope = f0 * rate;
-        return at + (std::sqrt(f0 * f0 + 2 * slope * (phase - f0 * at)) - f0) / slope;
-    };
+    return ProfileTimes({{0, f0}, {at, f0}, {at + 100, f0 * (1 + rate * 100)}});
 }
 
 TChangeTimes SimTimes(double hertz) {

@@ -2,6 +2,7 @@
 
 #include "base/decimal_text.h"
 #include "chart/axis.h"
+#include "chart/uGraph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +11,6 @@ namespace sornafex::chart {
 
 namespace {
 
-constexpr TColor kLineColor = Rgb(128, 255, 0);
 // Points are kept for the longest span the window offers, so that a wider choice shows at once
 // what it covers.
 constexpr double kKeptSeconds = kResponseSeconds.back() + 1;
@@ -37,26 +37,13 @@ std::string_view UnitText(TResponseUnit unit) {
 
 TLineSeries& SetupResponseChart(TCustomChart& chart) {
     chart.BeginLoading();
-    chart.SetMargins({1, 4, 2, 2});
-    chart.SetBevelOuter(TBevel::Lowered);
-    chart.SetBevelInner(TBevel::None);
-    TChartBrush wallBrush = chart.BackWall().brush;
-    wallBrush.SetColor(kClWhite);
-    chart.SetBackWallBrush(wallBrush);
-    chart.SetBackColor(kClGreen);
-    TChartPen frame = chart.Frame();
-    frame.visible = false;
-    chart.SetFrame(frame);
-    chart.Title().SetVisible(false);
-    chart.Foot().SetVisible(false);
-    chart.SetLegendVisible(false);
-    chart.SetView3D(false);
-    chart.SetAllowZoom(false);
-    chart.SetAllowPanning(false);
+    ApplyProgramLook(chart, {1, 4, 2, 2});
 
     TChartAxis& left = chart.LeftAxis();
     left.SetAutomatic(false);
     left.SetAxisValuesFormat("#,##0.###");
+    // A few round values rather than a label at every row: the span is read, not counted.
+    left.SetLabelsSeparation(300);
     left.SetUnit(std::string(UnitText(TResponseUnit::Hertz)));
     left.SetMinimum(0);
     left.SetMaximum(1);
@@ -73,7 +60,7 @@ TLineSeries& SetupResponseChart(TCustomChart& chart) {
     bottom.SetIncrement(double(kDefaultResponseSeconds) / kTimeSteps);
 
     TLineSeries& series = chart.AddSeries();
-    series.SetSeriesColor(kLineColor);
+    series.SetSeriesColor(kTraceColor);
     chart.EndLoading();
     return series;
 }

@@ -15,7 +15,6 @@ namespace {
 
 constexpr std::string_view kMaxPromptCaption = "Max échelle verticale";
 constexpr std::string_view kFootText = "Aucune réception de données";
-constexpr TColor kLineColor = Rgb(128, 255, 0); // 65408
 
 constexpr double kMinFallback = -1;
 constexpr double kMaxFallback = 400;
@@ -47,9 +46,8 @@ template <typename Setter> void SetFromText(const std::string& text, double fall
 
 } // namespace
 
-TLineSeries& SetupMainChart(TCustomChart& chart) {
-    chart.BeginLoading();
-    chart.SetMargins({1, 4, 2, 4});
+void ApplyProgramLook(TCustomChart& chart, const TMargins& margins) {
+    chart.SetMargins(margins);
     chart.SetBevelOuter(TBevel::Lowered);
     chart.SetBevelInner(TBevel::None);
     chart.SetBevelWidth(1);
@@ -62,6 +60,17 @@ TLineSeries& SetupMainChart(TCustomChart& chart) {
     TChartPen frame = chart.Frame();
     frame.visible = false;
     chart.SetFrame(frame);
+    chart.Title().SetVisible(false);
+    chart.Foot().SetVisible(false);
+    chart.SetLegendVisible(false);
+    chart.SetView3D(false);
+    chart.SetAllowZoom(false);
+    chart.SetAllowPanning(false);
+}
+
+TLineSeries& SetupMainChart(TCustomChart& chart) {
+    chart.BeginLoading();
+    ApplyProgramLook(chart, {1, 4, 2, 4});
 
     TChartTitle& title = chart.Title();
     title.SetVisible(false);
@@ -73,11 +82,6 @@ TLineSeries& SetupMainChart(TCustomChart& chart) {
     foot.SetVisible(false);
     foot.SetText({std::string(kFootText)});
     foot.SetFont({"Arial", 11, false, false, kClRed});
-
-    chart.SetLegendVisible(false);
-    chart.SetView3D(false);
-    chart.SetAllowZoom(false);
-    chart.SetAllowPanning(false);
 
     TChartAxis& left = chart.LeftAxis();
     left.SetAutomatic(false);
@@ -93,7 +97,7 @@ TLineSeries& SetupMainChart(TCustomChart& chart) {
     bottom.SetAxisPen(hidden);
 
     TLineSeries& series = chart.AddSeries();
-    series.SetSeriesColor(kLineColor);
+    series.SetSeriesColor(kTraceColor);
     chart.EndLoading();
     return series;
 }

@@ -35,6 +35,13 @@ public:
     virtual void SetDataModified() = 0;
 };
 
+// The colour of the program's traces, on the green of their plot areas.
+inline constexpr TColor kTraceColor = Rgb(128, 255, 0); // 65408
+
+// The look every chart of the program shares, for a chart being loaded: a lowered panel, a green
+// plot area without a frame, no titles, legend, 3D, zoom or panning; margins in per cent.
+void ApplyProgramLook(TCustomChart& chart, const TMargins& margins);
+
 // Gives chart the main window's settings (margins 1/4/2/4, lowered bevel, green back wall,
 // hidden red no-data title, hidden foot, no legend, fixed left axis -1..400, invisible bottom
 // axis) and adds its one series, Series1, in the line colour (128, 255, 0). Returns Series1.

@@ -217,27 +217,6 @@ struct TEdfSignal {
     TScale scale;
 };
 
-// The local date and time of the run's start, to the millisecond.
-struct TStart {
-    int year, month, day, hour, minute, second, millisecond;
-};
-
-TStart StartOf(const TJournalTime& start) {
-    using namespace std::chrono;
-    const sys_time<milliseconds> local{milliseconds(start.epochMs) +
-                                       seconds(start.utcOffsetSeconds)};
-    const sys_days day = floor<days>(local);
-    const year_month_day date{day};
-    const hh_mm_ss<milliseconds> time{local - day};
-    return {int(date.year()),
-            int(unsigned(date.month())),
-            int(unsigned(date.day())),
-            int(time.hours().count()),
-            int(time.minutes().count()),
-            int(time.seconds().count()),
-            int(time.subseconds().count())};
-}
-
 } // namespace
 
 std::string EdfAnnotationText(std::string_view text) {
@@ -272,7 +251,7 @@ std::string EdfAnnotationText(std::string_view text) {
 }
 
 void ExportEdf(const TJournalSession& session, const std::string& path, TFileSystem& fs) {
-    const TStart start = StartOf(session.start);
+    const TCivilTime start = CivilTime(session.start.epochMs, session.start.utcOffsetSeconds);
     if (start.year < 1985 || start.year > 2084)
         throw EExportError(res::FormatStr(
             res::kExportEdfDateRange,

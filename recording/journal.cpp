@@ -39,26 +39,6 @@ constexpr bool ColumnsInOrder() {
 }
 static_assert(ColumnsInOrder(), "kJournalColumns lists each column at its place");
 
-// The civil date and time of a moment, local time being UTC shifted by the offset.
-struct TCivilTime {
-    int year, month, day, hour, minute, second, millisecond;
-};
-
-TCivilTime CivilTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
-    using namespace std::chrono;
-    const sys_time<milliseconds> local{milliseconds(epochMs) + seconds(utcOffsetSeconds)};
-    const sys_days day = floor<days>(local);
-    const year_month_day date{day};
-    const hh_mm_ss<milliseconds> time{local - day};
-    return {int(date.year()),
-            int(unsigned(date.month())),
-            int(unsigned(date.day())),
-            int(time.hours().count()),
-            int(time.minutes().count()),
-            int(time.seconds().count()),
-            int(time.subseconds().count())};
-}
-
 // Rounds towards minus infinity, so that a moment just before a millisecond is in the one before.
 constexpr std::int64_t FloorDiv(std::int64_t value, std::int64_t divisor) {
     const std::int64_t quotient = value / divisor;
@@ -204,6 +184,21 @@ std::string JournalFileName(std::int64_t epochMs, std::int32_t utcOffsetSeconds,
     std::snprintf(text, sizeof text, "%04d-%02d-%02d_%02d-%02d-%02d_", t.year, t.month, t.day,
                   t.hour, t.minute, t.second);
     return text + res::PortName(port) + "." + std::string(res::kJournalExt);
+}
+
+TCivilTime CivilTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds) {
+    using namespace std::chrono;
+    const sys_time<milliseconds> local{milliseconds(epochMs) + seconds(utcOffsetSeconds)};
+    const sys_days day = floor<days>(local);
+    const year_month_day date{day};
+    const hh_mm_ss<milliseconds> time{local - day};
+    return {int(date.year()),
+            int(unsigned(date.month())),
+            int(unsigned(date.day())),
+            int(time.hours().count()),
+            int(time.minutes().count()),
+            int(time.seconds().count()),
+            int(time.subseconds().count())};
 }
 
 TJournalInstant SystemJournalInstant() {

@@ -164,6 +164,12 @@ struct TJournalTime {
     friend bool operator==(const TJournalTime&, const TJournalTime&) = default;
 };
 
+// The civil date and time of a moment, local time being UTC shifted by the offset.
+struct TCivilTime {
+    int year, month, day, hour, minute, second, millisecond;
+};
+TCivilTime CivilTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds);
+
 // "2026-12-08T10:15:02.123+01:00": the local time of epochMs, to the millisecond, with its offset.
 std::string FormatJournalTime(std::int64_t epochMs, std::int32_t utcOffsetSeconds);
 // The moment FormatJournalTime wrote; nullopt for any other text.

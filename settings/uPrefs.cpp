@@ -31,6 +31,9 @@ constexpr std::string_view kKeySeconds = "Seconds";
 constexpr std::string_view kKeySpanPercent = "SpanPercent";
 constexpr std::string_view kKeySpanMicroSiemens = "SpanMicroSiemens";
 constexpr std::string_view kSectionCalibration = "Etalonnage";
+constexpr std::string_view kSectionSound = "Son";
+constexpr std::string_view kKeySoundOn = "Actif";
+constexpr std::string_view kKeyVolume = "Volume";
 constexpr std::string_view kSectionQuestions = "Questions";
 constexpr std::string_view kKeyFile = "File";
 constexpr std::array<std::int32_t, 3> kResponseSeconds{30, 60, 120};
@@ -126,6 +129,9 @@ TPreferences LoadPreferences(const std::string& path, TFileSystem& fs) {
         ReadChoice(profile, kSectionResponse, kKeySpanPercent, kSpanPercents, fallback.spanPercent);
     response.spanMicroSiemens = ReadChoice(profile, kSectionResponse, kKeySpanMicroSiemens,
                                            kSpanMicroSiemens, fallback.spanMicroSiemens);
+    prefs.sound.on = ReadBooleanKey(profile, kSectionSound, kKeySoundOn, kDefaults.sound.on);
+    prefs.sound.volume = std::clamp(
+        ReadIntegerKey(profile, kSectionSound, kKeyVolume, kDefaults.sound.volume), 0, 100);
     prefs.questions.file = profile.GetString(kSectionQuestions, kKeyFile, "");
     for (const auto& [key, setting] : kQuestionSettings)
         prefs.questions.*setting = ReadDecimal(profile, kSectionQuestions, key);
@@ -174,6 +180,8 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
          DecimalText(prefs.response.spanPercent)},
         {std::string(kSectionResponse), std::string(kKeySpanMicroSiemens),
          DecimalText(prefs.response.spanMicroSiemens)},
+        {std::string(kSectionSound), std::string(kKeySoundOn), prefs.sound.on ? "1" : "0"},
+        {std::string(kSectionSound), std::string(kKeyVolume), std::to_string(prefs.sound.volume)},
         {std::string(kSectionQuestions), std::string(kKeyFile), prefs.questions.file},
     };
     for (const auto& [key, setting] : kQuestionSettings)

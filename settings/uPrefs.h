@@ -9,6 +9,7 @@
 //   [Test]  WriteToIniTest=1  written by the writability test, never read
 //   [Response] Visible=0 Seconds=60 SpanPercent=2 SpanMicroSiemens=1
 //                             the response window: shown, its time span, its sensitivities
+//   [Son]   Actif=0 Volume=50 the tone of the response: on, and its volume (0 to 100)
 //   [Questions] File=         the examination's question list, and the settings of the
 //           LatencyMin= LatencyMax= PeakWindow= Window= MinMicroSiemens= MinPercent=
 //                             measurement of responses (seconds, µS, %); a setting missing or
@@ -41,6 +42,14 @@ struct TResponsePreferences {
     friend bool operator==(const TResponsePreferences&, const TResponsePreferences&) = default;
 };
 
+// The tone of the response.
+struct TSoundPreferences {
+    bool on = false;
+    std::int32_t volume = 50; // 0 to 100; beyond, the nearest end
+
+    friend bool operator==(const TSoundPreferences&, const TSoundPreferences&) = default;
+};
+
 // The examination (the questions dialog). The settings are TResponseSettings'; none where the
 // file holds no number, and the measurement's default then holds.
 struct TQuestionPreferences {
@@ -62,6 +71,7 @@ struct TPreferences {
     bool showNoData = true;
     bool fullSpeedPoll = false;
     TResponsePreferences response;
+    TSoundPreferences sound;
     TQuestionPreferences questions;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
@@ -109,8 +119,9 @@ public:
 };
 
 // When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), then the
-// response window's keys, then the question list's file and the settings it holds, in this order,
-// in one atomic replacement of the file; does nothing otherwise. Throws EPreferencesWriteError.
+// response window's keys, the sound's, then the question list's file and the settings it holds,
+// in this order, in one atomic replacement of the file; does nothing otherwise. Throws
+// EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 

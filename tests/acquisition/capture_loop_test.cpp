@@ -25,6 +25,7 @@ struct TScriptedLine {
     std::vector<TTickCount> handOffTicks;
     std::vector<TMonoNs> changes;
     std::vector<TMonoNs> uncertainties;
+    std::vector<TMonoNs> blindests;
 
     bool Read() {
         now += step;
@@ -44,9 +45,10 @@ struct TScriptedLine {
                         handOffTicks.push_back(static_cast<TTickCount>(now));
                         now += handOffMs;
                     },
-                    [this](TMonoNs at, TMonoNs uncertainty) {
+                    [this](TMonoNs at, TMonoNs uncertainty, TMonoNs blindest) {
                         changes.push_back(at);
                         uncertainties.push_back(uncertainty);
+                        blindests.push_back(blindest);
                     },
                     stop);
     }
@@ -137,6 +139,9 @@ TEST(CaptureLoop, NextWindowStartsAfterTheHandOff) {
     EXPECT_EQ(line.samples, (std::vector<TSample>{0, 2}));
     ASSERT_EQ(line.handOffTicks.size(), 2u);
     EXPECT_EQ(line.handOffTicks[1] - line.handOffTicks[0], 5000u + 1100u);
+    // No poll during the hand-off: changes could have come and gone there unseen.
+    constexpr TMonoNs kMs = 1'000'000;
+    EXPECT_EQ(line.blindests, (std::vector<TMonoNs>{5100 * kMs, 100 * kMs, 100 * kMs, 100 * kMs}));
 }
 
 TEST(CaptureLoop, HandsTheChangeTimesWithTheSampleAndEachOneAsItIsFound) {

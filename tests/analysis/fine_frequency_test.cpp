@@ -29,7 +29,7 @@ struct TLine {
     double late = 0;   // s: each change delayed by up to this much (a USB adapter's packets)
     double lostAt = 0, backAt = 0;
     double skipAt = 0;  // three changes lost there
-    double pauseAt = 0; // the polls pause there for longer than a level
+    double pauseAt = 0; // the polls paused before the change there, for longer than a level
     double stopAt = 1e9;
 
     double Hertz(double t) const { return t < from ? f0 : f0 * (1 + step + ramp * (t - from)); }
@@ -67,7 +67,7 @@ struct TLine {
             }
             last = std::max(last, At(t));
             const bool paused = pauseAt > 0 && t >= pauseAt && t < pauseAt + 0.01;
-            fine.AddChange(index++, last, paused ? 6 * kNsPerMs : 0);
+            fine.AddChange(index++, last, 0, paused ? 25 * kNsPerMs : 0);
         }
         std::vector<TFineEstimate> estimates;
         fine.EstimatesUntil(At(until), estimates);

@@ -360,8 +360,8 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
     ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"50,750 Hz"; }))
         << response.ValueLabel()->text().toStdString();
     QTest::keyClick(&response, Qt::Key_Space);
-    // A journal is made at the run's first sample.
-    ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
+    // A journal is made at the run's first sample; a second of estimates after their first.
+    ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz" && response.Graph().Now() >= 1.5; }));
     window->ActCaptureStop->trigger();
     const auto first = JournalRows();
     ASSERT_FALSE(first.empty());

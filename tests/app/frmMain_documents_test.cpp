@@ -73,7 +73,8 @@ TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenThePreferencesAtCl
     EXPECT_EQ(ReadBytes(ini),
               "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
               "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
-              "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n" +
+              "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
+              "[Son]\nActif=0\nVolume=50\n" +
                   std::string(kQuestionsAtClose));
     EXPECT_TRUE(ui.Shown().empty());
 }
@@ -82,7 +83,8 @@ TEST_F(DocumentsWindowTest, StoredPreferencesAreAppliedAndWrittenBackWithTheDevi
     const std::string before = "; essai\n[Com]\nDevice1=sim:0\nDevice2=sim:0\nComNumber=2\n"
                                "[graph]\nxmin=450\nXMAX=1000\n[Misc]\nShowNoData=0\n"
                                "FullSpeedPoll=1\n[Response]\nVisible=1\nSeconds=30\n"
-                               "SpanPercent=5\nSpanMicroSiemens=0.5\n";
+                               "SpanPercent=5\nSpanMicroSiemens=0.5\n[Son]\nActif=0\n"
+                               "Volume=30\n";
     WriteBytes(ini, before);
     StartUp();
     EXPECT_EQ(window->PanelText(0), "Com 2 - Ouvert");
@@ -107,7 +109,8 @@ TEST_F(DocumentsWindowTest, MinimumAboveMaximumStartsWithTheDefaultRange) {
     EXPECT_EQ(ReadBytes(ini),
               "[Graph]\nXMin=-1\nXMax=400\n[Test]\nWriteToIniTest=1\n"
               "[Com]\nComNumber=1\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
-              "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n" +
+              "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
+              "[Son]\nActif=0\nVolume=50\n" +
                   std::string(kQuestionsAtClose));
 }
 

@@ -8,12 +8,14 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QAudioDevice>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QHelpEvent>
 #include <QLabel>
+#include <QMediaDevices>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -112,6 +114,8 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActGraphResponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse",
          "", -1},
         {"ActComCalibrate", "\xC3\x89talonner...", "\xC3\x89talonner...", "", -1},
+        {"ActGraphSound", "Son", "Son", "", -1},
+        {"ActGraphSoundVolume", "Volume du son...", "Volume du son...", "", -1},
         {"ActExamAsk", "Poser la question", "Poser la question suivante", "F5", -1},
         {"ActExamAnswerYes", "R\xC3\xA9ponse oui", "R\xC3\xA9ponse oui", "F6", -1},
         {"ActExamAnswerNo", "R\xC3\xA9ponse non", "R\xC3\xA9ponse non", "F7", -1},
@@ -123,7 +127,7 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 35);
+    EXPECT_EQ(count, 37);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -168,7 +172,8 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
                        "chelle verticale...",
                        "Echelle verticale par d\xC3\xA9"
                        "faut",
-                       "Echelle verticale optimum", "-", "Fen\xC3\xAAtre de r\xC3\xA9ponse"}));
+                       "Echelle verticale optimum", "-", "Fen\xC3\xAAtre de r\xC3\xA9ponse", "Son",
+                       "Volume du son..."}));
     EXPECT_EQ(MenuEntries(5), (Entries{"Index de l'aide", "-", "Lisez-moi", "-", "A propos..."}));
 }
 
@@ -225,6 +230,16 @@ TEST_F(MainWindowTest, ToolBarTooltipsAreTheHintsAndNoneWithoutAHint) {
     EXPECT_EQ(tipOf(window->ActCaptureStart), "");
     EXPECT_EQ(tipOf(window->ActCaptureStop), "Arr\xC3\xAAter");
     EXPECT_EQ(tipOf(window->ActNew), "Nouveau");
+}
+
+TEST_F(MainWindowTest, SoundIsOfferedOnlyWithAnAudioOutputAndSaysWhyNot) {
+    const bool output = !QMediaDevices::audioOutputs().isEmpty();
+    EXPECT_EQ(window->ActGraphSound->isEnabled(), output);
+    EXPECT_EQ(window->ActGraphSoundVolume->isEnabled(), output);
+    if (!output) {
+        EXPECT_EQ(window->ActGraphSound->toolTip().toStdString(), "aucune sortie audio");
+    }
+    EXPECT_FALSE(window->ActGraphSound->isChecked()) << "off on a first start";
 }
 
 TEST_F(MainWindowTest, HelpIndexStaysDisabledAndF1DoesNothing) {

@@ -58,7 +58,7 @@ TEST_F(PrefsTest, FirstStartWithoutAFile) {
               "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
               "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
               "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-              "[Questions]\nFile=\n");
+              "[Son]\nActif=0\nVolume=50\n[Questions]\nFile=\n");
 }
 
 TEST_F(PrefsTest, SavedValuesLoadBack) {
@@ -68,13 +68,15 @@ TEST_F(PrefsTest, SavedValuesLoadBack) {
                              false,
                              true,
                              {true, 120, 0.5, 0.2},
+                             {true, 100},
                              {"/home/x/questions.txt", 0.5, 3.5, 8, 12, 0.02, 0.25}};
     SavePreferences(path, saved, true);
     EXPECT_EQ(LoadPreferences(path), saved);
     EXPECT_EQ(ReadBytes(path), "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n"
                                "[Misc]\nShowNoData=0\nFullSpeedPoll=1\n"
                                "[Response]\nVisible=1\nSeconds=120\nSpanPercent=0.5\n"
-                               "SpanMicroSiemens=0.2\n[Questions]\nFile=/home/x/questions.txt\n"
+                               "SpanMicroSiemens=0.2\n[Son]\nActif=1\nVolume=100\n"
+                               "[Questions]\nFile=/home/x/questions.txt\n"
                                "LatencyMin=0.5\nLatencyMax=3.5\nPeakWindow=8\nWindow=12\n"
                                "MinMicroSiemens=0.02\nMinPercent=0.25\n");
 }
@@ -88,7 +90,7 @@ TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
                                "[Graph]\nXMin=10\nXMax=20\n[Misc]\nShowNoData=0\n"
                                "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n[Response]\nVisible="
                                "0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-                               "[Questions]\nFile=\n");
+                               "[Son]\nActif=0\nVolume=50\n[Questions]\nFile=\n");
 }
 
 struct TKeyCase {
@@ -156,6 +158,11 @@ TEST_F(PrefsTest, TheExaminationKeepsOnlyDecimalNumbers) {
             .questions;
     EXPECT_EQ(questions, (TQuestionPreferences{"q.txt", std::nullopt, std::nullopt, std::nullopt,
                                                10, std::nullopt, -0.5}));
+}
+
+TEST_F(PrefsTest, TheVolumeStaysWithinItsRange) {
+    EXPECT_EQ(LoadFrom("[Son]\nActif=1\nVolume=250\n").sound, (TSoundPreferences{true, 100}));
+    EXPECT_EQ(LoadFrom("[Son]\nVolume=-3\n").sound, (TSoundPreferences{false, 0}));
 }
 
 TEST_F(PrefsTest, CalibrationsAreKeptUnderTheDeviceValue) {
