@@ -24,7 +24,6 @@
 #include <QTableWidget>
 #include <QTest>
 #include <cmath>
-#include <iostream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -191,13 +190,6 @@ TEST_F(ExamWindowTest, KeysMarkTheRunAndItsTableMeasuresTheResponses) {
 
     // The file the run wrote is the table the journal gives when it is measured again.
     const TResponseTable table = MeasureSessionResponses(session);
-    for (std::size_t i = 1; i < session.fine.size(); ++i)
-        if (std::abs(session.fine[i].hertz - session.fine[i - 1].hertz) > 0.1)
-            std::cerr << "jump " << session.fine[i - 1].at << " " << session.fine[i - 1].hertz << " " << session.fine[i].hertz << "\n";
-    for (std::size_t i = 1; i < session.fine.size(); ++i)
-        if (session.fine[i].at - session.fine[i - 1].at > 100)
-            std::cerr << "gap " << session.fine[i - 1].at << " " << session.fine[i].at << "\n";
-    std::cerr << ResponseTableCsv(table) << " fine " << session.fine.size() << " first " << session.fine[0].at << " runstart " << static_cast<double>(window->Journal().RunStartNs() - opened) * 1e-9 << "\n";
     ASSERT_TRUE(QTest::qWaitFor([&] { return test::Exists(ResponseTablePathFor(journals[0])); },
                                 kPatienceMs));
     EXPECT_EQ(test::ReadBytes(ResponseTablePathFor(journals[0])), ResponseTableCsv(table));
