@@ -47,6 +47,7 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::GraphExportSvg, idle},
         {A::ComChooseDevice, idle},
         {A::ComCalibrate, idle},
+        {A::ReviewSession, idle},
         {A::ExamAsk, acquiring},
         {A::ExamAnswerYes, acquiring},
         {A::ExamAnswerNo, acquiring},

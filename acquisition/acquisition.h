@@ -46,6 +46,7 @@ enum class TCaptureAction {
     GraphExportSvg,
     ComChooseDevice,
     ComCalibrate,
+    ReviewSession,
     ExamAsk,
     ExamAnswerYes,
     ExamAnswerNo,
@@ -53,14 +54,14 @@ enum class TCaptureAction {
     ExamRestartList,
     ExamQuestions,
 };
-inline constexpr std::size_t kCaptureActionCount = 25;
+inline constexpr std::size_t kCaptureActionCount = 26;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
 // Which actions are enabled: Stop, Mark and the examination's marks (a question, its answer, the
 // undo, the list again) during a run; Start, quitting, help, the file, print, export and
 // optimum-scale commands while idle; each port command while idle and when its port was found;
-// the device, calibration and questions dialogs while idle.
+// the device, calibration and questions dialogs and the review of a session while idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
 // The port the start-up rule switches to (1 or 2), or 0 for none: port 2 when both were found and

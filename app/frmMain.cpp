@@ -210,6 +210,10 @@ void TfmMain::CreateActions() {
     ActComCalibrate = MakeAction("ActComCalibrate", QStringLiteral("Étalonner..."),
                                  QStringLiteral("Étalonner..."), noKey, kNoImage,
                                  &TfmMain::ActComCalibrateExecute);
+    ActReviewSession =
+        MakeAction("ActReviewSession", QStringLiteral("Revoir une séance..."),
+                   QStringLiteral("Revoir une séance..."), QKeySequence(Qt::CTRL | Qt::Key_R),
+                   kNoImage, &TfmMain::ActReviewSessionExecute);
 
     ActGraphSound = MakeAction("ActGraphSound", QStringLiteral("Son"), QStringLiteral("Son"), noKey,
                                kNoImage, &TfmMain::ActGraphSoundExecute);
@@ -260,7 +264,7 @@ void TfmMain::CreateMenus() {
     bar->setObjectName(QStringLiteral("MainMenu1"));
 
     QMenu* file = bar->addMenu(QStringLiteral("Fichier"));
-    file->addActions({ActNew, ActOpen, ActSave, ActSaveAs});
+    file->addActions({ActNew, ActOpen, ActReviewSession, ActSave, ActSaveAs});
     file->addSeparator();
     file->addActions(
         {ActGraphExportBitmap, ActGraphExportMetafile, ActGraphExportPng, ActGraphExportSvg});

@@ -26,6 +26,7 @@ namespace sornafex {
 class TAcquisition;
 class TDocument;
 class TfmResponse;
+class TfmReview;
 struct TQuestionPreferences;
 struct TResponsePreferences;
 struct TSoundPreferences;
@@ -106,6 +107,7 @@ public:
     QAction* ActJournalOpenFolder = nullptr;
     QAction* ActGraphResponse = nullptr;
     QAction* ActComCalibrate = nullptr;
+    QAction* ActReviewSession = nullptr;
     QAction* ActGraphSound = nullptr;
     QAction* ActGraphSoundVolume = nullptr;
     QAction* ActExamAsk = nullptr;
@@ -160,6 +162,10 @@ public:
     void SoundTick();
     void FinePortEvent(TPortEvent event, TMonoNs at);
 
+    // The review of the session in the journal at path, in a window of its own that the main
+    // window owns and that closing deletes (frmMain_review.cpp). A journal that cannot be read
+    // gets the error box with the words of "Ouvrir...", and no window: nullptr.
+    TfmReview* ReviewJournal(const std::string& path);
     // The examination (frmMain_exam.cpp): its question list's file and the settings of the
     // measurement of responses, as the preferences keep them.
     TQuestionPreferences QuestionPreferences() const;
@@ -256,6 +262,12 @@ private:
     void ActComCalibrateExecute();
     void ActGraphSoundExecute();
     void ActGraphSoundVolumeExecute();
+
+    // Area: the review of a session (frmMain_review.cpp). Its dialog starts in the journals'
+    // folder, then where the last journal reviewed was.
+    void ActReviewSessionExecute();
+    TFileDialogOptions m_reviewDialog;
+
     class TFineArea;
     struct TFineAreaDeleter {
         void operator()(TFineArea* area) const;

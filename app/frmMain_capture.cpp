@@ -100,6 +100,8 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActComChooseDevice;
         case TCaptureAction::ComCalibrate:
             return form.ActComCalibrate;
+        case TCaptureAction::ReviewSession:
+            return form.ActReviewSession;
         case TCaptureAction::ExamAsk:
             return form.ActExamAsk;
         case TCaptureAction::ExamAnswerYes:

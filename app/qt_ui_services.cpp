@@ -1,12 +1,14 @@
 #include "app/qt_ui_services.h"
 
 #include "analysis/calibration_editor.h"
+#include "app/frmBidsExport.h"
 #include "app/frmCalibration.h"
 #include "app/frmDevice.h"
 #include "app/frmQuestions.h"
 #include "app/frmSessionSheet.h"
 #include "app/qt_text.h"
 #include "base/uRes.h"
+#include "export/bids_export_editor.h"
 #include "examination/questions_editor.h"
 #include "examination/session_sheet_editor.h"
 #include "serial/ComPort.h"
@@ -130,6 +132,19 @@ std::optional<std::string> TQtUiServices::SaveFileDialog(const TFileDialogOption
     return RunFileDialog(m_owner, options, QFileDialog::AcceptSave);
 }
 
+std::optional<std::string> TQtUiServices::FolderDialog(const std::string& initialDir) {
+    QFileDialog dialog(m_owner);
+    // Qt's own, in French, as the file dialogs; a new folder can be made in it.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (!initialDir.empty())
+        dialog.setDirectory(QString::fromStdString(initialDir));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toStdString();
+}
+
 bool TQtUiServices::PrintDialog(QPrinter& printer) {
     QPrintDialog dialog(&printer, m_owner);
     return dialog.exec() == QDialog::Accepted;
@@ -174,6 +189,10 @@ bool TQtUiServices::EditInDialog(TDialogModel& model) {
     // Each of the program's own dialogs, by the kind of its model.
     if (auto* editor = dynamic_cast<TCalibrationEditor*>(&model)) {
         TfmCalibration dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
+    if (auto* editor = dynamic_cast<TBidsExportEditor*>(&model)) {
+        TfmBidsExport dialog(*editor, *this, m_owner);
         return RunDialog(dialog);
     }
     if (auto* editor = dynamic_cast<TQuestionsEditor*>(&model)) {

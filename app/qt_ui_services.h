@@ -25,6 +25,7 @@ public:
                                         const std::string& initial) override;
     std::optional<std::string> OpenFileDialog(const TFileDialogOptions& options) override;
     std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) override;
+    std::optional<std::string> FolderDialog(const std::string& initialDir) override;
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
     std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;

@@ -205,6 +205,9 @@ inline constexpr std::string_view kBidsLabelFormat =
 inline constexpr std::string_view kBidsNoSubjectFormat =
     "le nom du journal « %s » ne donne aucun libellé de sujet : indiquez-le avec --subject";
 inline constexpr std::string_view kBidsDefaultTask = "examen";
+// An export from the session review that could not be made, and why (one of the reasons above,
+// or the file and its error).
+inline constexpr std::string_view kExportFailedFormat = "Export impossible : %s";
 inline constexpr std::string_view kCommandErrorFormat = "sornafex : %s";
 inline constexpr std::string_view kCommandFileErrorFormat = "sornafex : %s : ";
 inline constexpr std::string_view kCommandTryHelp = "Essayez « sornafex --help ».";
@@ -225,7 +228,8 @@ inline constexpr std::string_view kCommandHelp =
     "        sornafex --export bids JOURNAL.csv DOSSIER [--subject SUJET] [--task TACHE]\n"
     "        sornafex --help\n"
     "\n"
-    "Sans argument, ouvre la fenêtre de mesure ; avec un journal, l'ouvre dans la fenêtre.\n"
+    "Sans argument, ouvre la fenêtre de mesure ; avec un journal, ouvre aussi sa séance\n"
+    "dans une fenêtre de revue.\n"
     "\n"
     "  --export edf   écrit la séance du journal en EDF+ : la fréquence (Hz) et, capteur\n"
     "                 étalonné, la conductance (µS), dix valeurs par seconde, avec les\n"

@@ -48,6 +48,9 @@ public:
     // Full path of the chosen file, nullopt when cancelled.
     virtual std::optional<std::string> OpenFileDialog(const TFileDialogOptions& options) = 0;
     virtual std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) = 0;
+    // A folder to choose (or to make), starting in initialDir when it is given: its full path,
+    // nullopt when cancelled.
+    virtual std::optional<std::string> FolderDialog(const std::string& initialDir) = 0;
     // The system's print dialog on the given printer; false when cancelled.
     virtual bool PrintDialog(QPrinter& printer) = 0;
     // The serial layer's "Select Port" dialog over entries such as "COM3"; the chosen entry, or

@@ -9,41 +9,19 @@
 // sample a second, a question every 20 s answered 2 s later, a marker every five minutes, the
 // port lost for three seconds every hour. Files go under $TMPDIR (default /tmp).
 
+#include "bench/bench_support.h"
 #include "export/bids_export.h"
 #include "export/edf_export.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 
 namespace {
 
 using namespace sornafex;
-
-// A folder of its own under the temporary folder, removed with what it holds.
-class TBenchFolder {
-public:
-    TBenchFolder() {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp != nullptr ? tmp : "/tmp") + "/sornafex-bench-XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        m_path = pattern;
-    }
-    ~TBenchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
-};
+using sornafex::bench::TBenchFolder;
 
 const TJournalSession& TenHourSession() {
     static const TJournalSession session = [] {

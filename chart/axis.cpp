@@ -175,6 +175,19 @@ void TChartAxis::SetMaximum(double value) {
     Assign(m_maximum, value);
 }
 
+void TChartAxis::SetRange(double min, double max) {
+    if (!std::isfinite(max) || (!m_chart.IsLoading() && max < min))
+        throw AxisException(std::string(kMaximumBelowMinimum));
+    // The end that would cross the other goes second.
+    if (min > m_maximum) {
+        SetMaximum(max);
+        SetMinimum(min);
+    } else {
+        SetMinimum(min);
+        SetMaximum(max);
+    }
+}
+
 void TChartAxis::SetAutomatic(bool value) {
     Assign(m_automatic, value);
     if (!m_chart.IsLoading()) {

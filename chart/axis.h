@@ -90,6 +90,9 @@ public:
     void SetMinimum(double value);
     double Maximum() const { return m_maximum; }
     void SetMaximum(double value);
+    // Both limits at once, whatever range the axis held: min above max, or a limit that is not
+    // finite, is refused as SetMinimum and SetMaximum refuse it, and changes nothing.
+    void SetRange(double min, double max);
     // Also sets AutomaticMinimum and AutomaticMaximum, except while loading.
     bool Automatic() const { return m_automatic; }
     void SetAutomatic(bool value);

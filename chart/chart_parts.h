@@ -13,6 +13,9 @@ namespace sornafex::chart {
 
 class TCustomChart;
 
+// The colour of the traces of the program's charts, on their green wall.
+inline constexpr TColor kTraceColor = Rgb(128, 255, 0); // 65408
+
 struct TChartPen {
     TColor color = kClBlack;
     int width = 1;

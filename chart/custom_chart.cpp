@@ -152,6 +152,10 @@ void TCustomChart::SetMarkers(std::vector<TChartMarker> markers) {
     Assign(m_markers, markers);
 }
 
+void TCustomChart::SetBands(std::vector<TChartBand> bands) {
+    Assign(m_bands, bands);
+}
+
 void TCustomChart::SetPointMarks(std::vector<TChartPointMark> marks) {
     Assign(m_pointMarks, marks);
 }
@@ -328,6 +332,7 @@ void TCustomChart::Draw(TCanvas& canvas, const TRect& bounds) {
         m_foot.DrawInto(canvas, titles, false);
 
     DrawBackWall(canvas);
+    DrawBands(canvas);
 
     for (auto& axis : m_axes)
         if (IsAxisShown(*axis))
@@ -379,6 +384,35 @@ void TCustomChart::ReserveMarkerRoom(TCanvas& canvas, int highest) {
     m_markerLabelsTop = ReserveAbove(canvas.TextHeight("0") + kMarkerLabelGap, highest);
 }
 
+void TCustomChart::DrawBands(TCanvas& canvas) {
+    const TRect& c = m_chartRect;
+    const TChartAxis& axis = BottomAxis();
+    const bool clip = CanClip();
+    bool any = false;
+    for (const TChartBand& band : m_bands) {
+        const double from = std::max(band.from, axis.IMinimum());
+        const double to = std::min(band.to, axis.IMaximum());
+        if (!(from <= to))
+            continue;
+        int left = axis.CalcPosValue(from);
+        int right = axis.CalcPosValue(to) + 1;
+        if (const int missing = TChartBand::kMinBandWidth - (right - left); missing > 0) {
+            left -= missing / 2;
+            right += missing - missing / 2;
+        }
+        if (!any) {
+            any = true;
+            if (clip)
+                canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+        }
+        canvas.SetPen(band.frame.ToPen(m_printing));
+        canvas.SetBrush({band.color, TBrushStyle::Solid});
+        canvas.Rectangle({left, c.top + 1, right, c.bottom - 1});
+    }
+    if (any && clip)
+        canvas.ResetClip();
+}
+
 void TCustomChart::DrawMarkers(TCanvas& canvas) {
     if (!m_markerLabelsTop)
         return;
@@ -399,13 +433,19 @@ void TCustomChart::DrawMarkers(TCanvas& canvas) {
     const bool clip = CanClip();
     if (clip)
         canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+    // A whole session's thousands of marks share columns: a line already drawn in its column
+    // with its pen is not stroked again.
     std::optional<TChartPen> pen;
+    int drawnX = INT_MIN;
     for (const auto& [x, marker] : shown) {
         if (pen != marker->pen) {
             pen = marker->pen;
             canvas.SetPen(pen->ToPen(m_printing));
+        } else if (x == drawnX) {
+            continue;
         }
         canvas.Line(x, c.top + 1, x, c.bottom - 1);
+        drawnX = x;
     }
     if (clip)
         canvas.ResetClip();
@@ -418,6 +458,10 @@ void TCustomChart::DrawMarkers(TCanvas& canvas) {
     int freeRight = INT_MAX; // the labels to the right begin there
     for (auto m = shown.rbegin(); m != shown.rend(); ++m) {
         const std::string& text = m->second->label;
+        // A label is centred on its line: one whose line reaches the labels to its right
+        // cannot fit, and is not measured.
+        if (text.empty() || m->first + kMarkerLabelSpacing > freeRight)
+            continue;
         const int width = canvas.TextWidth(text);
         const int left = std::max(m->first - width / 2, freeLeft);
         if (left + width + kMarkerLabelSpacing > freeRight)

@@ -36,6 +36,18 @@ struct TChartMarker {
     friend bool operator==(const TChartMarker&, const TChartMarker&) = default;
 };
 
+// A span of the bottom axis shaded across the plot area, over the back wall and its grid and
+// under the series: the range in view on an overview strip, say. However narrow the span, the
+// band is at least kMinBandWidth pixels wide around its middle, so that it stays in sight.
+struct TChartBand {
+    static constexpr int kMinBandWidth = 3;
+    double from = 0;
+    double to = 0;
+    TColor color = kClGray;
+    TChartPen frame = TChartPen::Hidden();
+    friend bool operator==(const TChartBand&, const TChartBand&) = default;
+};
+
 // △ marks a peak, its label above it; ▽ a trough, its label below it.
 enum class TPointMarkShape { TriangleUp, TriangleDown };
 
@@ -136,9 +148,14 @@ public:
     // the left axis labels' font. The plot area gives up room for the labels only where the
     // margin above it (or the gap under a shown title) is too narrow. Markers outside the bottom
     // axis' range are not drawn; where labels would overlap, the rightmost one is shown, and
-    // none covers the left axis' unit.
+    // none covers the left axis' unit. A marker without a label is a line alone: it hides no
+    // other's label.
     const std::vector<TChartMarker>& Markers() const { return m_markers; }
     void SetMarkers(std::vector<TChartMarker> markers);
+
+    // Bands, in their order; the parts outside the bottom axis' range are not drawn.
+    const std::vector<TChartBand>& Bands() const { return m_bands; }
+    void SetBands(std::vector<TChartBand> bands);
 
     // Point marks, drawn over the series and the markers, inside the plot area's clip. A mark
     // whose point lies outside the plot area is not drawn.
@@ -207,6 +224,7 @@ private:
     int ReserveAbove(int rows, int highest);
     bool MarkerShown(const TChartMarker& marker) const;
     void ReserveMarkerRoom(TCanvas& canvas, int highest);
+    void DrawBands(TCanvas& canvas);
     void DrawMarkers(TCanvas& canvas);
     void DrawPointMarks(TCanvas& canvas);
 
@@ -228,6 +246,7 @@ private:
     bool m_axisVisible = true;
     std::vector<std::unique_ptr<TLineSeries>> m_series;
     std::vector<TChartMarker> m_markers;
+    std::vector<TChartBand> m_bands;
     std::vector<TChartPointMark> m_pointMarks;
 
     bool m_printing = false;

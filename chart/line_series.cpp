@@ -3,6 +3,7 @@
 #include "chart/axis.h"
 #include "chart/custom_chart.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <optional>
@@ -159,6 +160,13 @@ int TLineSeries::AddXY(double x, double y, std::string label, TColor color) {
 
 int TLineSeries::AddNullXY(double x) {
     return AddXY(x, std::numeric_limits<double>::quiet_NaN(), {}, kClNone);
+}
+
+void TLineSeries::Reserve(int count) {
+    m_x.Reserve(count);
+    m_y.Reserve(count);
+    m_colors.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    m_labels.reserve(static_cast<std::size_t>(std::max(count, 0)));
 }
 
 void TLineSeries::Delete(int index) {

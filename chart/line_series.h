@@ -31,6 +31,9 @@ public:
     // Adds a null point at x: no value there (a loss, a span without an estimate), so the line
     // breaks: a gap, never a value of 0. Its Y is not a number, which no statistic counts.
     int AddNullXY(double x);
+    // Makes room for count points in all, so that adding up to that many (a whole session,
+    // say) moves none of them and takes no more memory than they need.
+    void Reserve(int count);
     // Removes point index; throws EListError for a bad index. Repaints when active.
     void Delete(int index);
 

@@ -17,18 +17,6 @@ constexpr double kKeptSeconds = kResponseSeconds.back() + 1;
 // Six labelled steps along the time axis: every 5, 10 or 20 s.
 constexpr int kTimeSteps = 6;
 
-// Sets the axis to min .. max whatever range it held: the end that would cross the other goes
-// second.
-void SetRange(TChartAxis& axis, double min, double max) {
-    if (min > axis.Maximum()) {
-        axis.SetMaximum(max);
-        axis.SetMinimum(min);
-    } else {
-        axis.SetMinimum(min);
-        axis.SetMaximum(max);
-    }
-}
-
 std::string_view UnitText(TResponseUnit unit) {
     return unit == TResponseUnit::Hertz ? "Hz" : "µS";
 }
@@ -174,10 +162,10 @@ void TResponseGraph::Show() {
     m_chart.SetMarkers(std::move(markers));
 
     TChartAxis& bottom = m_chart.BottomAxis();
-    SetRange(bottom, -m_seconds, 0);
+    bottom.SetRange(-m_seconds, 0);
     bottom.SetIncrement(double(m_seconds) / kTimeSteps);
     if (m_scale.Placed())
-        SetRange(m_chart.LeftAxis(), m_scale.Bottom(), m_scale.Top());
+        m_chart.LeftAxis().SetRange(m_scale.Bottom(), m_scale.Top());
 }
 
 } // namespace sornafex::chart

@@ -35,9 +35,6 @@ public:
     virtual void SetDataModified() = 0;
 };
 
-// The colour of the program's traces, on the green of their plot areas.
-inline constexpr TColor kTraceColor = Rgb(128, 255, 0); // 65408
-
 // The look every chart of the program shares, for a chart being loaded: a lowered panel, a green
 // plot area without a frame, no titles, legend, 3D, zoom or panning; margins in per cent.
 void ApplyProgramLook(TCustomChart& chart, const TMargins& margins);

@@ -3,6 +3,7 @@
 // One coordinate of a series' points: a growable list of doubles that can keep itself in
 // ascending or descending order, scales every read by a multiplier and caches its statistics.
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -39,6 +40,8 @@ public:
     // Inserts at index (0 .. Count), ignoring Order.
     void InsertValue(int index, double value);
     void Delete(int index);
+    // Makes room for count values in all: adding up to that many moves no stored value.
+    void Reserve(int count) { m_values.reserve(static_cast<std::size_t>(std::max(count, 0))); }
     // Empties the list and gives its storage back.
     void Clear();
     // The first value moves to the end.

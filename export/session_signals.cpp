@@ -13,22 +13,6 @@ std::string ExportingSoftware() {
     return "Sornafex " + std::string(build::kVersion);
 }
 
-TJournalMs SessionEnd(const TJournalSession& session) {
-    TJournalMs end = 0;
-    const auto later = [&](const auto& rows) {
-        if (!rows.empty())
-            end = std::max(end, rows.back().at);
-    };
-    later(session.samples);
-    later(session.fine);
-    later(session.markers);
-    later(session.questions);
-    later(session.answers);
-    later(session.events);
-    later(session.undos);
-    return end;
-}
-
 namespace {
 
 // The nearest slot; the reader keeps whole milliseconds, never negative.

@@ -48,9 +48,6 @@ struct TSessionSignals {
 // or says it lasted more than a week.
 TSessionSignals SessionSignals(const TJournalSession& session);
 
-// The time of the session's last row.
-TJournalMs SessionEnd(const TJournalSession& session);
-
 // The runs of slots without a value, in slots: [from, to).
 std::vector<TSessionSpan> Gaps(const std::vector<double>& slots);
 

@@ -510,4 +510,20 @@ TJournalSession ReadJournalSession(const std::string& path, TFileSystem& fs) {
     return ParseJournalSession(ReadWholeFile(path, fs));
 }
 
+TJournalMs SessionEnd(const TJournalSession& session) {
+    TJournalMs end = 0;
+    const auto later = [&](const auto& rows) {
+        if (!rows.empty())
+            end = std::max(end, rows.back().at);
+    };
+    later(session.samples);
+    later(session.fine);
+    later(session.markers);
+    later(session.questions);
+    later(session.answers);
+    later(session.events);
+    later(session.undos);
+    return end;
+}
+
 } // namespace sornafex

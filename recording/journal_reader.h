@@ -139,6 +139,9 @@ struct TJournalSession {
 
 TJournalSession ParseJournalSession(std::string_view bytes);
 
+// The time of the session's last row; 0 without any.
+TJournalMs SessionEnd(const TJournalSession& session);
+
 // Reads the journal at path; throws EFileError or EJournalFormat.
 TJournalSession ReadJournalSession(const std::string& path, TFileSystem& fs = TFileSystem::Posix());
 

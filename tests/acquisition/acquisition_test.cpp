@@ -55,6 +55,7 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::GraphExportSvg,
                                A::ComChooseDevice,
                                A::ComCalibrate,
+                               A::ReviewSession,
                                A::ExamAsk,
                                A::ExamAnswerYes,
                                A::ExamAnswerNo,

@@ -365,7 +365,7 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
     window->ActCaptureStop->trigger();
     const auto first = JournalRows();
     ASSERT_FALSE(first.empty());
-    // On the run's 100 ms grid, one after the other once the first span is complete; a median
+    // On the run's 100 ms grid once the first span is complete; a median
     // within 0.01 % and a worst within 0.05 % of the sensor's exact frequency.
     std::vector<double> errors;
     double previous = 0;
@@ -377,8 +377,10 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
             continue;
         const double seconds = row[1].toDouble();
         EXPECT_NEAR(seconds * 10, std::round(seconds * 10), 1e-9) << row[1].toStdString();
+        // A stall of the loaded machine's loop could hide a pulse: no estimate then, a gap.
         if (previous > 0) {
-            EXPECT_NEAR(seconds - previous, 0.1, 1e-9);
+            EXPECT_GE(seconds - previous, 0.1 - 1e-9);
+            EXPECT_NEAR((seconds - previous) * 10, std::round((seconds - previous) * 10), 1e-9);
         }
         previous = seconds;
         errors.push_back(std::abs(row[6].toDouble() / 50.75 - 1));

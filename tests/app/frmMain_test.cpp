@@ -114,6 +114,12 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActGraphResponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse", "Fen\xC3\xAAtre de r\xC3\xA9ponse",
          "", -1},
         {"ActComCalibrate", "\xC3\x89talonner...", "\xC3\x89talonner...", "", -1},
+        {"ActReviewSession",
+         "Revoir une s\xC3\xA9"
+         "ance...",
+         "Revoir une s\xC3\xA9"
+         "ance...",
+         "Ctrl+R", -1},
         {"ActGraphSound", "Son", "Son", "", -1},
         {"ActGraphSoundVolume", "Volume du son...", "Volume du son...", "", -1},
         {"ActExamAsk", "Poser la question", "Poser la question suivante", "F5", -1},
@@ -127,7 +133,7 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 37);
+    EXPECT_EQ(count, 38);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -149,11 +155,13 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
     const char* titles[] = {"Fichier", "Edition", "Acquisition", "Port", "Graphe", "Aide"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(menus[i]->text().toStdString(), titles[i]);
-    EXPECT_EQ(
-        MenuEntries(0),
-        (Entries{"Nouveau", "Ouvrir...", "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
-                 "Exporter M\xC3\xA9tafichier (*.wmf)", "Exporter PNG (*.png)",
-                 "Exporter SVG (*.svg)", "-", "Imprimer", "-", "Quitter"}));
+    EXPECT_EQ(MenuEntries(0),
+              (Entries{"Nouveau", "Ouvrir...",
+                       "Revoir une s\xC3\xA9"
+                       "ance...",
+                       "Sauver", "Sauver sous...", "-", "Exporter Bitmap (*.bmp)",
+                       "Exporter M\xC3\xA9tafichier (*.wmf)", "Exporter PNG (*.png)",
+                       "Exporter SVG (*.svg)", "-", "Imprimer", "-", "Quitter"}));
     EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
     EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer", "-",
                                        "Poser la question", "R\xC3\xA9ponse oui",

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <optional>
+#include <utility>
 
 namespace sornafex::chart {
 namespace {
@@ -323,6 +325,7 @@ TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
     } rows[] = {
         {"one", {{128, "Q3"}}, "", {0}, {0}},
         {"overlapping", {{100, "Q1"}, {101, "R1"}}, "", {0, 1}, {1}},
+        {"unlabelled", {{100, "Q1"}, {101, ""}}, "", {0, 1}, {0}},
         {"ownPen", {{60, "R", {kClBlue, 1, TPenStyle::Solid}}}, "", {0}, {0}},
         {"outOfRange", {{300, "Q9"}}, "", {}, {}},
         {"besideTheUnit", {{0, "Q10"}}, "Hz", {0}, {0}, 5 + 28 + 3},
@@ -354,6 +357,41 @@ TEST_F(ChartLayoutTest, MarkersDrawTheirPensAndLabels) {
             if (t.at.y == c.top - 2 - 14)
                 labels.emplace_back(t.text, t.at.x);
         EXPECT_EQ(labels, expectedLabels);
+    }
+}
+
+// A band covers its span of the bottom axis across the plot, outlined in its frame; at least
+// three pixels wide, and cut at the axis' range.
+TEST_F(ChartLayoutTest, BandsShadeTheirSpanOfTheBottomAxis) {
+    const TChartPen frame{kClWhite, 1, TPenStyle::Solid};
+    const struct {
+        const char* name;
+        TChartBand band;
+        std::optional<std::pair<double, double>> columns; // the values of its edges
+        int widened = 0;                                  // pixels on each side
+    } rows[] = {
+        {"span", {50, 100, kClGray, frame}, {{50, 100}}},
+        {"narrow", {60, 60, kClGray, frame}, {{60, 60}}, 1},
+        {"cut at the range", {200, 400, kClBlue, frame}, {{200, 255}}},
+        {"outside", {300, 400, kClGray, frame}, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        m_chart.SetBands({row.band});
+        Draw();
+        const TRect& c = m_chart.ChartRect();
+        const TChartAxis& bottom = m_chart.BottomAxis();
+        const auto found =
+            std::find_if(m_canvas.rects.begin(), m_canvas.rects.end(),
+                         [&](const TDrawnRect& r) { return r.brush.color == row.band.color; });
+        ASSERT_EQ(found != m_canvas.rects.end(), row.columns.has_value());
+        if (!row.columns)
+            continue;
+        const auto [from, to] = *row.columns;
+        EXPECT_EQ(found->rect, (TRect{bottom.CalcPosValue(from) - row.widened, c.top + 1,
+                                      bottom.CalcPosValue(to) + 1 + row.widened, c.bottom - 1}));
+        EXPECT_TRUE(found->outlined);
+        EXPECT_EQ(found->pen, frame.ToPen(false));
     }
 }
 

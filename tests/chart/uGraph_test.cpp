@@ -241,6 +241,10 @@ TEST_F(ScaleTest, PromptsStartFromTheLimitRoundedHalfToEven) {
             ADD_FAILURE();
             return std::nullopt;
         }
+        std::optional<std::string> FolderDialog(const std::string&) override {
+            ADD_FAILURE();
+            return std::nullopt;
+        }
         bool PrintDialog(QPrinter&) override {
             ADD_FAILURE();
             return false;

@@ -18,6 +18,8 @@ const char* DialogKindName(TDialogKind kind) {
         return "open dialog";
     case TDialogKind::Save:
         return "save dialog";
+    case TDialogKind::Folder:
+        return "folder dialog";
     case TDialogKind::Print:
         return "print dialog";
     case TDialogKind::SelectPort:
@@ -66,6 +68,9 @@ void TScriptedUiServices::ExpectOpen(std::optional<std::string> path) {
 }
 void TScriptedUiServices::ExpectSave(std::optional<std::string> path) {
     Push(TDialogKind::Save).text = std::move(path);
+}
+void TScriptedUiServices::ExpectFolder(std::optional<std::string> path) {
+    Push(TDialogKind::Folder).text = std::move(path);
 }
 void TScriptedUiServices::ExpectPrint(std::function<bool(QPrinter&)> answer) {
     Push(TDialogKind::Print).print = std::move(answer);
@@ -123,6 +128,12 @@ std::optional<std::string> TScriptedUiServices::OpenFileDialog(const TFileDialog
 std::optional<std::string> TScriptedUiServices::SaveFileDialog(const TFileDialogOptions& options) {
     m_shown.push_back({TDialogKind::Save, {}, {}, options, {}});
     const auto step = Next(TDialogKind::Save);
+    return step ? step->text : std::nullopt;
+}
+
+std::optional<std::string> TScriptedUiServices::FolderDialog(const std::string& initialDir) {
+    m_shown.push_back({TDialogKind::Folder, {}, initialDir, {}, {}});
+    const auto step = Next(TDialogKind::Folder);
     return step ? step->text : std::nullopt;
 }
 

@@ -21,6 +21,7 @@ enum class TDialogKind {
     Input,
     Open,
     Save,
+    Folder,
     Print,
     SelectPort,
     ChooseDevice,
@@ -34,7 +35,7 @@ const char* DialogKindName(TDialogKind kind);
 struct TShownDialog {
     TDialogKind kind;
     std::string caption; // input box, error with caption
-    std::string text;    // message, prompt, error text
+    std::string text;    // message, prompt, error text; a folder dialog's initial folder
     TFileDialogOptions fileOptions;
     std::vector<std::string> entries; // port selection; device names of the device dialog
 };
@@ -51,6 +52,7 @@ public:
     void ExpectInput(std::optional<std::string> answer);
     void ExpectOpen(std::optional<std::string> path);
     void ExpectSave(std::optional<std::string> path);
+    void ExpectFolder(std::optional<std::string> path);
     // The print answer may configure the printer (to print into a PDF file, say).
     void ExpectPrint(std::function<bool(QPrinter&)> answer);
     void ExpectSelectPort(std::optional<std::string> entry);
@@ -81,6 +83,7 @@ public:
                                         const std::string& initial) override;
     std::optional<std::string> OpenFileDialog(const TFileDialogOptions& options) override;
     std::optional<std::string> SaveFileDialog(const TFileDialogOptions& options) override;
+    std::optional<std::string> FolderDialog(const std::string& initialDir) override;
     bool PrintDialog(QPrinter& printer) override;
     std::optional<std::string> SelectPort(const std::vector<std::string>& entries) override;
     std::optional<std::string> ChooseDevice(TDeviceChoice& choice) override;
