@@ -8,9 +8,9 @@
 #include "app/frmSessionSheet.h"
 #include "app/qt_text.h"
 #include "base/uRes.h"
-#include "export/bids_export_editor.h"
 #include "examination/questions_editor.h"
 #include "examination/session_sheet_editor.h"
+#include "export/bids_export_editor.h"
 #include "serial/ComPort.h"
 
 #include <QComboBox>

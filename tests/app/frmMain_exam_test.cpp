@@ -96,8 +96,8 @@ protected:
     std::unique_ptr<TfmMain> window;
 };
 
-// A response of `percent` of the level that starts at `start` (seconds since the port's open): a 1 s
-// rise, then a 4 s decay.
+// A response of `percent` of the level that starts at `start` (seconds since the port's open): a 1
+// s rise, then a 4 s decay.
 double Response(double t, double start, double percent) {
     if (t < start)
         return 0;

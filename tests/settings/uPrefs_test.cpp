@@ -62,14 +62,8 @@ TEST_F(PrefsTest, FirstStartWithoutAFile) {
 }
 
 TEST_F(PrefsTest, SavedValuesLoadBack) {
-    const TPreferences saved{2,
-                             -5,
-                             350,
-                             false,
-                             true,
-                             {true, 120, 0.5, 0.2},
-                             {true, 100},
-                             {"/home/x/questions.txt", 0.5, 3.5, 8, 12, 0.02, 0.25}};
+    TPreferences saved{2, -5, 350, false, true, {true, 120, 0.5, 0.2}, {true, 100}, {}};
+    saved.questions = {"/home/x/questions.txt", 0.5, 3.5, 8, 12, 0.02, 0.25};
     SavePreferences(path, saved, true);
     EXPECT_EQ(LoadPreferences(path), saved);
     EXPECT_EQ(ReadBytes(path), "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n"
@@ -85,7 +79,7 @@ TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
     WriteBytes(path,
                "[Com]\nDevice1=sim:40-90\nComNumber=1\nDevice2=sim:0\n"
                "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n[Test]\nWriteToIniTest=1\n");
-    SavePreferences(path, TPreferences{2, 10, 20, false, false, {}, {}}, true);
+    SavePreferences(path, TPreferences{2, 10, 20, false, false, {}, {}, {}}, true);
     EXPECT_EQ(ReadBytes(path), "[Com]\nDevice1=sim:40-90\nComNumber=2\nDevice2=sim:0\n"
                                "[Graph]\nXMin=10\nXMax=20\n[Misc]\nShowNoData=0\n"
                                "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n[Response]\nVisible="
@@ -182,7 +176,7 @@ TEST_F(PrefsTest, CalibrationsAreKeptUnderTheDeviceValue) {
 TEST_F(PrefsTest, MixedCaseNamesAreFound) {
     const TPreferences prefs = LoadFrom("[cOm]\ncomNUMBER=2\n[GRAPH]\nxmin=10\nXMAX=20\n"
                                         "[misc]\nshownodata=0\n");
-    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false, false, {}, {}}));
+    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false, false, {}, {}, {}}));
 }
 
 TEST_F(PrefsTest, AnyPortNumberGoesToTheStartUpRule) {
@@ -226,7 +220,7 @@ TEST_F(PrefsTest, ReadOnlyFileIsNeverWrittenAndNothingIsShown) {
     EXPECT_EQ(prefs.verticalMin, 3);
     const bool writable = TestPreferencesWritable(path);
     EXPECT_FALSE(writable);
-    SavePreferences(path, TPreferences{2, 0, 9, false, false, {}, {}}, writable);
+    SavePreferences(path, TPreferences{2, 0, 9, false, false, {}, {}, {}}, writable);
     EXPECT_EQ(ReadBytes(path), contents);
     EXPECT_EQ(folder.Entries(), std::set<std::string>{"sornafex.ini"});
 }
