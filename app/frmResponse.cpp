@@ -24,9 +24,9 @@ namespace sornafex {
 
 namespace {
 
-// The list beside the chart and the table below it; small enough to stand below the main window
-// on a 1280 × 1024 screen.
-constexpr QSize kFirstSize(800, 480);
+// The list beside the chart and a few rows of the table below it; small enough to stand beside
+// the main window on a 1280 × 1024 screen.
+constexpr QSize kFirstSize(800, 600);
 constexpr int kListWidth = 240;
 // The list marks the next question with this sign before its number.
 constexpr const char* kNextSign = "▶ ";
@@ -150,7 +150,7 @@ TfmResponse::TfmResponse(QWidget* parent) : QWidget(parent, Qt::Window) {
     auto* below = new QSplitter(Qt::Vertical, this);
     below->addWidget(beside);
     below->addWidget(responses);
-    below->setStretchFactor(0, 2);
+    below->setStretchFactor(0, 1);
     below->setStretchFactor(1, 1);
     for (QSplitter* splitter : {beside, below}) {
         splitter->setChildrenCollapsible(false);
