@@ -49,6 +49,12 @@ TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool co
         {A::ComCalibrate, idle},
         {A::ReviewSession, idle},
         {A::FileReport, idle},
+        {A::ExamAsk, acquiring},
+        {A::ExamAnswerYes, acquiring},
+        {A::ExamAnswerNo, acquiring},
+        {A::ExamUndo, acquiring},
+        {A::ExamRestartList, acquiring},
+        {A::ExamQuestions, idle},
     }};
 }
 

@@ -48,14 +48,21 @@ enum class TCaptureAction {
     ComCalibrate,
     ReviewSession,
     FileReport,
+    ExamAsk,
+    ExamAnswerYes,
+    ExamAnswerNo,
+    ExamUndo,
+    ExamRestartList,
+    ExamQuestions,
 };
-inline constexpr std::size_t kCaptureActionCount = 21;
+inline constexpr std::size_t kCaptureActionCount = 27;
 
 using TCaptureEnableRules = std::array<std::pair<TCaptureAction, bool>, kCaptureActionCount>;
 
-// Which actions are enabled: Stop and Mark during a run; Start, quitting, help, the file, print,
-// export and optimum-scale commands while idle; each port command while idle and when its port
-// was found; the device and calibration dialogs, the review of a session and the report while
+// Which actions are enabled: Stop, Mark and the examination's marks (a question, its answer, the
+// undo, the list again) during a run; Start, quitting, help, the file, print, export and
+// optimum-scale commands while idle; each port command while idle and when its port was found;
+// the device, calibration and questions dialogs, the review of a session and the report while
 // idle.
 TCaptureEnableRules CaptureEnableRules(bool acquiring, bool com1Present, bool com2Present);
 
@@ -134,6 +141,9 @@ public:
     void ApplyCaptureState();
     // The window may close exactly when no run is in progress.
     bool CloseQuery() const { return !m_acquiring; }
+    // Whether Start would start a run now rather than refuse: idle, the port open and no switch
+    // under way.
+    bool CanStart() const { return !m_acquiring && m_comPort1.Open() && m_switchingTo == 0; }
 
     // The counting loop of the next run: false (the default) reads the driver's count of DCD
     // changes and sleeps until each change where the port's device has them, and elsewhere paces

@@ -83,6 +83,7 @@ TfmMain::TfmMain(TUiServices& ui, TUiBridge& bridge, QWidget* parent)
     CreateGraph();
     CreateJournal();
     CreateFine();
+    CreateExam();
     CreateCapture();
     CreateDocuments();
 
@@ -190,7 +191,7 @@ void TfmMain::CreateActions() {
         MakeAction("ActAppReadme", QStringLiteral("Lisez-moi"), QStringLiteral("Lisez-moi"), noKey,
                    kNoImage, &TfmMain::ActAppReadmeExecute);
     ActCaptureMark = MakeAction("ActCaptureMark", QStringLiteral("Marquer"),
-                                QStringLiteral("Marquer une question"), QKeySequence(Qt::Key_F8),
+                                QStringLiteral("Marquer un repère libre"), QKeySequence(Qt::Key_F8),
                                 static_cast<int>(TImage::Flag), &TfmMain::ActCaptureMarkExecute);
     ActGraphExportPng = MakeAction("ActGraphExportPng", QStringLiteral("Exporter PNG (*.png)"),
                                    QStringLiteral("Exporter PNG (*.png)"), noKey, kNoImage,
@@ -222,6 +223,25 @@ void TfmMain::CreateActions() {
     ActGraphSoundVolume = MakeAction("ActGraphSoundVolume", QStringLiteral("Volume du son..."),
                                      QStringLiteral("Volume du son..."), noKey, kNoImage,
                                      &TfmMain::ActGraphSoundVolumeExecute);
+    ActExamAsk = MakeAction("ActExamAsk", QStringLiteral("Poser la question"),
+                            QStringLiteral("Poser la question suivante"), QKeySequence(Qt::Key_F5),
+                            kNoImage, &TfmMain::ActExamAskExecute);
+    ActExamAnswerYes =
+        MakeAction("ActExamAnswerYes", QStringLiteral("Réponse oui"), QStringLiteral("Réponse oui"),
+                   QKeySequence(Qt::Key_F6), kNoImage, &TfmMain::ActExamAnswerYesExecute);
+    ActExamAnswerNo =
+        MakeAction("ActExamAnswerNo", QStringLiteral("Réponse non"), QStringLiteral("Réponse non"),
+                   QKeySequence(Qt::Key_F7), kNoImage, &TfmMain::ActExamAnswerNoExecute);
+    ActExamUndo =
+        MakeAction("ActExamUndo", QStringLiteral("Annuler la dernière marque"),
+                   QStringLiteral("Annuler la dernière marque (moins de 10 s)"),
+                   QKeySequence(Qt::CTRL | Qt::Key_Z), kNoImage, &TfmMain::ActExamUndoExecute);
+    ActExamRestartList = MakeAction("ActExamRestartList", QStringLiteral("Recommencer la liste"),
+                                    QStringLiteral("Recommencer la liste"), noKey, kNoImage,
+                                    &TfmMain::ActExamRestartListExecute);
+    ActExamQuestions = MakeAction("ActExamQuestions", QStringLiteral("Questions..."),
+                                  QStringLiteral("Questions..."), noKey, kNoImage,
+                                  &TfmMain::ActExamQuestionsExecute);
 
     ActShowNoData->setCheckable(true);
     ActGraphResponse->setCheckable(true);
@@ -261,6 +281,11 @@ void TfmMain::CreateMenus() {
 
     QMenu* capture = bar->addMenu(QStringLiteral("Acquisition"));
     capture->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark});
+    capture->addSeparator();
+    capture->addActions(
+        {ActExamAsk, ActExamAnswerYes, ActExamAnswerNo, ActExamUndo, ActExamRestartList});
+    capture->addSeparator();
+    capture->addAction(ActExamQuestions);
     capture->addSeparator();
     capture->addAction(ActShowNoData);
     capture->addSeparator();

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -26,6 +27,7 @@ class TAcquisition;
 class TDocument;
 class TfmResponse;
 class TfmReview;
+struct TQuestionPreferences;
 struct TResponsePreferences;
 struct TSoundPreferences;
 enum class TPortEvent;
@@ -36,6 +38,7 @@ class TUiServices;
 
 namespace chart {
 class TChart;
+struct TChartPen;
 class TGraph;
 class TGraphHost;
 } // namespace chart
@@ -108,6 +111,12 @@ public:
     QAction* ActFileReport = nullptr;
     QAction* ActGraphSound = nullptr;
     QAction* ActGraphSoundVolume = nullptr;
+    QAction* ActExamAsk = nullptr;
+    QAction* ActExamAnswerYes = nullptr;
+    QAction* ActExamAnswerNo = nullptr;
+    QAction* ActExamUndo = nullptr;
+    QAction* ActExamRestartList = nullptr;
+    QAction* ActExamQuestions = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     chart::TChart* Chart1 = nullptr;
@@ -158,6 +167,10 @@ public:
     // window owns and that closing deletes (frmMain_review.cpp). A journal that cannot be read
     // gets the error box with the words of "Ouvrir...", and no window: nullptr.
     TfmReview* ReviewJournal(const std::string& path);
+    // The examination (frmMain_exam.cpp): its question list's file and the settings of the
+    // measurement of responses, as the preferences keep them.
+    TQuestionPreferences QuestionPreferences() const;
+    void ApplyQuestionPreferences(const TQuestionPreferences& prefs);
 
     // None: the toolkit's own menu, which hides the toolbar, is no part of this program.
     QMenu* createPopupMenu() override;
@@ -244,7 +257,12 @@ private:
     // A run began (after its journal) or ended (before its journal).
     void BeginFine();
     void EndFine();
-    void FineMarker(int number);
+    // A mark's line in the response window, at its key press; and an undone one's taken away.
+    void FineMarker(TMonoNs at, const std::string& label, const chart::TChartPen& pen);
+    void FineUnmark(const std::string& label);
+    bool FineCalibrated() const;
+    // Every fine estimate of a run, in order, with or without a value.
+    void FineEstimate(TMonoNs at, std::optional<double> hertz, std::optional<double> microsiemens);
     void ActGraphResponseExecute();
     void ActComCalibrateExecute();
     void ActGraphSoundExecute();
@@ -268,6 +286,31 @@ private:
         void operator()(TFineArea* area) const;
     };
     std::unique_ptr<TFineArea, TFineAreaDeleter> m_fine;
+    // Area: the examination (frmMain_exam.cpp).
+    void CreateExam();
+    // Start asks for the session's sheet first, once a session: after New, Open and the
+    // program's start.
+    void AskSessionSheet();
+    // A run began (after the fine measurement) or ended (after it, before the journal).
+    void BeginExam();
+    void EndExam();
+    // A new history in the chart: its next run is its first, and a new session.
+    void ExamNewHistory();
+    // A sample of the run reached the journal: the files beside it are written once it exists.
+    void ExamSample();
+    // An F8 marker the journal numbered at the key press at.
+    void ExamMarker(TMonoNs at, int number);
+    void ActExamAskExecute();
+    void ActExamAnswerYesExecute();
+    void ActExamAnswerNoExecute();
+    void ActExamUndoExecute();
+    void ActExamRestartListExecute();
+    void ActExamQuestionsExecute();
+    class TExamArea;
+    struct TExamAreaDeleter {
+        void operator()(TExamArea* area) const;
+    };
+    std::unique_ptr<TExamArea, TExamAreaDeleter> m_exam;
     class TJournalArea;
     struct TJournalAreaDeleter {
         void operator()(TJournalArea* area) const;

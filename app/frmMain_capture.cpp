@@ -104,6 +104,18 @@ struct TfmMain::TCaptureArea final : TAcquisitionView {
             return form.ActReviewSession;
         case TCaptureAction::FileReport:
             return form.ActFileReport;
+        case TCaptureAction::ExamAsk:
+            return form.ActExamAsk;
+        case TCaptureAction::ExamAnswerYes:
+            return form.ActExamAnswerYes;
+        case TCaptureAction::ExamAnswerNo:
+            return form.ActExamAnswerNo;
+        case TCaptureAction::ExamUndo:
+            return form.ActExamUndo;
+        case TCaptureAction::ExamRestartList:
+            return form.ActExamRestartList;
+        case TCaptureAction::ExamQuestions:
+            return form.ActExamQuestions;
         }
         return form.ActCaptureStop;
     }
@@ -159,6 +171,7 @@ std::int32_t TfmMain::PortNumberPreference() const {
 }
 
 void TfmMain::ActCaptureStartExecute() {
+    AskSessionSheet();
     m_capture->acquisition.ActCaptureStart();
     // The worker's first sample and change reach this thread only once the command has returned.
     if (Acquiring) {
@@ -166,13 +179,15 @@ void TfmMain::ActCaptureStartExecute() {
         BeginFine();
         // The report is of this run from now on, not of a journal opened before it.
         SetReportJournal({});
+        BeginExam();
     }
 }
 
 void TfmMain::ActCaptureStopExecute() {
     m_capture->acquisition.ActCaptureStop();
-    // The run's last estimates go into its journal before it ends.
+    // The run's last estimates go into its journal and its table before they end.
     EndFine();
+    EndExam();
     EndJournal();
 }
 

@@ -28,9 +28,12 @@ public:
             history.push_back(values.Value(i));
         return history;
     }
-    void InitGraph() override { form.Graph().InitGraph(); }
+    void InitGraph() override {
+        form.Graph().InitGraph();
+        form.ExamNewHistory();
+    }
     void AddSample(std::int32_t value) override { form.Graph().AddSample(value); }
-    void AddMarker(int number) override { form.Graph().AddMarker(number); }
+    void AddMarker(int number) override { form.Graph().AddMarker(std::to_string(number)); }
     void UpdateCaption(const std::string& fileName) override { form.UpdateCaption(fileName); }
     void SetFrequencyText(const std::string& text) override { form.SetPanelText(1, text); }
 
@@ -57,7 +60,8 @@ public:
                             graph.ShowNoData(),
                             form.Acquisition().FullSpeedPoll(),
                             form.ResponsePreferences(),
-                            form.SoundPreferences()};
+                            form.SoundPreferences(),
+                            form.QuestionPreferences()};
     }
 
     TfmMain& form;
@@ -93,6 +97,7 @@ void TfmMain::LoadAndApplyPreferences() {
     Acquisition().SetFullSpeedPoll(prefs.fullSpeedPoll);
     ApplyResponsePreferences(prefs.response);
     ApplySoundPreferences(prefs.sound);
+    ApplyQuestionPreferences(prefs.questions);
 }
 
 void TfmMain::TestPreferencesWritable() {

@@ -142,11 +142,9 @@ public:
             estimator->LineBack(at);
     }
 
-    void Marker(int number) {
-        if (!estimator)
-            return;
-        response->Graph().AddMarker(RunSeconds(MonotonicNs(), runStart), std::to_string(number));
-        Tick();
+    void Marker(TMonoNs at, const std::string& label, const chart::TChartPen& pen) {
+        if (estimator)
+            response->Graph().AddMarker(RunSeconds(at, runStart), label, pen);
     }
 
     TfmMain& form;
@@ -196,6 +194,7 @@ private:
             }
             if (estimate.hertz)
                 form.Journal().Fine(estimate.at, *estimate.hertz, microsiemens);
+            form.FineEstimate(estimate.at, estimate.hertz, microsiemens);
             if (response->AddValue(RunSeconds(estimate.at, runStart), estimate.hertz, microsiemens,
                                    inRange))
                 form.Journal().Event(TJournalEvent::Recentred);
@@ -222,7 +221,8 @@ void TfmMain::TFineAreaDeleter::operator()(TFineArea* area) const {
 void TfmMain::CreateFine() {
     m_fine.reset(new TFineArea(*this));
     // F9, F10 and the marks work from the response window too.
-    m_fine->response->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark});
+    m_fine->response->addActions({ActCaptureStart, ActCaptureStop, ActCaptureMark, ActExamAsk,
+                                  ActExamAnswerYes, ActExamAnswerNo, ActExamUndo});
     m_fine->ShowSoundState();
 }
 
@@ -242,8 +242,16 @@ void TfmMain::FinePortEvent(TPortEvent event, TMonoNs at) {
     m_fine->PortEvent(event, at);
 }
 
-void TfmMain::FineMarker(int number) {
-    m_fine->Marker(number);
+void TfmMain::FineMarker(TMonoNs at, const std::string& label, const chart::TChartPen& pen) {
+    m_fine->Marker(at, label, pen);
+}
+
+void TfmMain::FineUnmark(const std::string& label) {
+    m_fine->response->Graph().RemoveMarker(label);
+}
+
+bool TfmMain::FineCalibrated() const {
+    return m_fine->calibration.has_value();
 }
 
 void TfmMain::SoundTick() {

@@ -1,5 +1,5 @@
-// Run journals and markers of the main window: one journal for each run, the "Marquer" command,
-// and the journals' folder.
+// Run journals and markers of the main window: one journal for each run, the "Marquer" command
+// (F8: a free marker, which the examination labels and may undo), and the journals' folder.
 
 #include "acquisition/acquisition.h"
 #include "app/frmMain.h"
@@ -105,6 +105,7 @@ void TfmMain::ShowJournalMark(const std::string& mark, const std::string& why) {
 void TfmMain::JournalSample(std::int32_t sample) {
     // A lost port reads no carrier: a window that met a loss, even for a moment, measured nothing.
     m_journal->journal.Sample(sample, Acquisition().LastWindowMeasured());
+    ExamSample();
 }
 
 void TfmMain::JournalPortEvent(TJournalEvent event) {
@@ -112,12 +113,11 @@ void TfmMain::JournalPortEvent(TJournalEvent event) {
 }
 
 void TfmMain::ActCaptureMarkExecute() {
+    const TMonoNs at = MonotonicNs();
     if (!Acquiring)
         return;
-    const int number = m_journal->journal.Mark();
-    Graph().AddMarker(number);
-    FineMarker(number);
-    SetPanelText(kActivityPanel, res::FormatInt(res::kMarkerStatusFormat, number));
+    // The journal numbers the markers of its run; the examination labels them on the charts.
+    ExamMarker(at, m_journal->journal.Mark(at));
 }
 
 void TfmMain::ActJournalOpenFolderExecute() {

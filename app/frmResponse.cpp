@@ -6,12 +6,17 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QSplitter>
+#include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -19,8 +24,12 @@ namespace sornafex {
 
 namespace {
 
-// Small enough to stand below or beside the main window on a 1280 × 1024 screen.
-constexpr QSize kFirstSize(640, 360);
+// The list beside the chart and a few rows of the table below it; small enough to stand beside
+// the main window on a 1280 × 1024 screen.
+constexpr QSize kFirstSize(800, 600);
+constexpr int kListWidth = 240;
+// The list marks the next question with this sign before its number.
+constexpr const char* kNextSign = "▶ ";
 constexpr int kValuePixels = 30;
 constexpr int kDetailPixels = 14;
 
@@ -96,10 +105,62 @@ TfmResponse::TfmResponse(QWidget* parent) : QWidget(parent, Qt::Window) {
     top->addLayout(figures);
     top->addStretch(1);
     top->addLayout(controls);
+    // The keys belong to the window here too: neither the list nor the table takes the focus.
+    auto* questions = new QGroupBox(QStringLiteral("Questions"), this);
+    m_current = new QLabel(QStringLiteral("En cours : aucune question"), questions);
+    m_current->setObjectName(QStringLiteral("CurrentQuestion"));
+    m_next = new QLabel(questions);
+    m_next->setObjectName(QStringLiteral("NextQuestion"));
+    for (QLabel* label : {m_current, m_next}) {
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+    }
+    QFont bold = m_current->font();
+    bold.setBold(true);
+    m_current->setFont(bold);
+    m_questions = new QListWidget(questions);
+    m_questions->setObjectName(QStringLiteral("QuestionList"));
+    m_questions->setFocusPolicy(Qt::NoFocus);
+    m_questions->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_questions->setWordWrap(true);
+    auto* questionsLayout = new QVBoxLayout(questions);
+    questionsLayout->addWidget(m_current);
+    questionsLayout->addWidget(m_next);
+    questionsLayout->addWidget(m_questions, 1);
+
+    auto* responses = new QGroupBox(QStringLiteral("Réponses"), this);
+    m_responses = new QTableWidget(responses);
+    m_responses->setObjectName(QStringLiteral("ResponseTable"));
+    m_responses->setFocusPolicy(Qt::NoFocus);
+    m_responses->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_responses->setSelectionMode(QAbstractItemView::NoSelection);
+    m_responses->verticalHeader()->setVisible(false);
+    m_summary = new QLabel(responses);
+    m_summary->setObjectName(QStringLiteral("ResponseSummary"));
+    m_summary->setTextFormat(Qt::PlainText);
+    auto* responsesLayout = new QVBoxLayout(responses);
+    responsesLayout->addWidget(m_responses, 1);
+    responsesLayout->addWidget(m_summary);
+
+    auto* beside = new QSplitter(Qt::Horizontal, this);
+    beside->addWidget(m_chart);
+    beside->addWidget(questions);
+    beside->setStretchFactor(0, 1);
+    beside->setSizes({kFirstSize.width() - kListWidth, kListWidth});
+    auto* below = new QSplitter(Qt::Vertical, this);
+    below->addWidget(beside);
+    below->addWidget(responses);
+    below->setStretchFactor(0, 1);
+    below->setStretchFactor(1, 1);
+    for (QSplitter* splitter : {beside, below}) {
+        splitter->setChildrenCollapsible(false);
+        splitter->setFocusPolicy(Qt::NoFocus);
+    }
+
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(top);
-    layout->addWidget(m_chart, 1);
+    layout->addWidget(below, 1);
 
     connect(less, &QPushButton::clicked, this, &TfmResponse::LessSensitive);
     connect(more, &QPushButton::clicked, this, &TfmResponse::MoreSensitive);
@@ -143,6 +204,52 @@ bool TfmResponse::AddValue(double seconds, std::optional<double> hertz,
         m_detail->clear();
     }
     return recentred;
+}
+
+void TfmResponse::ShowQuestions(const TQuestionList& list, std::optional<std::size_t> current,
+                                std::optional<std::size_t> next, const std::string& currentText,
+                                const std::string& nextText) {
+    m_current->setText(Q(currentText));
+    m_next->setText(Q(nextText));
+    m_questions->clear();
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        const QString text = QStringLiteral("%1%2. %3 : %4")
+                                 .arg(next == i ? QString::fromUtf8(kNextSign) : QString())
+                                 .arg(i + 1)
+                                 .arg(QChar::fromLatin1(QuestionTypeLetter(list[i].type)))
+                                 .arg(Q(list[i].text));
+        m_questions->addItem(text);
+    }
+    if (current && *current < list.size()) {
+        m_questions->setCurrentRow(static_cast<int>(*current));
+        m_questions->scrollToItem(m_questions->currentItem());
+    }
+}
+
+void TfmResponse::ShowResponses(const std::vector<std::string>& titles,
+                                const std::vector<std::vector<std::string>>& rows,
+                                const std::vector<std::string>& summary) {
+    QStringList headers;
+    for (const std::string& title : titles)
+        headers << Q(title);
+    m_responses->setColumnCount(static_cast<int>(titles.size()));
+    m_responses->setHorizontalHeaderLabels(headers);
+    m_responses->setRowCount(static_cast<int>(rows.size()));
+    for (std::size_t row = 0; row < rows.size(); ++row)
+        for (std::size_t column = 0; column < rows[row].size(); ++column) {
+            auto* item = new QTableWidgetItem(Q(rows[row][column]));
+            // The question's text reads from the left, the figures line up on the right.
+            item->setTextAlignment(column == 2 ? Qt::AlignLeft | Qt::AlignVCenter
+                                               : Qt::AlignRight | Qt::AlignVCenter);
+            m_responses->setItem(static_cast<int>(row), static_cast<int>(column), item);
+        }
+    m_responses->resizeColumnsToContents();
+    if (!rows.empty())
+        m_responses->scrollToBottom();
+    QStringList lines;
+    for (const std::string& line : summary)
+        lines << Q(line);
+    m_summary->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TfmResponse::SetSeconds(int seconds) {

@@ -2,19 +2,27 @@
 
 // The response window, "Réponse": the fine signal of the run over its last 30, 60 or 120 s, on
 // a scale that follows the trace (chart/response_graph.h), with the current value in large
-// figures. "+" and "−" change the sensitivity, the space bar recentres the baseline. It is a
-// window of its own, so that it can stand on a second screen, and it takes the main window's
-// acquisition keys, so that F9, F10 and the marks work from it too.
+// figures; beside the chart the examination's questions (the one asked last, the next one, the
+// whole list), and below it the table of the responses measured ("Réponses"). "+" and "−" change
+// the sensitivity, the space bar recentres the baseline. It is a window of its own, so that it
+// can stand on a second screen, and it takes the main window's acquisition keys, so that F9, F10
+// and the marks work from it too.
 
 #include "chart/response_graph.h"
+#include "examination/question_list.h"
 
 #include <QWidget>
+#include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QPushButton;
+class QTableWidget;
 
 namespace sornafex {
 
@@ -47,7 +55,22 @@ public:
     double SpanPercent() const;
     double SpanMicroSiemens() const;
 
+    // The examination's list: each question, the one asked last selected, the next one marked,
+    // and what the examination says of both.
+    void ShowQuestions(const TQuestionList& list, std::optional<std::size_t> current,
+                       std::optional<std::size_t> next, const std::string& currentText,
+                       const std::string& nextText);
+    // The table "Réponses": its columns' titles, a row of texts a question, the summary lines.
+    void ShowResponses(const std::vector<std::string>& titles,
+                       const std::vector<std::vector<std::string>>& rows,
+                       const std::vector<std::string>& summary);
+
     QLabel* ValueLabel() const { return m_value; }
+    QLabel* CurrentQuestionLabel() const { return m_current; }
+    QLabel* NextQuestionLabel() const { return m_next; }
+    QListWidget* QuestionList() const { return m_questions; }
+    QTableWidget* ResponseTable() const { return m_responses; }
+    QLabel* ResponseSummary() const { return m_summary; }
     QLabel* DetailLabel() const { return m_detail; }
     QLabel* SpanLabel() const { return m_span; }
     QComboBox* SecondsBox() const { return m_seconds; }
@@ -75,6 +98,11 @@ private:
     QLabel* m_detail = nullptr;
     QLabel* m_span = nullptr;
     QComboBox* m_seconds = nullptr;
+    QLabel* m_current = nullptr;
+    QLabel* m_next = nullptr;
+    QListWidget* m_questions = nullptr;
+    QTableWidget* m_responses = nullptr;
+    QLabel* m_summary = nullptr;
     bool m_placed = false;
 };
 

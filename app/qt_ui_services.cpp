@@ -4,8 +4,12 @@
 #include "app/frmBidsExport.h"
 #include "app/frmCalibration.h"
 #include "app/frmDevice.h"
+#include "app/frmQuestions.h"
+#include "app/frmSessionSheet.h"
 #include "app/qt_text.h"
 #include "base/uRes.h"
+#include "examination/questions_editor.h"
+#include "examination/session_sheet_editor.h"
 #include "export/bids_export_editor.h"
 #include "serial/ComPort.h"
 
@@ -190,6 +194,14 @@ bool TQtUiServices::EditInDialog(TDialogModel& model) {
     }
     if (auto* editor = dynamic_cast<TBidsExportEditor*>(&model)) {
         TfmBidsExport dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
+    if (auto* editor = dynamic_cast<TQuestionsEditor*>(&model)) {
+        TfmQuestions dialog(*editor, *this, m_owner);
+        return RunDialog(dialog);
+    }
+    if (auto* editor = dynamic_cast<TSessionSheetEditor*>(&model)) {
+        TfmSessionSheet dialog(*editor, m_owner);
         return RunDialog(dialog);
     }
     throw std::logic_error("no dialog shows " + model.Caption());

@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -359,7 +360,10 @@ std::string ReadWholeFile(const std::string& path, TFileSystem& fs) {
     return all;
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileSystem& fs) {
+namespace {
+
+void Replace(const std::string& path, std::string_view bytes, std::optional<mode_t> newFileMode,
+             TFileSystem& fs) {
     const std::string target = ResolveTarget(path);
 
     struct stat existing {};
@@ -392,7 +396,11 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
         return;
     }
     try {
-        if (exists && fs.Fchmod(fd.Get(), existing.st_mode & 07777) != 0)
+        // The temporary file has the umask's mode: it takes the target's, or the one asked for
+        // a new file, before it holds anything.
+        const std::optional<mode_t> mode =
+            exists ? std::optional<mode_t>(existing.st_mode & 07777) : newFileMode;
+        if (mode && fs.Fchmod(fd.Get(), *mode) != 0)
             ThrowErrno();
         WriteAll(fd.Get(), bytes, fs);
         if (fs.Fsync(fd.Get()) != 0)
@@ -411,6 +419,17 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileS
     TFd folder(fs, fs.Open(FolderOf(target), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0));
     if (folder.Get() >= 0)
         fs.Fsync(folder.Get());
+}
+
+} // namespace
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, TFileSystem& fs) {
+    Replace(path, bytes, std::nullopt, fs);
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode,
+                         TFileSystem& fs) {
+    Replace(path, bytes, newFileMode, fs);
 }
 
 void WriteAll(int fd, std::string_view bytes, TFileSystem& fs) {

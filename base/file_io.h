@@ -82,6 +82,10 @@ std::string ReadWholeFile(const std::string& path, TFileSystem& fs = TFileSystem
 // Throws EFileError; the temporary file is removed on failure.
 void WriteFileAtomically(const std::string& path, std::string_view bytes,
                          TFileSystem& fs = TFileSystem::Posix());
+// The same, except that a file that does not exist yet is made with newFileMode whatever the
+// umask (0600 for a file that is its owner's alone, like a journal's sidecars).
+void WriteFileAtomically(const std::string& path, std::string_view bytes, mode_t newFileMode,
+                         TFileSystem& fs = TFileSystem::Posix());
 
 // Writes all of bytes to fd, carrying on after short writes and EINTR; a write that moves nothing
 // counts as a full disk. Throws EFileError.

@@ -38,6 +38,12 @@ TChartPen TChartPen::MarkerLine() {
     return pen;
 }
 
+TChartPen TChartPen::QuestionLine() {
+    TChartPen pen;
+    pen.color = kClYellow;
+    return pen;
+}
+
 TPenSpec TChartPen::ToPen(bool printing, TColor fallback) const {
     TPenSpec pen;
     pen.color = color == kClDefault ? fallback : color;

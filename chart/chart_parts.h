@@ -24,12 +24,14 @@ struct TChartPen {
     bool smallDots = false;
 
     // The pen kinds of the chart: black solid (the default), hidden, dotted gray (grids), dark
-    // gray (ticks), the 2-pixel black axis pen and the white dashed marker line.
+    // gray (ticks), the 2-pixel black axis pen, the white dashed marker line and the yellow solid
+    // line of a question's onset.
     static TChartPen Hidden();
     static TChartPen DottedGray();
     static TChartPen DarkGray();
     static TChartPen AxisLine();
     static TChartPen MarkerLine();
+    static TChartPen QuestionLine();
 
     // What goes on the canvas: an invisible pen strokes nothing; when printing, a non-solid pen
     // of width 1 becomes the device's thinnest (width 0). A colour that is the default marker is

@@ -145,9 +145,19 @@ void TGraph::AddSample(std::int32_t n) {
     m_host.SetDataModified();
 }
 
-void TGraph::AddMarker(int number) {
-    m_markers.push_back({number, -1});
+void TGraph::AddMarker(std::string label, TChartPen pen) {
+    m_markers.push_back({std::move(label), pen, -1});
     ShowMarkers();
+}
+
+bool TGraph::RemoveMarker(const std::string& label) {
+    const auto found = std::find_if(m_markers.rbegin(), m_markers.rend(),
+                                    [&](const TMarker& marker) { return marker.label == label; });
+    if (found == m_markers.rend())
+        return false;
+    m_markers.erase(std::next(found).base());
+    ShowMarkers();
+    return true;
 }
 
 void TGraph::SettleMarkers() {
@@ -163,7 +173,7 @@ void TGraph::ShowMarkers() {
     for (const TMarker& marker : m_markers)
         markers.push_back(
             {marker.age <= 0 ? kNewestSampleX : double(kHistoryLength - 1 - marker.age),
-             std::to_string(marker.number)});
+             marker.label, marker.pen});
     m_chart.SetMarkers(std::move(markers));
 }
 

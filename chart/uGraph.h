@@ -61,9 +61,12 @@ public:
     // The markers scroll with their samples; a marker whose sample drops out goes with it.
     void AddSample(std::int32_t n);
 
-    // Marks the sample being counted with number: the marker stands at the right edge and stays
-    // with that sample once it has arrived. Markers are not part of a recording.
-    void AddMarker(int number);
+    // Marks the sample being counted with a marker labelled label ("3", "Q3") in pen: it stands
+    // at the right edge and stays with that sample once it has arrived. Markers are not part of a
+    // recording.
+    void AddMarker(std::string label, TChartPen pen = TChartPen::MarkerLine());
+    // Removes the newest marker whose label is label (an undone mark); false when none is.
+    bool RemoveMarker(const std::string& label);
     // The run has ended: markers still waiting for their sample stay with the newest one.
     void SettleMarkers();
     // The markers as the chart shows them, oldest first.
@@ -100,7 +103,8 @@ private:
     // A marker and the number of samples added since its sample arrived; -1 while that sample
     // is being counted.
     struct TMarker {
-        int number;
+        std::string label;
+        TChartPen pen;
         int age;
     };
 

@@ -1,5 +1,8 @@
 #include "examination/response_table.h"
 
+#include "base/decimal_text.h"
+#include "examination/response_feed.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -80,40 +83,19 @@ TResponseTable MeasureSessionResponses(const TJournalSession& session,
     TResponseTable table;
     table.calibrated = std::any_of(session.fine.begin(), session.fine.end(),
                                    [](const auto& fine) { return fine.microsiemens.has_value(); });
-    TResponseMeter meter(settings, table.calibrated);
-    const auto seconds = [](TJournalMs at) {
-        return static_cast<double>(at) / 1000;
-    };
-    // The fine rows stand on a 100 ms grid; one missing is a time without an estimate.
-    const auto gridOf = [](TJournalMs at) {
-        return (at + 50) / 100;
-    };
+    // The feed holds each onset until the rows reach it.
+    TResponseFeed feed(settings, table.calibrated);
+    for (const auto& question : session.questions)
+        feed.Onset(question.at);
+    for (const auto& fine : session.fine)
+        feed.Fine(fine.at, fine.hertz, fine.microsiemens);
+    feed.End();
+    std::vector<TResponse> responses;
+    feed.TakeClosed(responses);
+
     std::map<int, bool> answers;
     for (const auto& answer : session.answers)
         answers[answer.number] = answer.yes;
-
-    std::size_t question = 0;
-    TJournalMs next = 100;
-    const auto onsetsUpTo = [&](TJournalMs at) {
-        for (; question < session.questions.size() && session.questions[question].at <= at;
-             ++question)
-            meter.AddOnset(seconds(session.questions[question].at));
-    };
-    for (const auto& fine : session.fine) {
-        const TJournalMs grid = gridOf(fine.at) * 100;
-        for (; next < grid; next += 100) {
-            onsetsUpTo(next);
-            meter.AddPoint({seconds(next), std::nullopt, std::nullopt});
-        }
-        onsetsUpTo(grid);
-        meter.AddPoint({seconds(grid), fine.hertz, fine.microsiemens});
-        next = grid + 100;
-    }
-    onsetsUpTo(std::numeric_limits<TJournalMs>::max());
-    meter.EndOfRun();
-    std::vector<TResponse> responses;
-    meter.TakeClosed(responses);
-
     for (std::size_t i = 0; i < session.questions.size() && i < responses.size(); ++i) {
         const auto& asked = session.questions[i];
         TQuestionResponse row{asked.number, asked.type, asked.text, std::nullopt, responses[i]};
@@ -161,6 +143,78 @@ std::string ResponseTableCsv(const TResponseTable& table) {
         text.append(kLineEnd);
     }
     return text;
+}
+
+namespace {
+
+std::string Shown(const std::optional<double>& value, int decimals) {
+    return value ? FrenchDecimal(*value, decimals, true) : std::string();
+}
+
+std::string Counted(int count, std::string_view one, std::string_view many) {
+    return std::to_string(count) + " " + std::string(count > 1 ? many : one);
+}
+
+} // namespace
+
+std::vector<std::string> ResponseColumnTitles(bool calibrated) {
+    std::vector<std::string> titles{"N°",        "Type",        "Question",       "Réponse",
+                                    "Début (s)", "Latence (s)", "Amplitude (Hz)", "Amplitude (%)"};
+    if (calibrated)
+        titles.emplace_back("Amplitude (µS)");
+    for (const char* title : {"Montée (s)", "Demi-récupération (s)", "Détectée", "Remarque"})
+        titles.emplace_back(title);
+    return titles;
+}
+
+std::vector<std::string> ResponseRowTexts(const TResponseTable& table,
+                                          const TQuestionResponse& row) {
+    const TResponse& response = row.response;
+    const std::optional<TRise> rise = response.measured ? response.rise : std::nullopt;
+    std::vector<std::string> texts{
+        std::to_string(row.number),
+        std::string(1, QuestionTypeLetter(row.type)),
+        row.text,
+        row.answer ? std::string(*row.answer ? kAnswerYes : kAnswerNo) : std::string(),
+        FrenchDecimal(response.onset, 1, true),
+        rise ? Shown(response.Latency(), 2) : std::string(),
+        rise ? FrenchDecimal(rise->amplitudeHertz, 3, true) : std::string(),
+        rise ? FrenchDecimal(rise->amplitudePercent, 2, true) : std::string(),
+    };
+    if (table.calibrated)
+        texts.push_back(rise ? Shown(rise->amplitudeMicroSiemens, 3) : std::string());
+    texts.push_back(rise ? Shown(response.RiseTime(), 2) : std::string());
+    texts.push_back(rise ? Shown(rise->halfRecovery, 2) : std::string());
+    texts.emplace_back(response.detected ? kAnswerYes : kAnswerNo);
+    std::string remark = response.measured ? "" : "non mesurée";
+    if (response.overlapsPrevious)
+        remark.append(remark.empty() ? "" : ", ").append("pendant la mesure précédente");
+    texts.push_back(remark);
+    return texts;
+}
+
+std::vector<std::string> ResponseSummaryTexts(const TResponseTable& table) {
+    const char* unit = table.calibrated ? " µS" : " %";
+    const int decimals = table.calibrated ? 3 : 2;
+    std::vector<std::string> lines;
+    for (const TKindSummary& kind : table.Summaries()) {
+        if (kind.asked == 0)
+            continue;
+        const char letter = QuestionTypeLetter(kind.type);
+        std::string line = (kind.type == TQuestionType::Unlisted ? std::string("Hors liste")
+                                                                 : std::string(1, letter)) +
+                           " : " + Counted(kind.asked, "question", "questions") + ", ";
+        if (kind.meanAmplitude)
+            line += Counted(kind.detected, "réponse détectée", "réponses détectées") +
+                    ", amplitude moyenne " + FrenchDecimal(*kind.meanAmplitude, decimals, true) +
+                    unit;
+        else
+            line += "aucune réponse détectée";
+        lines.push_back(line);
+    }
+    if (const auto ratio = table.RelevantOverComparison())
+        lines.push_back("R / C : " + FrenchDecimal(*ratio, 2, true));
+    return lines;
 }
 
 std::string ResponseTablePathFor(const std::string& journalPath) {

@@ -69,6 +69,16 @@ inline constexpr std::string_view kResponseTableHeader =
 
 // The file's bytes: the header and a row per question, CR LF.
 std::string ResponseTableCsv(const TResponseTable& table);
+
+// The table as the window shows it, French decimals: the columns' titles (the µS column only when
+// calibrated), and each row's texts under them, its remark last ("non mesurée", "pendant la
+// mesure précédente").
+std::vector<std::string> ResponseColumnTitles(bool calibrated);
+std::vector<std::string> ResponseRowTexts(const TResponseTable& table,
+                                          const TQuestionResponse& row);
+// A line for each kind that has questions, "R : 4 questions, 3 réponses détectées, amplitude
+// moyenne 1,25 %", then "R / C : 1,52" when both have a mean amplitude.
+std::vector<std::string> ResponseSummaryTexts(const TResponseTable& table);
 // "<folder>/<name>_reponses.csv" for the journal "<folder>/<name>.csv".
 std::string ResponseTablePathFor(const std::string& journalPath);
 

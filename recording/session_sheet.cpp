@@ -1,7 +1,6 @@
 #include "recording/session_sheet.h"
 
 #include <cerrno>
-#include <fcntl.h>
 #include <string_view>
 #include <sys/stat.h>
 
@@ -111,15 +110,8 @@ void WriteSessionSheet(const std::string& journalPath, const TSessionSheet& shee
             throw EFileError(errno);
         return;
     }
-    // A new sheet is the journal's: no one else's to read. The replacement keeps that mode.
-    const int fd = fs.Open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-        fs.Fchmod(fd, S_IRUSR | S_IWUSR);
-        fs.Close(fd);
-    } else if (errno != EEXIST) {
-        throw EFileError(errno);
-    }
-    WriteFileAtomically(path, FormatSessionSheet(sheet), fs);
+    // A new sheet is the journal's: no one else's to read.
+    WriteFileAtomically(path, FormatSessionSheet(sheet), S_IRUSR | S_IWUSR, fs);
 }
 
 std::optional<TSessionSheet> ReadSessionSheet(const std::string& journalPath, TFileSystem& fs) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace sornafex {
 
@@ -33,6 +34,8 @@ constexpr std::string_view kSectionCalibration = "Etalonnage";
 constexpr std::string_view kSectionSound = "Son";
 constexpr std::string_view kKeySoundOn = "Actif";
 constexpr std::string_view kKeyVolume = "Volume";
+constexpr std::string_view kSectionQuestions = "Questions";
+constexpr std::string_view kKeyFile = "File";
 constexpr std::array<std::int32_t, 3> kResponseSeconds{30, 60, 120};
 constexpr std::array<double, 6> kSpanPercents{0.5, 1, 2, 5, 10, 20};
 constexpr std::array<double, 6> kSpanMicroSiemens{0.1, 0.2, 0.5, 1, 2, 5};
@@ -40,6 +43,17 @@ constexpr int kFirstMappedPort = 1;
 constexpr int kLastMappedPort = 50;
 
 const TPreferences kDefaults{};
+
+// The examination's settings under their keys.
+constexpr std::array<std::pair<std::string_view, std::optional<double> TQuestionPreferences::*>, 6>
+    kQuestionSettings{{
+        {"LatencyMin", &TQuestionPreferences::latencyMin},
+        {"LatencyMax", &TQuestionPreferences::latencyMax},
+        {"PeakWindow", &TQuestionPreferences::peakWindow},
+        {"Window", &TQuestionPreferences::window},
+        {"MinMicroSiemens", &TQuestionPreferences::minMicroSiemens},
+        {"MinPercent", &TQuestionPreferences::minPercent},
+    }};
 
 // A file that cannot be read at all reads like a missing one: every value takes its default.
 TProfile LoadForReading(const std::string& path, TFileSystem& fs) {
@@ -50,16 +64,26 @@ TProfile LoadForReading(const std::string& path, TFileSystem& fs) {
     }
 }
 
+// A finite decimal number with a point, as DecimalText writes it; none for anything else.
+std::optional<double> ReadDecimal(const TProfile& profile, std::string_view section,
+                                  std::string_view key) {
+    const std::string text = profile.GetString(section, key, "");
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
 // A value of choices as the key holds it ("0.5", "2"), else fallback.
 template <typename T, std::size_t N>
 T ReadChoice(const TProfile& profile, std::string_view section, std::string_view key,
              const std::array<T, N>& choices, T fallback) {
-    const std::string text = profile.GetString(section, key, "");
-    double value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size())
+    const std::optional<double> value = ReadDecimal(profile, section, key);
+    if (!value)
         return fallback;
-    const auto found = std::find(choices.begin(), choices.end(), static_cast<T>(value));
+    const auto found = std::find(choices.begin(), choices.end(), static_cast<T>(*value));
     return found == choices.end() ? fallback : *found;
 }
 
@@ -108,6 +132,9 @@ TPreferences LoadPreferences(const std::string& path, TFileSystem& fs) {
     prefs.sound.on = ReadBooleanKey(profile, kSectionSound, kKeySoundOn, kDefaults.sound.on);
     prefs.sound.volume = std::clamp(
         ReadIntegerKey(profile, kSectionSound, kKeyVolume, kDefaults.sound.volume), 0, 100);
+    prefs.questions.file = profile.GetString(kSectionQuestions, kKeyFile, "");
+    for (const auto& [key, setting] : kQuestionSettings)
+        prefs.questions.*setting = ReadDecimal(profile, kSectionQuestions, key);
     return prefs;
 }
 
@@ -138,7 +165,7 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
                      TFileSystem& fs) {
     if (!writable)
         return;
-    const std::vector<TProfileEntry> entries{
+    std::vector<TProfileEntry> entries{
         {std::string(kSectionCom), std::string(kKeyComNumber), std::to_string(prefs.comNumber)},
         {std::string(kSectionGraph), std::string(kKeyXMin), std::to_string(prefs.verticalMin)},
         {std::string(kSectionGraph), std::string(kKeyXMax), std::to_string(prefs.verticalMax)},
@@ -155,7 +182,12 @@ void SavePreferences(const std::string& path, const TPreferences& prefs, bool wr
          DecimalText(prefs.response.spanMicroSiemens)},
         {std::string(kSectionSound), std::string(kKeySoundOn), prefs.sound.on ? "1" : "0"},
         {std::string(kSectionSound), std::string(kKeyVolume), std::to_string(prefs.sound.volume)},
+        {std::string(kSectionQuestions), std::string(kKeyFile), prefs.questions.file},
     };
+    for (const auto& [key, setting] : kQuestionSettings)
+        if (const auto& value = prefs.questions.*setting)
+            entries.push_back(
+                {std::string(kSectionQuestions), std::string(key), DecimalText(*value)});
     try {
         WriteProfileStrings(path, entries, fs);
     } catch (const EFileError&) {

@@ -10,6 +10,10 @@
 //   [Response] Visible=0 Seconds=60 SpanPercent=2 SpanMicroSiemens=1
 //                             the response window: shown, its time span, its sensitivities
 //   [Son]   Actif=0 Volume=50 the tone of the response: on, and its volume (0 to 100)
+//   [Questions] File=         the examination's question list, and the settings of the
+//           LatencyMin= LatencyMax= PeakWindow= Window= MinMicroSiemens= MinPercent=
+//                             measurement of responses (seconds, µS, %); a setting missing or
+//                             not a decimal number with a point leaves the measurement's default
 //
 // Section Com may also map ports to devices (Device1 .. Device50), written by the device dialog
 // only (WritePortDevice), never with the four values; [Journal] Folder names the folder of the
@@ -20,6 +24,7 @@
 #include "settings/profile_file.h"
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -45,6 +50,20 @@ struct TSoundPreferences {
     friend bool operator==(const TSoundPreferences&, const TSoundPreferences&) = default;
 };
 
+// The examination (the questions dialog). The settings are TResponseSettings'; none where the
+// file holds no number, and the measurement's default then holds.
+struct TQuestionPreferences {
+    std::string file; // "" for no list
+    std::optional<double> latencyMin;
+    std::optional<double> latencyMax;
+    std::optional<double> peakWindow;
+    std::optional<double> window;
+    std::optional<double> minMicroSiemens;
+    std::optional<double> minPercent;
+
+    friend bool operator==(const TQuestionPreferences&, const TQuestionPreferences&) = default;
+};
+
 struct TPreferences {
     std::int32_t comNumber = 1;
     std::int32_t verticalMin = -1;
@@ -53,6 +72,7 @@ struct TPreferences {
     bool fullSpeedPoll = false;
     TResponsePreferences response;
     TSoundPreferences sound;
+    TQuestionPreferences questions;
 
     friend bool operator==(const TPreferences&, const TPreferences&) = default;
 };
@@ -99,8 +119,9 @@ public:
 };
 
 // When writable, writes ComNumber, XMin, XMax, ShowNoData and FullSpeedPoll ("1"/"0"), then the
-// response window's keys and the sound's, in this order, in one atomic replacement of the file;
-// does nothing otherwise. Throws EPreferencesWriteError.
+// response window's keys, the sound's, then the question list's file and the settings it holds,
+// in this order, in one atomic replacement of the file; does nothing otherwise. Throws
+// EPreferencesWriteError.
 void SavePreferences(const std::string& path, const TPreferences& prefs, bool writable,
                      TFileSystem& fs = TFileSystem::Posix());
 

@@ -58,7 +58,16 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                                A::ComChooseDevice,
                                A::ComCalibrate,
                                A::ReviewSession,
-                               A::FileReport};
+                               A::FileReport,
+                               A::ExamAsk,
+                               A::ExamAnswerYes,
+                               A::ExamAnswerNo,
+                               A::ExamUndo,
+                               A::ExamRestartList,
+                               A::ExamQuestions};
+    const std::vector<A> duringRuns{A::CaptureStop,    A::CaptureMark,  A::ExamAsk,
+                                    A::ExamAnswerYes,  A::ExamAnswerNo, A::ExamUndo,
+                                    A::ExamRestartList};
     for (const bool acquiring : {false, true}) {
         for (const bool com1 : {false, true}) {
             for (const bool com2 : {false, true}) {
@@ -67,7 +76,7 @@ TEST(CaptureEnableRules, SetsEveryActionInTheTableOrder) {
                     const auto [action, on] = rules[i];
                     EXPECT_EQ(action, order[i]);
                     bool expected = !acquiring;
-                    if (action == A::CaptureStop || action == A::CaptureMark)
+                    if (std::find(duringRuns.begin(), duringRuns.end(), action) != duringRuns.end())
                         expected = acquiring;
                     if (action == A::ComSetComNum1)
                         expected = !acquiring && com1;
@@ -358,7 +367,7 @@ TEST_F(AcquisitionTest, ApplyCaptureStateResetsReadoutAndHidesTheTitle) {
     acq->ApplyCaptureState();
     EXPECT_EQ(view.enableOrder.size(), kCaptureActionCount);
     EXPECT_EQ(view.enableOrder.front(), A::CaptureStop);
-    EXPECT_EQ(view.enableOrder.back(), A::FileReport);
+    EXPECT_EQ(view.enableOrder.back(), A::ExamQuestions);
     EXPECT_EQ(view.panels[kFrequencyPanel], "-");
     EXPECT_EQ(view.titleHides, hides + 1);
 }

@@ -10,6 +10,7 @@
 #include "base/device_choice.h"
 #include "chart/chart_widget.h"
 #include "chart/uGraph.h"
+#include "examination/session_sheet_editor.h"
 #include "recording/documents.h"
 #include "recording/journal.h"
 #include "settings/uPrefs.h"
@@ -77,6 +78,10 @@ protected:
         window->StartUp(folder.filePath(QStringLiteral("sornafex")).toStdString());
     }
 
+    // The first Start of a session asks for its sheet: "Annuler", the run starts without one.
+    void ExpectSessionSheet() {
+        ui.ExpectDialog<TSessionSheetEditor>([](TSessionSheetEditor&) { return false; });
+    }
     std::string Panel(int n) const { return window->PanelText(n); }
     double NewestSample() const {
         const auto& y = window->Graph().Series().YValues();
@@ -118,6 +123,7 @@ TEST_F(CaptureWindowTest, FiftyHertzSensorFillsTheHistoryAndTheReadout) {
     ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
     EXPECT_TRUE(window->ActComSetComNum1->isChecked());
 
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
     EXPECT_TRUE(window->Acquiring);
     EXPECT_EQ(Panel(1), "0 Hz");
@@ -171,6 +177,7 @@ TEST_F(CaptureWindowTest, QuietSensorGivesZeroAndTheNoDataTitle) {
     // moment cannot make this port busy.
     StartWith({{1, "sim:0.0"}});
     ASSERT_TRUE(window->Graph().ShowNoData());
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
     // The first sample, 0, shows the title.
     ASSERT_TRUE(WaitFor([&] { return window->Chart1->Title().Visible(); }));
@@ -186,6 +193,7 @@ TEST_F(CaptureWindowTest, FunctionKeysStartAndStop) {
     StartWith({{1, "sim:30"}});
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    ExpectSessionSheet();
     QTest::keyClick(window.get(), Qt::Key_F9);
     ASSERT_TRUE(window->Acquiring);
     ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
@@ -260,6 +268,7 @@ TEST_F(CaptureWindowTest, TheDeviceDialogPutsTheChosenSensorBehindThePortAndKeep
     EXPECT_TRUE(window->Acquisition().ComPort1().Open());
 
     // Not during a run, which reads the port.
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
     EXPECT_FALSE(window->ActComChooseDevice->isEnabled());
 }
@@ -281,6 +290,7 @@ TEST_F(CaptureWindowTest, PortMenuSwitchesAndMovesTheCheckMark) {
 TEST_F(CaptureWindowTest, ARunWithAMarkerKeepsEverySampleInItsJournal) {
     StartWith({{1, "sim:61.5"}});
     EXPECT_FALSE(window->ActCaptureMark->isEnabled());
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
     EXPECT_TRUE(window->ActCaptureMark->isEnabled());
     ASSERT_TRUE(WaitFor([&] { return Panel(1) != "0 Hz"; }));
@@ -345,6 +355,7 @@ TEST_F(CaptureWindowTest, TheFineSignalReachesTheJournalAndTheResponseWindow) {
         return editor.Accept(error);
     });
     window->ActComCalibrate->trigger();
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
     ASSERT_TRUE(WaitFor([&] { return response.ValueLabel()->text() == u"50,750 Hz"; }))
         << response.ValueLabel()->text().toStdString();
@@ -446,6 +457,7 @@ TEST_F(CaptureWindowTest, AJournalThatFailsStaysSaidUntilStopSaysIt) {
         StartWith({{1, "sim:62.5"}});
         const QLabel* mark = window->findChild<QLabel*>(QStringLiteral("StatusJournal"));
         ASSERT_NE(mark, nullptr);
+        ExpectSessionSheet();
         window->ActCaptureStart->trigger();
         std::string journal;
         if (row.folderRefused) {
@@ -485,6 +497,7 @@ TEST_F(CaptureWindowTest, APortLostAndReopenedDuringARunIsInItsJournal) {
     StartWith({{1, link}});
     ASSERT_EQ(Panel(0), "Com 1 - Ouvert");
     window->Acquisition().ComPort1().SetReopenPeriod(std::chrono::milliseconds(20));
+    ExpectSessionSheet();
     window->ActCaptureStart->trigger();
 
     std::filesystem::remove(link);

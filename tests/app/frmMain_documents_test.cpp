@@ -53,6 +53,11 @@ protected:
     std::unique_ptr<TfmMain> window;
 };
 
+// No question list, and the measurement's own settings.
+constexpr const char* kQuestionsAtClose = "[Questions]\nFile=\nLatencyMin=1\nLatencyMax=4\n"
+                                          "PeakWindow=10\nWindow=15\nMinMicroSiemens=0.01\n"
+                                          "MinPercent=0.2\n";
+
 TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenThePreferencesAtClose) {
     StartUp();
     EXPECT_EQ(ReadBytes(ini), "[Test]\nWriteToIniTest=1\n");
@@ -69,7 +74,8 @@ TEST_F(DocumentsWindowTest, FirstStartWritesOnlyTheTestKeyThenThePreferencesAtCl
               "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
               "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
               "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-              "[Son]\nActif=0\nVolume=50\n");
+              "[Son]\nActif=0\nVolume=50\n" +
+                  std::string(kQuestionsAtClose));
     EXPECT_TRUE(ui.Shown().empty());
 }
 
@@ -91,7 +97,7 @@ TEST_F(DocumentsWindowTest, StoredPreferencesAreAppliedAndWrittenBackWithTheDevi
     EXPECT_TRUE(window->Acquisition().FullSpeedPoll());
 
     EXPECT_TRUE(window->close());
-    EXPECT_EQ(ReadBytes(ini), before + "[Test]\nWriteToIniTest=1\n");
+    EXPECT_EQ(ReadBytes(ini), before + "[Test]\nWriteToIniTest=1\n" + kQuestionsAtClose);
 }
 
 TEST_F(DocumentsWindowTest, MinimumAboveMaximumStartsWithTheDefaultRange) {
@@ -104,7 +110,8 @@ TEST_F(DocumentsWindowTest, MinimumAboveMaximumStartsWithTheDefaultRange) {
               "[Graph]\nXMin=-1\nXMax=400\n[Test]\nWriteToIniTest=1\n"
               "[Com]\nComNumber=1\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
               "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-              "[Son]\nActif=0\nVolume=50\n");
+              "[Son]\nActif=0\nVolume=50\n" +
+                  std::string(kQuestionsAtClose));
 }
 
 TEST_F(DocumentsWindowTest, ReadOnlyPreferencesAreUsedButNeverWrittenAndNothingIsShown) {

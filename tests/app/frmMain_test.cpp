@@ -106,7 +106,7 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
          "e re\xC3\xA7ue",
          "", "", -1},
         {"ActAppReadme", "Lisez-moi", "Lisez-moi", "", -1},
-        {"ActCaptureMark", "Marquer", "Marquer une question", "F8", 12},
+        {"ActCaptureMark", "Marquer", "Marquer un rep\xC3\xA8re libre", "F8", 12},
         {"ActGraphExportPng", "Exporter PNG (*.png)", "Exporter PNG (*.png)", "", -1},
         {"ActGraphExportSvg", "Exporter SVG (*.svg)", "Exporter SVG (*.svg)", "", -1},
         {"ActJournalOpenFolder", "Ouvrir le dossier des journaux", "Ouvrir le dossier des journaux",
@@ -123,11 +123,18 @@ TEST_F(MainWindowTest, CommandsHaveTheirCaptionsHintsShortcutsAndImages) {
         {"ActGraphSound", "Son", "Son", "", -1},
         {"ActGraphSoundVolume", "Volume du son...", "Volume du son...", "", -1},
         {"ActFileReport", "Rapport...", "Rapport...", "", -1},
+        {"ActExamAsk", "Poser la question", "Poser la question suivante", "F5", -1},
+        {"ActExamAnswerYes", "R\xC3\xA9ponse oui", "R\xC3\xA9ponse oui", "F6", -1},
+        {"ActExamAnswerNo", "R\xC3\xA9ponse non", "R\xC3\xA9ponse non", "F7", -1},
+        {"ActExamUndo", "Annuler la derni\xC3\xA8re marque",
+         "Annuler la derni\xC3\xA8re marque (moins de 10 s)", "Ctrl+Z", -1},
+        {"ActExamRestartList", "Recommencer la liste", "Recommencer la liste", "", -1},
+        {"ActExamQuestions", "Questions...", "Questions...", "", -1},
     };
     int count = 0;
     for (QAction* action : window->actions())
         count += action->objectName().startsWith(QStringLiteral("Act")) ? 1 : 0;
-    EXPECT_EQ(count, 33);
+    EXPECT_EQ(count, 39);
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         QAction* action = Action(row.name);
@@ -158,6 +165,9 @@ TEST_F(MainWindowTest, MenusInOrderWithTheirSeparators) {
                        "Exporter SVG (*.svg)", "-", "Imprimer", "Rapport...", "-", "Quitter"}));
     EXPECT_EQ(MenuEntries(1), (Entries{"Copier (Bitmap)", "Copier (Metafile)"}));
     EXPECT_EQ(MenuEntries(2), (Entries{"D\xC3\xA9marrer", "Arr\xC3\xAAter", "Marquer", "-",
+                                       "Poser la question", "R\xC3\xA9ponse oui",
+                                       "R\xC3\xA9ponse non", "Annuler la derni\xC3\xA8re marque",
+                                       "Recommencer la liste", "-", "Questions...", "-",
                                        "Afficher avertissement si aucune donn\xC3\xA9"
                                        "e re\xC3\xA7ue",
                                        "-", "Ouvrir le dossier des journaux"}));

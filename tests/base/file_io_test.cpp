@@ -77,6 +77,20 @@ struct stat StatOf(const std::string& path) {
     return st;
 }
 
+// A mode asked for a new file holds whatever the umask, and never changes a file that exists.
+TEST(WriteFileAtomically, GivesANewFileTheModeAskedFor) {
+    TScratchFolder folder;
+    const mode_t umask = ::umask(0);
+    WriteFileAtomically(folder / "new.csv", "new", 0600);
+    WriteBytes(folder / "old.csv", "old");
+    ASSERT_EQ(::chmod((folder / "old.csv").c_str(), 0644), 0);
+    WriteFileAtomically(folder / "old.csv", "newer", 0600);
+    ::umask(umask);
+    EXPECT_EQ(StatOf(folder / "new.csv").st_mode & 07777, 0600u);
+    EXPECT_EQ(StatOf(folder / "old.csv").st_mode & 07777, 0644u);
+    EXPECT_EQ(ReadBytes(folder / "old.csv"), "newer");
+}
+
 // One run as root must not leave a user's file to root, nor the other way round.
 TEST(WriteFileAtomically, KeepsTheFilesOwnerAndGroup) {
     if (::geteuid() != 0)

@@ -176,7 +176,7 @@ TEST_F(ChartRenderTest, MarkersAreWhiteDashedLinesNumberedAboveThePlot) {
     };
     Render(514, 335);
     const int topWithout = m_chart.ChartRect().top;
-    m_graph.AddMarker(7);
+    m_graph.AddMarker("7");
     for (int i = 0; i < 30; ++i)
         m_graph.AddSample(100);
 

@@ -387,7 +387,8 @@ TEST_F(ScaleTest, ApplyVerticalRangeAcceptsAnyOrderedPair) {
 // Markers stand where their sample stands and leave with it.
 TEST_F(GraphTest, MarkersRideWithTheirSamples) {
     struct Row {
-        const char* steps; // "m": a marker, "s" or "s<n>": samples, "settle", "init"
+        // "m": a marker, "s" or "s<n>": samples, "settle", "init", "u<label>": a marker undone
+        const char* steps;
         std::vector<TChartMarker> markers;
     } const rows[] = {
         {"m", {{256, "1"}}},     // its sample is being counted: at the right edge
@@ -398,6 +399,7 @@ TEST_F(GraphTest, MarkersRideWithTheirSamples) {
         {"m s s256", {}},         // and out with it
         {"s m s m m s2", {{253, "1"}, {254, "2"}, {254, "3"}}},
         {"m settle s", {{254, "1"}}}, // the run ended: it stays with the last sample
+        {"m s m u1 s", {{256, "2"}}}, // the others keep their places
         {"m s init", {}},
     };
     for (const Row& row : rows) {
@@ -407,11 +409,13 @@ TEST_F(GraphTest, MarkersRideWithTheirSamples) {
         std::istringstream steps(row.steps);
         for (std::string step; steps >> step;) {
             if (step == "m")
-                m_graph.AddMarker(++number);
+                m_graph.AddMarker(std::to_string(++number));
             else if (step == "settle")
                 m_graph.SettleMarkers();
             else if (step == "init")
                 m_graph.InitGraph();
+            else if (step[0] == 'u')
+                EXPECT_TRUE(m_graph.RemoveMarker(step.substr(1)));
             else
                 for (int n = step.size() > 1 ? std::stoi(step.substr(1)) : 1; n > 0; --n)
                     m_graph.AddSample(7);

@@ -58,29 +58,33 @@ TEST_F(PrefsTest, FirstStartWithoutAFile) {
               "[Test]\nWriteToIniTest=1\n[Com]\nComNumber=1\n"
               "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\nFullSpeedPoll=0\n"
               "[Response]\nVisible=0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-              "[Son]\nActif=0\nVolume=50\n");
+              "[Son]\nActif=0\nVolume=50\n[Questions]\nFile=\n");
 }
 
 TEST_F(PrefsTest, SavedValuesLoadBack) {
-    const TPreferences saved{2, -5, 350, false, true, {true, 120, 0.5, 0.2}, {true, 100}};
+    TPreferences saved{2, -5, 350, false, true, {true, 120, 0.5, 0.2}, {true, 100}, {}};
+    saved.questions = {"/home/x/questions.txt", 0.5, 3.5, 8, 12, 0.02, 0.25};
     SavePreferences(path, saved, true);
     EXPECT_EQ(LoadPreferences(path), saved);
     EXPECT_EQ(ReadBytes(path), "[Com]\nComNumber=2\n[Graph]\nXMin=-5\nXMax=350\n"
                                "[Misc]\nShowNoData=0\nFullSpeedPoll=1\n"
                                "[Response]\nVisible=1\nSeconds=120\nSpanPercent=0.5\n"
-                               "SpanMicroSiemens=0.2\n[Son]\nActif=1\nVolume=100\n");
+                               "SpanMicroSiemens=0.2\n[Son]\nActif=1\nVolume=100\n"
+                               "[Questions]\nFile=/home/x/questions.txt\n"
+                               "LatencyMin=0.5\nLatencyMax=3.5\nPeakWindow=8\nWindow=12\n"
+                               "MinMicroSiemens=0.02\nMinPercent=0.25\n");
 }
 
 TEST_F(PrefsTest, SaveReplacesValuesAndKeepsTheDeviceKeys) {
     WriteBytes(path,
                "[Com]\nDevice1=sim:40-90\nComNumber=1\nDevice2=sim:0\n"
                "[Graph]\nXMin=-1\nXMax=400\n[Misc]\nShowNoData=1\n[Test]\nWriteToIniTest=1\n");
-    SavePreferences(path, TPreferences{2, 10, 20, false, false, {}, {}}, true);
+    SavePreferences(path, TPreferences{2, 10, 20, false, false, {}, {}, {}}, true);
     EXPECT_EQ(ReadBytes(path), "[Com]\nDevice1=sim:40-90\nComNumber=2\nDevice2=sim:0\n"
                                "[Graph]\nXMin=10\nXMax=20\n[Misc]\nShowNoData=0\n"
                                "FullSpeedPoll=0\n[Test]\nWriteToIniTest=1\n[Response]\nVisible="
                                "0\nSeconds=60\nSpanPercent=2\nSpanMicroSiemens=1\n"
-                               "[Son]\nActif=0\nVolume=50\n");
+                               "[Son]\nActif=0\nVolume=50\n[Questions]\nFile=\n");
 }
 
 struct TKeyCase {
@@ -140,6 +144,16 @@ TEST_F(PrefsTest, TheResponseWindowKeepsOnlyValuesItOffers) {
             << c.section;
 }
 
+// A setting of the examination that is not a number with a point leaves the default.
+TEST_F(PrefsTest, TheExaminationKeepsOnlyDecimalNumbers) {
+    const TQuestionPreferences questions =
+        LoadFrom("[Questions]\nFile=q.txt\nLatencyMin=0,5\nLatencyMax=nan\nPeakWindow=\n"
+                 "Window=1e1\nMinMicroSiemens=inf\nMinPercent=-0.5\n")
+            .questions;
+    EXPECT_EQ(questions, (TQuestionPreferences{"q.txt", std::nullopt, std::nullopt, std::nullopt,
+                                               10, std::nullopt, -0.5}));
+}
+
 TEST_F(PrefsTest, TheVolumeStaysWithinItsRange) {
     EXPECT_EQ(LoadFrom("[Son]\nActif=1\nVolume=250\n").sound, (TSoundPreferences{true, 100}));
     EXPECT_EQ(LoadFrom("[Son]\nVolume=-3\n").sound, (TSoundPreferences{false, 0}));
@@ -162,7 +176,7 @@ TEST_F(PrefsTest, CalibrationsAreKeptUnderTheDeviceValue) {
 TEST_F(PrefsTest, MixedCaseNamesAreFound) {
     const TPreferences prefs = LoadFrom("[cOm]\ncomNUMBER=2\n[GRAPH]\nxmin=10\nXMAX=20\n"
                                         "[misc]\nshownodata=0\n");
-    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false, false, {}, {}}));
+    EXPECT_EQ(prefs, (TPreferences{2, 10, 20, false, false, {}, {}, {}}));
 }
 
 TEST_F(PrefsTest, AnyPortNumberGoesToTheStartUpRule) {
@@ -206,7 +220,7 @@ TEST_F(PrefsTest, ReadOnlyFileIsNeverWrittenAndNothingIsShown) {
     EXPECT_EQ(prefs.verticalMin, 3);
     const bool writable = TestPreferencesWritable(path);
     EXPECT_FALSE(writable);
-    SavePreferences(path, TPreferences{2, 0, 9, false, false, {}, {}}, writable);
+    SavePreferences(path, TPreferences{2, 0, 9, false, false, {}, {}, {}}, writable);
     EXPECT_EQ(ReadBytes(path), contents);
     EXPECT_EQ(folder.Entries(), std::set<std::string>{"sornafex.ini"});
 }
