@@ -4,6 +4,7 @@
 #include "app/frmMain.h"
 #include "app/qt_ui_bridge.h"
 #include "base/uRes.h"
+#include "examination/session_sheet_editor.h"
 #include "recording/journal.h"
 #include "tests/report/session_journal.h"
 #include "tests/support/qt_app.h"
@@ -77,6 +78,7 @@ TEST_F(ReportWindowTest, ReportsTheJournalOpenedUntilARunBeginsThenTheRunsOwn) {
     OpenJournal();
     EXPECT_EQ(ReportedJob(), "Rapport 2026-12-08_10-15-02_COM1.csv");
 
+    ui.ExpectDialog<TSessionSheetEditor>([](TSessionSheetEditor&) { return false; });
     window->ActCaptureStart->trigger();
     ASSERT_TRUE(window->Acquiring);
     EXPECT_FALSE(window->ActFileReport->isEnabled());

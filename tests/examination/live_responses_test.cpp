@@ -62,7 +62,8 @@ TEST(LiveResponses, AgreeWithTheJournalMeasuredAgainAndCloseOnTime) {
     TJournal journal(bridge, [&] {
         return TJournalInstant{1796721302123 + now, 3600, kStartNs + now * kNsPerMs};
     });
-    journal.BeginRun(folder / "journaux", 1, [](const std::string& reason) { FAIL() << reason; });
+    journal.BeginRun(folder / "journaux", 1,
+                     [](const TJournal::TFailure& failure) { FAIL() << failure.reason; });
     TLiveResponses live(TResponseSettings{}, false);
     std::map<int, TJournalMs> appeared;
 
