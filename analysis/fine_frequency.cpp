@@ -78,10 +78,11 @@ void TFineFrequency::AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertai
     // A change at `at` may be followed by another at the same time: only the estimates due
     // before it are complete.
     Settle(at, false);
-    if (index != (m_lastIndex ? *m_lastIndex + 1 : 0) ||
-        MayHideChanges(at, std::max(blindest, 2 * uncertainty)))
+    // Changes numbered and never timed (dropped by a full ring, or counted by the driver and seen
+    // by no poll) are only missing from the fit: the others keep their true numbers. Only a pause
+    // that could have hidden changes from the count itself leaves the numbers in doubt.
+    if (MayHideChanges(at, blindest))
         m_gapEnd = at;
-    m_lastIndex = index;
     m_changes.push_back({index, at, Weight(Seconds(uncertainty))});
 }
 

@@ -17,9 +17,8 @@
 //
 // No estimate (nullopt, never 0) for a span that
 //  - holds fewer than kMinChanges changes (silence included),
-//  - meets a gap: the time before the run's start, from LineLost to LineBack, between the two
-//    changes around an index jump (changes lost on the way), or a pause of the polls long enough
-//    to hide a pulse,
+//  - meets a gap: the time before the run's start, from LineLost to LineBack, or a pause of the
+//    polls long enough to hide a pulse from the count,
 //  - ends on a line that has stopped changing: its last change older than three of the span's
 //    mean intervals plus 2 ms (room for a USB adapter's packets).
 
@@ -55,12 +54,12 @@ public:
 
     // The index-th level change of the run (0 = the first after the start) at `at`, known to
     // within ± uncertainty. Indices increase and times do not decrease; a jump in the index
-    // (changes lost on the way to the UI) makes the time from the previous change to this one a
-    // gap. The fit weighs each change by its uncertainty (with a floor of 20 µs, the line's own):
-    // a change found after a pause of the polls (a sample's hand-off, a late wake-up) counts for
-    // next to nothing beside those found at once. blindest is the longest pause of the polls
-    // since the change before: one as long as the shorter level could have hidden a pair of
-    // changes, and is a gap as well.
+    // (changes dropped on the way to the UI, or counted by a driver and timed by no poll) leaves
+    // those changes out of the fit, the others keeping their numbers. The fit weighs each change by
+    // its uncertainty (with a floor of 20 µs, the line's own): a change found after a pause of the
+    // polls (a sample's hand-off, a late wake-up) counts for next to nothing beside those found at
+    // once. blindest is the longest pause of the polls since the change before: one as long as the
+    // shorter level could have hidden a pair of changes, and is a gap as well.
     void AddChange(std::uint64_t index, TMonoNs at, TMonoNs uncertainty = 0, TMonoNs blindest = 0);
     // Nothing is known of the line from `at` on (the port was lost) / again from `at` on.
     void LineLost(TMonoNs at);
@@ -92,7 +91,6 @@ private:
     TMonoNs m_nextDue;
     TMonoNs m_gapEnd; // no span may begin before it
     bool m_lost = false;
-    std::optional<std::uint64_t> m_lastIndex;
 };
 
 // The fine frequency averaged over a measurement (the calibration's few seconds): the mean of
