@@ -170,7 +170,7 @@ std::vector<std::string> ResponseColumnTitles(bool calibrated) {
 std::vector<std::string> ResponseRowTexts(const TResponseTable& table,
                                           const TQuestionResponse& row) {
     const TResponse& response = row.response;
-    const std::optional<TRise> rise = response.measured ? response.rise : std::nullopt;
+    const TRise* rise = response.measured && response.rise ? &*response.rise : nullptr;
     std::vector<std::string> texts{
         std::to_string(row.number),
         std::string(1, QuestionTypeLetter(row.type)),

@@ -161,6 +161,39 @@ TEST_F(ChartRenderTest, TitleShowsAsARedBandWithYellowText) {
     EXPECT_EQ(plot.top, bandBottom + 5);
 }
 
+// Marks crowded into columns (a whole session's questions, answers and markers): the lines left
+// out leave every pixel as drawing each of them, in order, over the picture leaves it.
+TEST_F(ChartRenderTest, CrowdedMarkersDrawTheSamePixelsAsEachLineDrawn) {
+    const TChartPen question = TChartPen::QuestionLine();
+    TChartPen answer = question;
+    answer.style = TPenStyle::Dot;
+    TChartPen wide{kClRed, 2, TPenStyle::Solid};
+    const TChartPen pens[] = {question, answer,  TChartPen::MarkerLine(), question, answer, wide,
+                              answer,   question};
+    std::vector<TChartMarker> markers;
+    for (unsigned i = 0; i < 400; ++i)
+        markers.push_back({i * 0.2, "", pens[(i * i + 3 * i / 4) % std::size(pens)]});
+    m_chart.SetMarkers(markers);
+    const QImage drawn = Render(514, 335);
+
+    QImage redrawn = drawn;
+    {
+        QPainter painter(&redrawn);
+        TQPainterCanvas canvas(painter);
+        const TRect& c = m_chart.ChartRect();
+        canvas.SetBackMode(TBackMode::Transparent);
+        canvas.SetClipRect({c.left + 1, c.top + 1, c.right, c.bottom - 1});
+        for (const TChartMarker& m : markers) {
+            const int x =
+                std::clamp(m_chart.BottomAxis().CalcPosValue(m.x), c.left + 1, c.right - 1);
+            canvas.SetPen(m.pen.ToPen(false));
+            canvas.Line(x, c.top + 1, x, c.bottom - 1);
+        }
+        canvas.ResetClip();
+    }
+    EXPECT_TRUE(drawn == redrawn);
+}
+
 TEST_F(ChartRenderTest, MarkersAreWhiteDashedLinesNumberedAboveThePlot) {
     constexpr QRgb kWhite = qRgb(255, 255, 255);
     const auto whiteColumns = [&](const QImage& image) {
