@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace sornafex {
 
@@ -63,6 +64,26 @@ QPoint PlaceBeside(const QSize& size, const QRect& owner, const QRect& keepClear
         }
     }
     return best.topLeft();
+}
+
+QSize FitBeside(const QSize& size, const QSize& minimum, const QRect& owner, const QRect& screen) {
+    const std::array<QSize, 4> rooms = {
+        QSize(screen.right() - owner.right(), screen.height()),
+        QSize(owner.left() - screen.left(), screen.height()),
+        QSize(screen.width(), screen.bottom() - owner.bottom()),
+        QSize(screen.width(), owner.top() - screen.top()),
+    };
+    std::optional<QSize> best;
+    for (const QSize& room : rooms) {
+        const QSize fitted = size.boundedTo(room);
+        if (fitted == size)
+            return size;
+        if (fitted.width() >= minimum.width() && fitted.height() >= minimum.height() &&
+            (!best ||
+             qint64(fitted.width()) * fitted.height() > qint64(best->width()) * best->height()))
+            best = fitted;
+    }
+    return best.value_or(size);
 }
 
 TfmDevice::TfmDevice(TDeviceChoice& choice, TUiServices& ui, QWidget* parent)

@@ -31,6 +31,11 @@ class TUiServices;
 QPoint PlaceBeside(const QSize& size, const QRect& owner, const QRect& keepClear,
                    const QRect& screen);
 
+// The outer size, no larger than size in either direction and no smaller than minimum, at which
+// a window stands beside owner within screen: size itself when a side holds it (or when no side
+// holds minimum), else as much of it as the side with the most room holds.
+QSize FitBeside(const QSize& size, const QSize& minimum, const QRect& owner, const QRect& screen);
+
 class TfmDevice final : public QDialog {
     Q_OBJECT
 public:

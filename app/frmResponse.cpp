@@ -24,9 +24,10 @@ namespace sornafex {
 
 namespace {
 
-// The list beside the chart and a few rows of the table below it; small enough to stand beside
-// the main window on a 1280 × 1024 screen.
+// The list beside the chart and a few rows of the table below it; where that does not stand
+// beside the main window, as much of it as does, down to the least that shows the three.
 constexpr QSize kFirstSize(800, 600);
+constexpr QSize kLeastFirstSize(520, 420);
 constexpr int kListWidth = 240;
 // The list marks the next question with this sign before its number.
 constexpr const char* kNextSign = "▶ ";
@@ -331,7 +332,12 @@ void TfmResponse::showEvent(QShowEvent* event) {
     if (!owner || !screen)
         return;
     const QRect outer = owner->frameGeometry();
-    move(PlaceBeside(frameGeometry().size(), outer, outer, screen->availableGeometry()));
+    const QRect available = screen->availableGeometry();
+    const QSize frame = frameGeometry().size() - size();
+    const QSize fitted =
+        FitBeside(frameGeometry().size(), kLeastFirstSize + frame, outer, available);
+    resize(fitted - frame);
+    move(PlaceBeside(fitted, outer, outer, available));
 }
 
 } // namespace sornafex

@@ -114,6 +114,21 @@ TEST(DevicePlacement, BesideTheWindowWhenThereIsRoomElseOffItsChart) {
         EXPECT_EQ(PlaceBeside(row.size, row.owner, chart, row.screen), row.expected)
             << row.owner.x() << "," << row.owner.y();
     }
+    // A window too large for every side takes what the roomiest side holds, down to a least.
+    const QRect hd(0, 0, 1920, 1080);
+    const QRect mid(710, 370, 500, 340);
+    const struct {
+        QRect screen, owner;
+        QSize size, expected;
+    } fits[] = {
+        {hd, mid, QSize(700, 600), QSize(700, 600)},
+        {hd, mid, QSize(800, 600), QSize(710, 600)},
+        // No side holds the least: the size stays, and the placement covers what it must.
+        {QRect(0, 0, 1280, 1024), QRect(390, 342, 500, 340), QSize(800, 600), QSize(800, 600)},
+    };
+    for (const auto& row : fits)
+        EXPECT_EQ(FitBeside(row.size, QSize(520, 420), row.owner, row.screen), row.expected)
+            << row.size.width();
 }
 
 } // namespace
