@@ -86,6 +86,19 @@ QSize FitBeside(const QSize& size, const QSize& minimum, const QRect& owner, con
     return best.value_or(size);
 }
 
+void PlaceBesideParent(QWidget& window, const QSize& least) {
+    const QWidget* owner = window.parentWidget();
+    const QScreen* screen = owner ? owner->screen() : nullptr;
+    if (!screen)
+        return;
+    const QRect outer = owner->frameGeometry();
+    const QRect available = screen->availableGeometry();
+    const QSize frame = window.frameGeometry().size() - window.size();
+    const QSize fitted = FitBeside(window.frameGeometry().size(), least + frame, outer, available);
+    window.resize(fitted - frame);
+    window.move(PlaceBeside(fitted, outer, outer, available));
+}
+
 TfmDevice::TfmDevice(TDeviceChoice& choice, TUiServices& ui, QWidget* parent)
     : QDialog(parent), m_choice(choice), m_ui(ui) {
     setObjectName(QStringLiteral("fmDevice"));

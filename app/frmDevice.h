@@ -36,6 +36,11 @@ QPoint PlaceBeside(const QSize& size, const QRect& owner, const QRect& keepClear
 // holds minimum), else as much of it as the side with the most room holds.
 QSize FitBeside(const QSize& size, const QSize& minimum, const QRect& owner, const QRect& screen);
 
+// Moves a window, on its first show, beside its parent (the main window) on the parent's screen,
+// no larger than it is and, where no side holds that, as large as the roomiest side holds down to
+// least (its client size).
+void PlaceBesideParent(QWidget& window, const QSize& least);
+
 class TfmDevice final : public QDialog {
     Q_OBJECT
 public:

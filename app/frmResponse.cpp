@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -327,17 +326,7 @@ void TfmResponse::showEvent(QShowEvent* event) {
         return;
     m_placed = true;
     // The first time, beside the main window, so that both can be watched.
-    QWidget* owner = parentWidget();
-    const QScreen* screen = owner ? owner->screen() : this->screen();
-    if (!owner || !screen)
-        return;
-    const QRect outer = owner->frameGeometry();
-    const QRect available = screen->availableGeometry();
-    const QSize frame = frameGeometry().size() - size();
-    const QSize fitted =
-        FitBeside(frameGeometry().size(), kLeastFirstSize + frame, outer, available);
-    resize(fitted - frame);
-    move(PlaceBeside(fitted, outer, outer, available));
+    PlaceBesideParent(*this, kLeastFirstSize);
 }
 
 } // namespace sornafex

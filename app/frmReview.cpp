@@ -19,7 +19,6 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QScreen>
 #include <QVBoxLayout>
 #include <QWheelEvent>
 #include <filesystem>
@@ -32,6 +31,8 @@ namespace {
 using TEntry = TSessionReview::TEntry;
 
 constexpr QSize kFirstSize(1000, 620);
+// Where that does not stand beside the main window: as much of it as does, down to this.
+constexpr QSize kLeastFirstSize(640, 420);
 constexpr int kOverviewHeight = 64;
 constexpr int kListWidth = 320;
 // A notch of the wheel, in the eighths of a degree Qt counts.
@@ -379,12 +380,7 @@ void TfmReview::showEvent(QShowEvent* event) {
         return;
     m_placed = true;
     // The first time, beside the main window.
-    QWidget* owner = parentWidget();
-    const QScreen* screen = owner ? owner->screen() : this->screen();
-    if (!owner || !screen)
-        return;
-    const QRect outer = owner->frameGeometry();
-    move(PlaceBeside(frameGeometry().size(), outer, outer, screen->availableGeometry()));
+    PlaceBesideParent(*this, kLeastFirstSize);
 }
 
 } // namespace sornafex

@@ -34,9 +34,9 @@ using TChangeTimes = std::function<double(std::uint64_t)>;
 // times are SimTransitionTime's.
 TChangeTimes ProfileTimes(std::vector<TProfilePoint> points) {
     auto profile = std::make_shared<const TSimProfile>(std::move(points));
-    const TSimSpec spec{profile->Lowest(), profile->Highest(), profile};
-    return [spec](std::uint64_t n) {
-        return SimTransitionTime(spec, n);
+    const TSimSpec sensor{profile->Lowest(), profile->Highest(), profile};
+    return [sensor](std::uint64_t n) {
+        return SimTransitionTime(sensor, n);
     };
 }
 

@@ -57,7 +57,7 @@ TRect Intersect(const TRect& a, const TRect& b) {
 // wide, changes none. (A printer's thinnest dotted line may not sit inside its column.)
 std::vector<bool>
 ColumnLinesThatShow(const std::vector<std::pair<int, const TChartMarker*>>& shown) {
-    const auto spec = [&](std::size_t k) {
+    const auto penOf = [&](std::size_t k) {
         return shown[k].second->pen.ToPen(false);
     };
     const auto solid = [](const TPenSpec& p) {
@@ -73,7 +73,7 @@ ColumnLinesThatShow(const std::vector<std::pair<int, const TChartMarker*>>& show
             ++end;
         int solidLater = 0;
         for (std::size_t i = end; i-- > begin;) {
-            const TPenSpec pen = spec(i);
+            const TPenSpec pen = penOf(i);
             drawn[i] = pen.style != TPenStyle::Clear && solidLater < width(pen);
             if (drawn[i] && solid(pen))
                 solidLater = std::max(solidLater, width(pen));
@@ -82,7 +82,7 @@ ColumnLinesThatShow(const std::vector<std::pair<int, const TChartMarker*>>& show
         for (std::size_t i = begin; i < end; ++i) {
             if (!drawn[i])
                 continue;
-            const TPenSpec pen = spec(i);
+            const TPenSpec pen = penOf(i);
             if (under && solid(*under) && under->color == pen.color && width(*under) >= width(pen))
                 drawn[i] = false;
             else

@@ -2,6 +2,7 @@
 
 #include "base/decimal_text.h"
 #include "chart/axis.h"
+#include "chart/uGraph.h"
 
 #include <algorithm>
 #include <cmath>
@@ -54,22 +55,9 @@ std::string Signed(double value, int decimals) {
     return std::string(value < 0 ? kMinus : "+") + digits;
 }
 
-void SetupLook(TCustomChart& chart) {
-    chart.SetBevelOuter(TBevel::Lowered);
-    chart.SetBevelInner(TBevel::None);
-    TChartBrush wallBrush = chart.BackWall().brush;
-    wallBrush.SetColor(kClWhite);
-    chart.SetBackWallBrush(wallBrush);
-    chart.SetBackColor(kClGreen);
-    TChartPen frame = chart.Frame();
-    frame.visible = false;
-    chart.SetFrame(frame);
-    chart.Title().SetVisible(false);
-    chart.Foot().SetVisible(false);
-    chart.SetLegendVisible(false);
-    chart.SetView3D(false);
-    chart.SetAllowZoom(false);
-    chart.SetAllowPanning(false);
+// The program's look, with both axes' ranges the view's to set and round seconds below.
+void SetupLook(TCustomChart& chart, const TMargins& margins) {
+    ApplyProgramLook(chart, margins);
     chart.LeftAxis().SetAutomatic(false);
     TChartAxis& bottom = chart.BottomAxis();
     bottom.SetAutomatic(false);
@@ -79,8 +67,7 @@ void SetupLook(TCustomChart& chart) {
 // The strip: the same look, no left axis, clock times below.
 TLineSeries& SetupOverview(TCustomChart& chart) {
     chart.BeginLoading();
-    SetupLook(chart);
-    chart.SetMargins({1, 2, 1, 1});
+    SetupLook(chart, {1, 2, 1, 1});
     chart.LeftAxis().SetVisible(false);
     chart.BottomAxis().SetLabelFormatter([&chart](double clock) {
         return FormatRunTime(std::fmod(clock, kSecondsPerDay), chart.NumberSeparators());
@@ -95,8 +82,7 @@ TLineSeries& SetupOverview(TCustomChart& chart) {
 
 TLineSeries& SetupSessionChart(TCustomChart& chart) {
     chart.BeginLoading();
-    SetupLook(chart);
-    chart.SetMargins({1, 4, 2, 2});
+    SetupLook(chart, {1, 4, 2, 2});
     chart.LeftAxis().SetAxisValuesFormat("#,##0.###");
     chart.BottomAxis().SetLabelFormatter(
         [&chart](double seconds) { return FormatRunTime(seconds, chart.NumberSeparators()); });

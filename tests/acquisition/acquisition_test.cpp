@@ -436,7 +436,7 @@ TEST_F(AcquisitionTest, RunOnFiftyHertzCountsItsChangesAndStopsCleanly) {
 TEST_F(AcquisitionTest, ACountedLineCountsASharpRiseExactlyInItsWindow) {
     constexpr double kStepAfter = 1.6; // seconds after the open, in the second window
     constexpr double kFactor = 20;     // 25 Hz, then 500 Hz
-    const TSimSpec spec = ParseSimSpec("sim:25.0000").value();
+    const TSimSpec sensor = ParseSimSpec("sim:25.0000").value();
     // Shared with the sensor, which the area may outlive the test's body in.
     const auto stepAt =
         std::make_shared<std::atomic<double>>(std::numeric_limits<double>::infinity());
@@ -456,7 +456,7 @@ TEST_F(AcquisitionTest, ACountedLineCountsASharpRiseExactlyInItsWindow) {
     stepAt->store(sim->OpenedAt() + kStepAfter);
     const auto changesAt = [&](TMonoNs at) {
         return static_cast<std::int64_t>(
-            SimTransitionsAt(spec, warped(at * 1e-9) - sim->OpenedAt()));
+            SimTransitionsAt(sensor, warped(at * 1e-9) - sim->OpenedAt()));
     };
     std::vector<TCaptureWindow> windows;
     view.onSample = [&](TSample) {

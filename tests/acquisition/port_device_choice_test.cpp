@@ -1,6 +1,7 @@
 // The device dialog's content: which entry is the port's device, and what a choice keeps.
 
 #include "acquisition/port_device_choice.h"
+#include "base/uRes.h"
 #include "tests/serial/fake_device_tree.h"
 
 #include <gtest/gtest.h>
@@ -100,13 +101,14 @@ TEST_F(PortDeviceChoiceTest, AChoiceKeepsOnlyWhatThePortCanUse) {
         std::string error;
     } rows[] = {
         {0, "12", usb.stableName, ""},
-        {path, " /dev/ttyS0 ", "/dev/ttyS0", ""},
+        {path, " " + uart.node + " ", uart.node, ""},
         {path, usb.stableName, usb.stableName, ""},
-        {path, "/dev/ttyUSB5", std::nullopt, "Périphérique absent : /dev/ttyUSB5"},
-        {path, "/dev/ttyS1", std::nullopt, "Périphérique absent : /dev/ttyS1"},
+        {path, "/dev/capteur5", std::nullopt, "Périphérique absent : /dev/capteur5"},
+        // A port the 8250 driver made up is not there.
+        {path, test::TFakeDeviceTree::UartNode(1), std::nullopt,
+         "Périphérique absent : " + test::TFakeDeviceTree::UartNode(1)},
         {path, "/dev/not-a-device", std::nullopt, "Pas un périphérique série : /dev/not-a-device"},
-        {path, "ttyUSB0", std::nullopt,
-         "Tapez le chemin complet du périphérique, par exemple /dev/ttyUSB0"},
+        {path, "ttyUSB0", std::nullopt, std::string(res::kDevicePathNeeded)},
         {sensor, "50", "sim:50", ""},
         {sensor, " 40-90 ", "sim:40-90", ""},
         {sensor, "0", "sim:0", ""},

@@ -32,18 +32,19 @@ protected:
 
     test::TFakeDeviceTree machine;
     const std::string root = machine.Root();
+    const std::string uart = test::TFakeDeviceTree::UartNode(0);
     test::TScriptedUiServices ui;
 };
 
 TEST_F(DeviceDialogTest, EachEntryTakesTheTextOfItsOwnField) {
     const struct {
-        const char* entry;
+        std::string entry;
         QLineEdit* (TfmDevice::*field)() const;
         std::string text;
         std::string value;
     } rows[] = {
-        {"/dev/ttyS0", nullptr, "", "/dev/ttyS0"},
-        {"Autre périphérique", &TfmDevice::PathEdit, "/dev/ttyS0", "/dev/ttyS0"},
+        {uart, nullptr, "", uart},
+        {"Autre périphérique", &TfmDevice::PathEdit, uart, uart},
         {"Capteur simulé", &TfmDevice::FrequencyEdit, "50,5", "sim:50.5"},
         {"Profil de fréquence", &TfmDevice::ProfileEdit, root + "/p.txt",
          "sim:file:" + root + "/p.txt"},

@@ -34,10 +34,13 @@ public:
 
     // A ttyS port: its node, and sysfs' UART type (0: a port the 8250 driver made up).
     void Uart(int n, int type) {
-        const std::string name = "ttyS" + std::to_string(n);
+        const std::string name = UartName(n);
         Node("/dev/" + name);
         File("/sys/class/tty/" + name + "/type", std::to_string(type) + "\n");
     }
+    // The kernel's name of the n-th UART and its system path, which the tree serves from Root().
+    static std::string UartName(int n) { return "ttyS" + std::to_string(n); }
+    static std::string UartNode(int n) { return "/dev/" + UartName(n); }
     // A USB adapter with what its maker wrote into it, and its /dev/serial/by-id/ link.
     void UsbAdapter(const std::string& name, const std::string& manufacturer,
                     const std::string& product, const std::string& serial,
